@@ -1,0 +1,6 @@
+#pragma once
+
+class MainMenu;
+
+// Tells the main menu how to make each task window.
+void registerTasks(MainMenu &menu);

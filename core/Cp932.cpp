@@ -1,0 +1,75 @@
+#include "Cp932.h"
+
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace Cp932 {
+
+namespace {
+
+constexpr const char *kCodec = "windows-31j";
+
+// Encodes one run of text; false when a character had no cp932 form.
+bool tryEncode(const QString &text, QByteArray *out)
+{
+    QStringEncoder enc(kCodec, QStringConverter::Flag::Stateless);
+    Q_ASSERT(enc.isValid());
+    const QByteArray bytes = enc.encode(text);
+    if (enc.hasError())
+        return false;
+    if (out)
+        *out = bytes;
+    return true;
+}
+
+} // namespace
+
+QByteArray encode(const QString &text)
+{
+    QByteArray out;
+    if (tryEncode(text, &out))
+        return out;
+    // Slow path only for text that holds something cp932 cannot: encode per character.
+    out.clear();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        qsizetype len = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        QByteArray one;
+        if (tryEncode(text.mid(i, len), &one))
+            out += one;
+        else
+            out += '?';
+        i += len - 1;
+    }
+    return out;
+}
+
+QString decode(const QByteArray &bytes)
+{
+    QStringDecoder dec(kCodec);
+    return dec.decode(bytes);
+}
+
+bool canEncode(const QString &text)
+{
+    return tryEncode(text, nullptr);
+}
+
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *errorText)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (errorText)
+            *errorText = file.errorString();
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        if (errorText)
+            *errorText = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+} // namespace Cp932

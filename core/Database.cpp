@@ -1,0 +1,242 @@
+#include "Database.h"
+
+#include "SqlDialect.h"
+
+#include <QAtomicInteger>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QUrl>
+
+namespace {
+
+Database::Observer &observer()
+{
+    static Database::Observer o;
+    return o;
+}
+
+QString uniqueConnectionName()
+{
+    static QAtomicInteger<quint64> counter;
+    return QStringLiteral("velmo-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+DbError errorFrom(const QSqlError &e, const QString &context)
+{
+    bool ok = false;
+    const int code = e.nativeErrorCode().toInt(&ok);
+    return DbError(context + QStringLiteral(": ") + e.text(), ok ? code : 0);
+}
+
+} // namespace
+
+Cursor::Cursor(QSqlQuery query)
+    : m_query(std::move(query))
+{
+    m_record = m_query.record();
+    m_eof = !m_query.next();
+    if (!m_eof)
+        return;
+    if (m_query.lastError().isValid())
+        throw errorFrom(m_query.lastError(), QStringLiteral("fetch"));
+}
+
+void Cursor::next()
+{
+    if (m_eof)
+        return;
+    ++m_count;
+    m_eof = !m_query.next();
+    if (m_eof && m_query.lastError().isValid())
+        throw errorFrom(m_query.lastError(), QStringLiteral("fetch"));
+}
+
+int Cursor::column(const QString &name) const
+{
+    const int i = m_record.indexOf(name);
+    if (i < 0)
+        throw DbError(QStringLiteral("no column %1").arg(name));
+    if (m_eof)
+        throw DbError(QStringLiteral("read past the last row"));
+    return i;
+}
+
+QVariant Cursor::value(const QString &name) const
+{
+    return m_query.value(column(name));
+}
+
+QString Cursor::text(const QString &name) const
+{
+    const QVariant v = value(name);
+    return v.isNull() ? QString() : v.toString();
+}
+
+qint64 Cursor::integer64(const QString &name) const
+{
+    const QVariant v = value(name);
+    bool ok = false;
+    qint64 n = 0;
+    if (v.typeId() == QMetaType::Double) {
+        const double d = v.toDouble();
+        ok = d >= -9.2e18 && d <= 9.2e18;
+        n = static_cast<qint64>(d); // the integer part, as the stocktake reads balances
+    } else if (!v.isNull()) {
+        n = v.toString().trimmed().toLongLong(&ok);
+    }
+    if (!ok)
+        throw DbError(QStringLiteral("column %1 is no number").arg(name));
+    return n;
+}
+
+qint32 Cursor::integer(const QString &name) const
+{
+    const qint64 n = integer64(name);
+    if (n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
+        throw DbError(QStringLiteral("column %1 out of 32-bit range").arg(name));
+    return static_cast<qint32>(n);
+}
+
+Database::Database(const QString &path)
+    : m_name(uniqueConnectionName())
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        // mode=rw: a missing file stays missing and the open fails.
+        db.setDatabaseName(
+            QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)
+            + QStringLiteral("?mode=rw"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=3000"));
+        if (db.open())
+            return;
+        const DbError e = errorFrom(db.lastError(), QStringLiteral("open ") + path);
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+        throw e;
+    }
+}
+
+Database::~Database()
+{
+    rollback();
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+QString Database::escape(const QString &text)
+{
+    QString s = text;
+    return s.replace(u'\'', QStringLiteral("''"));
+}
+
+void Database::setObserver(Observer o)
+{
+    observer() = std::move(o);
+}
+
+QSqlQuery Database::run(const QString &statement, const QString &original)
+{
+    if (observer()) {
+        try {
+            observer()(original);
+        } catch (...) {
+            rollback();
+            throw;
+        }
+    }
+    QSqlQuery q(QSqlDatabase::database(m_name, false));
+    q.setForwardOnly(true);
+    if (!q.exec(statement)) {
+        const DbError e = errorFrom(q.lastError(), statement);
+        rollback();
+        throw e;
+    }
+    return q;
+}
+
+Cursor Database::query(const QString &sql)
+{
+    try {
+        return Cursor(run(SqlDialect::translate(sql), sql));
+    } catch (const DbError &) {
+        rollback();
+        throw;
+    }
+}
+
+void Database::execute(const QString &sql)
+{
+    run(SqlDialect::translate(sql), sql);
+}
+
+void Database::insert(const QString &table, const std::vector<std::pair<QString, QVariant>> &columns)
+{
+    QStringList names;
+    QStringList marks;
+    for (const auto &c : columns) {
+        names << c.first;
+        marks << QStringLiteral("?");
+    }
+    const QString sql
+        = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u','), marks.join(u','));
+    if (observer()) {
+        try {
+            observer()(sql);
+        } catch (...) {
+            rollback();
+            throw;
+        }
+    }
+    QSqlQuery q(QSqlDatabase::database(m_name, false));
+    if (!q.prepare(sql)) {
+        const DbError e = errorFrom(q.lastError(), sql);
+        rollback();
+        throw e;
+    }
+    for (const auto &c : columns)
+        q.addBindValue(c.second);
+    if (!q.exec()) {
+        const DbError e = errorFrom(q.lastError(), sql);
+        rollback();
+        throw e;
+    }
+}
+
+void Database::beginWrite()
+{
+    // IMMEDIATE takes the write lock at once, so a read is never promoted to a write
+    // that could deadlock with another writer.
+    QSqlQuery q(QSqlDatabase::database(m_name, false));
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        throw errorFrom(q.lastError(), QStringLiteral("BEGIN IMMEDIATE"));
+    m_inTransaction = true;
+}
+
+void Database::commit()
+{
+    if (!m_inTransaction)
+        return;
+    QSqlQuery q(QSqlDatabase::database(m_name, false));
+    if (!q.exec(QStringLiteral("COMMIT"))) {
+        const DbError e = errorFrom(q.lastError(), QStringLiteral("COMMIT"));
+        rollback();
+        throw e;
+    }
+    m_inTransaction = false;
+}
+
+void Database::rollback() noexcept
+{
+    if (!m_inTransaction)
+        return;
+    // After an error SQLite may have undone only the failing statement; ROLLBACK, never
+    // COMMIT, discards the rest of the action.
+    QSqlQuery q(QSqlDatabase::database(m_name, false));
+    q.exec(QStringLiteral("ROLLBACK"));
+    m_inTransaction = false;
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QString>
+#include <QVariant>
+#include <functional>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+// The one failure of the connection layer. A handler catches it once and shows
+// "DB接続失敗"; the transaction it interrupted has been rolled back by then.
+class DbError : public std::runtime_error
+{
+public:
+    explicit DbError(const QString &what, int nativeCode = 0)
+        : std::runtime_error(what.toStdString())
+        , m_code(nativeCode)
+    { }
+    // SQLite's extended result code when the engine reported one (5 busy, 13 full, ...).
+    int nativeCode() const { return m_code; }
+
+private:
+    int m_code;
+};
+
+// The rows of one SELECT, read forward only. Lives no longer than its Database.
+class Cursor
+{
+public:
+    explicit Cursor(QSqlQuery query);
+    Cursor(Cursor &&) = default;
+    Cursor &operator=(Cursor &&) = default;
+
+    bool eof() const { return m_eof; }
+    void next();
+    // Rows moved past so far; after the last row, the number of rows.
+    int count() const { return m_count; }
+
+    // Column values by name, in any letter case.
+    QVariant value(const QString &column) const;
+    // NULL reads as the empty text.
+    QString text(const QString &column) const;
+    // A 32-bit integer; NULL, text that is no number, or a value out of range is a DbError.
+    qint32 integer(const QString &column) const;
+    // A 64-bit integer, for sums.
+    qint64 integer64(const QString &column) const;
+
+private:
+    int column(const QString &name) const;
+
+    QSqlQuery m_query;
+    QSqlRecord m_record;
+    bool m_eof = true;
+    int m_count = 0;
+};
+
+// One connection on the application directory's velmo.mdb, for the span of one handler.
+// Opening never creates the file. Writes run in one transaction: call beginWrite() before
+// the first statement and commit() after the last; a Database destroyed without commit()
+// rolls back, so an exception anywhere leaves nothing half-written.
+class Database
+{
+public:
+    explicit Database(const QString &path);
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    // Statements are passed as the windows write them; see SqlDialect for the forms.
+    Cursor query(const QString &sql);
+    void execute(const QString &sql);
+    // Appends one row, setting the named columns in the order given.
+    void insert(const QString &table, const std::vector<std::pair<QString, QVariant>> &columns);
+
+    void beginWrite();
+    void commit();
+    bool inTransaction() const { return m_inTransaction; }
+
+    // Doubles single quotes so that a text can stand between two of them in a statement.
+    static QString escape(const QString &text);
+
+    // Tests observe (and may fail, by throwing DbError) every statement before it runs.
+    using Observer = std::function<void(const QString &statement)>;
+    static void setObserver(Observer observer);
+
+private:
+    QSqlQuery run(const QString &statement, const QString &original);
+    void rollback() noexcept;
+
+    QString m_name;
+    bool m_inTransaction = false;
+};

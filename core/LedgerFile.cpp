@@ -1,0 +1,62 @@
+#include "LedgerFile.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+namespace LedgerFile {
+
+QString schema()
+{
+    QFile f(QStringLiteral(":/schema.sql"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll());
+}
+
+bool create(const QString &path, QString *errorText)
+{
+    if (QFile::exists(path)) {
+        if (errorText)
+            *errorText = QStringLiteral("%1 already exists").arg(path);
+        return false;
+    }
+    const QString name = QStringLiteral("mkledger-") + QUuid::createUuid().toString();
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        ok = db.open();
+        QSqlQuery q(db);
+        if (ok)
+            ok = q.exec(QStringLiteral("BEGIN"));
+        QString text = schema();
+        // Statements end with ";" at the end of a line; comments are whole lines.
+        QString current;
+        for (const QString &line : text.split(u'\n')) {
+            if (!ok)
+                break;
+            if (line.trimmed().startsWith(QLatin1String("--")))
+                continue;
+            current += line + u'\n';
+            if (line.trimmed().endsWith(u';')) {
+                ok = q.exec(current);
+                current.clear();
+            }
+        }
+        if (ok)
+            ok = q.exec(QStringLiteral("COMMIT"));
+        if (!ok && errorText)
+            *errorText = q.lastError().isValid() ? q.lastError().text() : db.lastError().text();
+        q = QSqlQuery();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (!ok)
+        QFile::remove(path);
+    return ok;
+}
+
+} // namespace LedgerFile

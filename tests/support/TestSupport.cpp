@@ -1,0 +1,152 @@
+#include "TestSupport.h"
+
+#include "Database.h"
+#include "LedgerFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+#include <QUuid>
+
+void ScriptedDialogs::info(const QString &text)
+{
+    shown << text;
+    infos << text;
+}
+
+bool ScriptedDialogs::ask(const QString &text)
+{
+    shown << text;
+    asked << text;
+    if (answers.empty())
+        return defaultAnswer;
+    const bool a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+std::optional<QString> ScriptedDialogs::saveFileName(
+    const QString &filter, const QString &folder, const QString &proposedName)
+{
+    saveRequests.push_back({filter, folder, proposedName});
+    if (files.empty())
+        return std::nullopt;
+    auto f = files.front();
+    files.pop_front();
+    return f;
+}
+
+void ScriptedDialogs::clear()
+{
+    shown.clear();
+    infos.clear();
+    asked.clear();
+    saveRequests.clear();
+}
+
+TempAppDir::TempAppDir(bool withLedger)
+{
+    if (withLedger) {
+        QString error;
+        if (!LedgerFile::create(dbPath(), &error))
+            qFatal("cannot create test ledger: %s", qPrintable(error));
+    }
+    QFile log(logPath());
+    log.open(QIODevice::WriteOnly);
+    QFile::copy(QStringLiteral(VELMO_ARROW_GIF), QDir(path()).filePath(QStringLiteral("yazirusi.gif")));
+}
+
+QString TempAppDir::dbPath() const
+{
+    return QDir(path()).filePath(QStringLiteral("velmo.mdb"));
+}
+
+QString TempAppDir::logPath() const
+{
+    return QDir(path()).filePath(QStringLiteral("AP.log"));
+}
+
+AppContext TempAppDir::context(Dialogs &dialogs, const Clock &clock) const
+{
+    return AppContext {path(), &dialogs, &clock};
+}
+
+namespace {
+
+template <typename F> auto withRaw(const QString &path, F f)
+{
+    const QString name = QStringLiteral("test-") + QUuid::createUuid().toString();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(path);
+    if (!db.open())
+        qFatal("cannot open %s", qPrintable(path));
+    auto result = f(db);
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
+} // namespace
+
+void TempAppDir::exec(const QString &sql) const
+{
+    withRaw(dbPath(), [&](QSqlDatabase &db) {
+        QSqlQuery q(db);
+        if (!q.exec(sql))
+            qFatal("test statement failed: %s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+        return 0;
+    });
+}
+
+QVariant TempAppDir::scalar(const QString &sql) const
+{
+    return withRaw(dbPath(), [&](QSqlDatabase &db) {
+        QSqlQuery q(db);
+        if (!q.exec(sql))
+            qFatal("test query failed: %s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+        return q.next() ? q.value(0) : QVariant();
+    });
+}
+
+QStringList TempAppDir::rows(const QString &sql) const
+{
+    return withRaw(dbPath(), [&](QSqlDatabase &db) {
+        QSqlQuery q(db);
+        if (!q.exec(sql))
+            qFatal("test query failed: %s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+        QStringList out;
+        while (q.next()) {
+            QStringList cols;
+            for (int i = 0; i < q.record().count(); ++i)
+                cols << q.value(i).toString();
+            out << cols.join(u'|');
+        }
+        return out;
+    });
+}
+
+FixedClock clockAt(int y, int m, int d, int hh, int mm, int ss)
+{
+    return FixedClock(QDateTime(QDate(y, m, d), QTime(hh, mm, ss)));
+}
+
+StatementRecorder::StatementRecorder()
+{
+    Database::setObserver([this](const QString &s) {
+        statements << s;
+        if (!failOn.isEmpty() && s.contains(failOn)) {
+            failOn.clear();
+            throw DbError(QStringLiteral("injected failure"));
+        }
+    });
+}
+
+StatementRecorder::~StatementRecorder()
+{
+    Database::setObserver({});
+}

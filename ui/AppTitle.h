@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+// The program's title, shown in window captions and as the title of every message box.
+inline QString appTitle()
+{
+    return QStringLiteral("ヴェルモラ");
+}

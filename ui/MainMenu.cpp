@@ -1,0 +1,239 @@
+#include "MainMenu.h"
+
+#include "AppTitle.h"
+#include "BasGeneral.h"
+#include "TaskWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+struct TaskButton
+{
+    const char *name;
+    const char *caption;
+    QColor colour;
+    const char *event;
+    const char *window;
+};
+
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption, const QColor &colour)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    QPalette p = b->palette();
+    p.setColor(QPalette::Button, colour);
+    p.setColor(QPalette::ButtonText, Qt::black);
+    b->setPalette(p);
+    b->setAutoFillBackground(true);
+    b->setMinimumSize(150, 48);
+    return b;
+}
+
+bool showInViewer(const QString &path)
+{
+#ifdef Q_OS_WIN
+    return QProcess::startDetached(QStringLiteral("notepad.exe"), {path});
+#else
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+#endif
+}
+
+} // namespace
+
+MainMenu::MainMenu(const AppContext &context, QWidget *parent)
+    : QMainWindow(parent)
+    , m_context(context)
+    , m_quit([] { QCoreApplication::exit(0); })
+    , m_viewer(showInViewer)
+{
+    setObjectName(QStringLiteral("F_main"));
+    setWindowTitle(appTitle());
+    buildButtons();
+    buildMenus();
+}
+
+void MainMenu::buildButtons()
+{
+    auto *central = new QWidget(this);
+    auto *outer = new QVBoxLayout(central);
+    outer->setContentsMargins(16, 12, 16, 16);
+    outer->setSpacing(12);
+
+    auto *top = new QHBoxLayout;
+    auto *title = new QLabel(QStringLiteral("ヴェルモラ　メインメニュー"), central);
+    title->setObjectName(QStringLiteral("Label1"));
+    QFont titleFont = title->font();
+    titleFont.setFamilies(
+        {QStringLiteral("HG丸ｺﾞｼｯｸM-PRO"), QStringLiteral("Noto Sans CJK JP"), QStringLiteral("IPAGothic")});
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.8);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+    top->addWidget(title, 1);
+    auto *end = makeButton(central, QStringLiteral("cmd_end"), QStringLiteral("終了"), Qt::white);
+    end->setMinimumSize(90, 36);
+    connect(end, &QPushButton::clicked, this, [this] { endWith(QStringLiteral("AP終了(ﾎﾞﾀﾝ)")); });
+    top->addWidget(end, 0, Qt::AlignTop);
+    outer->addLayout(top);
+
+    const QColor blue(128, 128, 255), pink(255, 192, 192), green(192, 255, 192), cream(255, 255, 192);
+    const struct
+    {
+        const char *frame;
+        const char *caption;
+        std::vector<TaskButton> buttons;
+    } groups[] = {
+        {"Frame1", "収支入力メニュー",
+            {{"cmd_nyuukin", "収入登録", blue, "収入登録画面起動", "F_nyuukin"},
+                {"cmd_syukkin", "支出登録", pink, "支出登録画面起動", "F_syukkin"},
+                {"cmd_zidou", "自動引落", pink, "自動引落処理画面起動", "F_zidou"}}},
+        {"Frame2", "金額移動・棚卸メニュー",
+            {{"cmd_idou", "金額移動", green, "金額移動画面起動", "F_idou"},
+                {"cmd_tanaorosi", "金額棚卸", green, "金額棚卸画面起動", "F_tanaorosi"}}},
+        {"Frame3", "照会メニュー",
+            {{"cmd_list", "項目別詳細照会", cream, "項目別詳細照会画面起動", "F_list_S"},
+                {"cmd_rireki", "棚卸・移動履歴照会", cream, "棚卸・移動履歴照会起動", "F_rireki_S"},
+                {"cmd_all", "収支合計金額照会", cream, "収支合計金額照会", "F_all_S"}}},
+    };
+
+    QWidget *previous = end;
+    for (const auto &g : groups) {
+        auto *box = new QGroupBox(QString::fromUtf8(g.caption), central);
+        box->setObjectName(QString::fromLatin1(g.frame));
+        auto *row = new QHBoxLayout(box);
+        row->setSpacing(10);
+        for (const TaskButton &t : g.buttons) {
+            auto *b = makeButton(box, QString::fromLatin1(t.name), QString::fromUtf8(t.caption), t.colour);
+            const QString event = QString::fromUtf8(t.event);
+            const QString window = QString::fromLatin1(t.window);
+            connect(b, &QPushButton::clicked, this, [this, event, window] { open(event, window); });
+            row->addWidget(b);
+            setTabOrder(previous, b);
+            previous = b;
+        }
+        row->addStretch(1);
+        outer->addWidget(box);
+    }
+    setCentralWidget(central);
+    end->setFocus();
+}
+
+void MainMenu::buildMenus()
+{
+    auto addAction = [this](QMenu *menu, const char *name, const char *caption, std::function<void()> f) {
+        QAction *a = menu->addAction(QString::fromUtf8(caption));
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this, std::move(f));
+        return a;
+    };
+    auto addSeparator = [](QMenu *menu, const char *name) {
+        menu->addSeparator()->setObjectName(QString::fromLatin1(name));
+    };
+
+    QMenu *file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    file->setObjectName(QStringLiteral("file"));
+    addAction(file, "log", "ログ表示(&L)", [this] {
+        log(QStringLiteral("ログ表示"));
+        m_viewer(m_logPath);
+    });
+    addAction(file, "logdel", "ログ削除(&D)",
+        [this] { BasGeneral::clearLog(m_logPath, *m_context.dialogs, *m_context.clock); });
+    addSeparator(file, "se");
+    addAction(file, "csv", "CSV出力(&C)",
+        [this] { open(QStringLiteral("CSV出力画面起動"), QStringLiteral("F_csv")); });
+    addSeparator(file, "se2");
+    addAction(file, "En", "終了(&X)", [this] { endWith(QStringLiteral("AP終了(ﾒﾆｭｰ)")); });
+
+    QMenu *masta = menuBar()->addMenu(QStringLiteral("マスタメンテナンス(&M)"));
+    masta->setObjectName(QStringLiteral("masta"));
+    addAction(masta, "syu", "収入マスタ(&S)",
+        [this] { open(QStringLiteral("収入マスタメンテ起動"), QStringLiteral("F_nyuM")); });
+    addAction(masta, "si", "支出マスタ(&Y)",
+        [this] { open(QStringLiteral("支出マスタメンテ起動"), QStringLiteral("F_syuM")); });
+    addAction(masta, "nyu", "入出金区分マスタ(&N)",
+        [this] { open(QStringLiteral("入出金区分マスタメンテ起動"), QStringLiteral("F_kubunM")); });
+    addAction(masta, "ho", "保管場所マスタ(&H)",
+        [this] { open(QStringLiteral("保管場所マスタメンテ起動"), QStringLiteral("F_hokanM")); });
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    help->setObjectName(QStringLiteral("help"));
+    addAction(help, "VER", "バージョン情報(&V)",
+        [this] { open(QStringLiteral("バージョン情報起動"), QStringLiteral("F_ver")); });
+}
+
+void MainMenu::setTaskFactory(const QString &windowName, TaskFactory factory)
+{
+    m_factories.insert(windowName, std::move(factory));
+}
+
+void MainMenu::load()
+{
+    m_logPath = m_context.logPath();
+    log(QStringLiteral("AP起動"));
+}
+
+void MainMenu::log(const QString &event)
+{
+    BasGeneral::writeLog(m_logPath, event, *m_context.dialogs, *m_context.clock);
+}
+
+void MainMenu::open(const QString &event, const QString &windowName)
+{
+    if (m_task)
+        return; // one task window at a time
+    log(event);
+    const auto factory = m_factories.value(windowName);
+    if (!factory)
+        return;
+    TaskWindow *w = factory(m_context);
+    m_task = w;
+    connect(w, &TaskWindow::closed, this, &MainMenu::taskClosed);
+    w->show();
+    w->load();
+    // The load may have failed and closed the window already.
+    if (m_task)
+        setEnabled(false);
+}
+
+void MainMenu::taskClosed()
+{
+    m_task = nullptr;
+    setEnabled(true);
+    activateWindow();
+    raise();
+    setFocus();
+}
+
+void MainMenu::endWith(const QString &event)
+{
+    m_ending = true;
+    log(event);
+    m_quit();
+}
+
+void MainMenu::closeEvent(QCloseEvent *event)
+{
+    if (m_ending) {
+        event->accept();
+        return;
+    }
+    if (m_task) {
+        // The close box is out of reach while a task window is open.
+        event->ignore();
+        return;
+    }
+    m_ending = true;
+    log(QStringLiteral("AP終了(×)"));
+    event->accept();
+    m_quit();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "AppContext.h"
+
+#include <QWidget>
+#include <functional>
+
+class Database;
+
+// The base of every window the main menu opens. It is a top-level window that deletes
+// itself when closed (by its "閉じる" button or its close box) and then tells the main
+// menu, which enables itself again and takes the focus.
+class TaskWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TaskWindow(const AppContext &context, QWidget *parent = nullptr);
+
+    // The load handler: runs each time the window is opened, after it is shown.
+    virtual void load() { }
+
+signals:
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+    // Runs one handler's database work. A DbError shows "DB接続失敗" once and gives false;
+    // whatever the work had open has been rolled back and closed by then.
+    bool withDb(const std::function<void()> &work);
+
+    const AppContext &context() const { return m_context; }
+    Dialogs &dialogs() const { return *m_context.dialogs; }
+    const Clock &clock() const { return *m_context.clock; }
+    QString dbPath() const { return m_context.dbPath(); }
+
+private:
+    AppContext m_context;
+};
