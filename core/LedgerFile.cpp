@@ -6,10 +6,17 @@
 #include <QSqlQuery>
 #include <QUuid>
 
+static void initSchemaResource()
+{
+    // The resource lives in a static library: register it explicitly.
+    Q_INIT_RESOURCE(schema);
+}
+
 namespace LedgerFile {
 
 QString schema()
 {
+    initSchemaResource();
     QFile f(QStringLiteral(":/schema.sql"));
     if (!f.open(QIODevice::ReadOnly))
         return {};
@@ -32,7 +39,12 @@ bool create(const QString &path, QString *errorText)
         QSqlQuery q(db);
         if (ok)
             ok = q.exec(QStringLiteral("BEGIN"));
-        QString text = schema();
+        const QString text = schema();
+        if (text.isEmpty()) {
+            ok = false;
+            if (errorText)
+                *errorText = QStringLiteral("the schema is missing from the build");
+        }
         // Statements end with ";" at the end of a line; comments are whole lines.
         QString current;
         for (const QString &line : text.split(u'\n')) {
