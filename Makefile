@@ -4,7 +4,7 @@ RELEASE ?= build-release
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps desktop-deps configure build run test test-long bench screenshot format asan fuzz clean
+.PHONY: all deps desktop-deps configure build run test test-long test-asan bench screenshot format fuzz clean
 
 all: build
 
@@ -43,16 +43,26 @@ bench: deps
 screenshot: desktop-deps build
 	scripts/screenshot $(BUILD)/bin/velmo $(BUILD)/screenshots/main.png
 
-asan: deps
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer (clang).
+test-asan: deps
 	cmake -S . -B build-asan -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DVELMO_SANITIZE=ON \
 	  -DCMAKE_CXX_COMPILER=clang++
 	cmake --build build-asan -j $(JOBS)
-	ctest --test-dir build-asan --output-on-failure -j $(JOBS) -LE long
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ctest --test-dir build-asan --output-on-failure -j $(JOBS) -LE long
 
+# libFuzzer on every fuzz target, FUZZ_SECONDS each (coverage-guided; crashes land in build-fuzz/).
+FUZZ_SECONDS ?= 60
 fuzz: deps
 	cmake -S . -B build-fuzz -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DVELMO_FUZZ=ON \
 	  -DCMAKE_CXX_COMPILER=clang++
-	cmake --build build-fuzz -j $(JOBS)
+	cmake --build build-fuzz -j $(JOBS) --target $$(cd tests/fuzz && ls fuzz_*.cpp | sed 's/\.cpp//')
+	cd build-fuzz && for f in tests/fuzz/fuzz_*; do \
+	  [ -x "$$f" ] || continue; echo "== $$f"; \
+	  ./$$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' || exit 1; \
+	done
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
