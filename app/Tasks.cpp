@@ -2,6 +2,7 @@
 
 #include "AboutWindow.h"
 #include "MainMenu.h"
+#include "PostingWindow.h"
 
 void registerTasks(MainMenu &menu)
 {
@@ -9,4 +10,7 @@ void registerTasks(MainMenu &menu)
     // One line per task window:
     //   menu.setTaskFactory("F_xxx", [](const AppContext &c) { return new XxxWindow(c); });
     menu.setTaskFactory("F_ver", [](const AppContext &c) { return new AboutWindow(c); });
+    menu.setTaskFactory("F_nyuukin", &PostingWindow::newIncome);
+    menu.setTaskFactory("F_syukkin", &PostingWindow::newExpense);
+    menu.setTaskFactory("F_zidou", &PostingWindow::newDebit);
 }
