@@ -3,12 +3,16 @@
 #include "AboutWindow.h"
 #include "MainMenu.h"
 #include "PostingWindow.h"
+#include "StocktakeWindow.h"
+#include "TransferWindow.h"
 
 void registerTasks(MainMenu &menu)
 {
     Q_UNUSED(menu);
     // One line per task window:
     //   menu.setTaskFactory("F_xxx", [](const AppContext &c) { return new XxxWindow(c); });
+    menu.setTaskFactory("F_idou", [](const AppContext &c) { return new TransferWindow(c); });
+    menu.setTaskFactory("F_tanaorosi", [](const AppContext &c) { return new StocktakeWindow(c); });
     menu.setTaskFactory("F_ver", [](const AppContext &c) { return new AboutWindow(c); });
     menu.setTaskFactory("F_nyuukin", &PostingWindow::newIncome);
     menu.setTaskFactory("F_syukkin", &PostingWindow::newExpense);
