@@ -155,7 +155,6 @@ AboutWindow::AboutWindow(
     outer->addWidget(line);
     outer->addLayout(bottom);
 
-    setMinimumWidth(420);
     ok->setFocus();
 }
 
@@ -172,7 +171,7 @@ void AboutWindow::load()
     setWindowTitle(appTitle() + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報"));
     m_version->setText(versionText());
     m_title->setText(appTitle());
-    setFixedSize(sizeHint());
+    setFixedSize(sizeHint().expandedTo(QSize(440, 0)));
 }
 
 void AboutWindow::startSystemInfo()
