@@ -1,16 +1,20 @@
 #include "Tasks.h"
 
 #include "AboutWindow.h"
+#include "CsvExport.h"
 #include "MainMenu.h"
 #include "PostingWindow.h"
 #include "StocktakeWindow.h"
 #include "TransferWindow.h"
+#include "YearlyTotals.h"
 
 void registerTasks(MainMenu &menu)
 {
     Q_UNUSED(menu);
     // One line per task window:
     //   menu.setTaskFactory("F_xxx", [](const AppContext &c) { return new XxxWindow(c); });
+    menu.setTaskFactory("F_all_S", [](const AppContext &c) { return new YearlyTotals(c); });
+    menu.setTaskFactory("F_csv", [](const AppContext &c) { return new CsvExport(c); });
     menu.setTaskFactory("F_idou", [](const AppContext &c) { return new TransferWindow(c); });
     menu.setTaskFactory("F_tanaorosi", [](const AppContext &c) { return new StocktakeWindow(c); });
     menu.setTaskFactory("F_ver", [](const AppContext &c) { return new AboutWindow(c); });
