@@ -4,10 +4,30 @@
 #include "Tasks.h"
 
 #include <QApplication>
+#include <QProxyStyle>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+
+namespace {
+
+// Fusion, without the icons it would put on the buttons of message boxes: every box of
+// the program is a plain text with OK or Yes/No.
+class VelmoStyle : public QProxyStyle
+{
+public:
+    VelmoStyle() : QProxyStyle(QStringLiteral("Fusion")) {}
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_DialogButtonBox_ButtonsHaveIcons)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -15,7 +35,7 @@ int main(int argc, char *argv[])
     Q_INIT_RESOURCE(assets);
     QApplication::setApplicationName(QStringLiteral("velmo"));
     QApplication::setApplicationVersion(QStringLiteral(VELMO_VERSION));
-    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setStyle(new VelmoStyle);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/velmo.png")));
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
 
