@@ -2,18 +2,22 @@
 
 #include "AboutWindow.h"
 #include "CategoryMaster.h"
+#include "CsvExport.h"
 #include "ItemMaster.h"
 #include "MainMenu.h"
 #include "PostingWindow.h"
 #include "StocktakeWindow.h"
 #include "StorageMaster.h"
 #include "TransferWindow.h"
+#include "YearlyTotals.h"
 
 void registerTasks(MainMenu &menu)
 {
     Q_UNUSED(menu);
     // One line per task window:
     //   menu.setTaskFactory("F_xxx", [](const AppContext &c) { return new XxxWindow(c); });
+    menu.setTaskFactory("F_all_S", [](const AppContext &c) { return new YearlyTotals(c); });
+    menu.setTaskFactory("F_csv", [](const AppContext &c) { return new CsvExport(c); });
     menu.setTaskFactory("F_idou", [](const AppContext &c) { return new TransferWindow(c); });
     menu.setTaskFactory("F_tanaorosi", [](const AppContext &c) { return new StocktakeWindow(c); });
     menu.setTaskFactory("F_hokanM", [](const AppContext &c) { return new StorageMaster(c); });
