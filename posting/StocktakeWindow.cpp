@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QtNumeric>
 #include <optional>
@@ -67,11 +68,16 @@ StocktakeWindow::StocktakeWindow(const AppContext &context, QWidget *parent)
     m_grid->setColumnWidthChars(2, 14);
     m_grid->setColumnWidthChars(3, 12);
     m_grid->setColumnWidthChars(4, 20);
+    // Every column in view without scrolling sideways.
+    int gridWidth = 2 * m_grid->frameWidth() + m_grid->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < m_grid->columnCount(); ++c)
+        gridWidth += m_grid->columnWidth(c);
+    m_grid->setMinimumWidth(gridWidth);
 
     m_goukei = new QLabel(this);
     m_goukei->setObjectName(QStringLiteral("lbl_goukei"));
     m_goukei->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_goukei->setFrameShape(QFrame::Panel);
+    m_goukei->setFrameShape(QFrame::StyledPanel);
     m_goukei->setFrameShadow(QFrame::Sunken);
     m_goukei->setMinimumWidth(
         m_goukei->fontMetrics().horizontalAdvance(QStringLiteral("\\-9,999,999,999,999")));

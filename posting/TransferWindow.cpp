@@ -116,6 +116,8 @@ TransferWindow::TransferWindow(const AppContext &context, QWidget *parent)
     m_kekka->setObjectName(QStringLiteral("txt_kekka"));
     m_kekka->setReadOnly(true);
     m_kekka->setMinimumHeight(m_kekka->fontMetrics().lineSpacing() * 5);
+    // Wide enough for a result line with a long name and two ten-digit amounts.
+    m_kekka->setMinimumWidth(m_kekka->fontMetrics().horizontalAdvance(QChar(0x91D1)) * 30);
 
     m_ok = new QPushButton(QStringLiteral("実行"), this);
     m_ok->setObjectName(QStringLiteral("cmd_ok"));
