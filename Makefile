@@ -36,8 +36,7 @@ test-long: build
 
 bench: deps
 	cmake -S . -B $(RELEASE) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DVELMO_BENCH=ON
-	cmake --build $(RELEASE) -j $(JOBS)
-	cmake --build $(RELEASE) --target run-bench
+	cmake --build $(RELEASE) -j $(JOBS) --target run-bench
 
 # A screenshot of the main menu in a real X server with Japanese fonts.
 screenshot: desktop-deps build

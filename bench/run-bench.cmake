@@ -18,6 +18,15 @@ endif()
 if(NOT DEFINED ENV{QT_QPA_PLATFORM})
   set(ENV{QT_QPA_PLATFORM} offscreen)
 endif()
+if(NOT DEFINED ENV{QT_LOGGING_RULES})
+  set(ENV{QT_LOGGING_RULES} "qt.qpa.*=false")
+endif()
+# Qt wants a private runtime directory and complains on every start without one.
+if(NOT DEFINED ENV{XDG_RUNTIME_DIR})
+  file(MAKE_DIRECTORY "${OUT}/runtime")
+  file(CHMOD "${OUT}/runtime" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+  set(ENV{XDG_RUNTIME_DIR} "${OUT}/runtime")
+endif()
 
 file(MAKE_DIRECTORY "${OUT}")
 # Results of a program that no longer exists must not reach the table.

@@ -64,7 +64,12 @@ void readFile(const QString &path, std::vector<Result> &results)
     QMap<QString, std::vector<double>> iterations;
     for (const QJsonValue &v : runs) {
         const QJsonObject o = v.toObject();
-        const QString name = o.value(u"run_name").toString(o.value(u"name").toString());
+        // Every figure is wall-clock time (measured or, with manual timing, reported by the
+        // benchmark itself); the suffixes Google Benchmark appends for it say nothing here.
+        QStringList parts = o.value(u"run_name").toString(o.value(u"name").toString()).split(u'/');
+        parts.removeAll(QStringLiteral("real_time"));
+        parts.removeAll(QStringLiteral("manual_time"));
+        const QString name = parts.join(u'/');
         if (!order.contains(name))
             order << name;
         Result &r = byName[name];
