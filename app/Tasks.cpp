@@ -3,6 +3,8 @@
 #include "AboutWindow.h"
 #include "CategoryMaster.h"
 #include "CsvExport.h"
+#include "History.h"
+#include "ItemDetail.h"
 #include "ItemMaster.h"
 #include "MainMenu.h"
 #include "PostingWindow.h"
@@ -13,9 +15,10 @@
 
 void registerTasks(MainMenu &menu)
 {
-    Q_UNUSED(menu);
     // One line per task window:
     //   menu.setTaskFactory("F_xxx", [](const AppContext &c) { return new XxxWindow(c); });
+    menu.setTaskFactory("F_list_S", [](const AppContext &c) { return new ItemDetail(c); });
+    menu.setTaskFactory("F_rireki_S", [](const AppContext &c) { return new History(c); });
     menu.setTaskFactory("F_all_S", [](const AppContext &c) { return new YearlyTotals(c); });
     menu.setTaskFactory("F_csv", [](const AppContext &c) { return new CsvExport(c); });
     menu.setTaskFactory("F_idou", [](const AppContext &c) { return new TransferWindow(c); });
