@@ -12,7 +12,9 @@
 #include <QFile>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace BenchSupport {
 
@@ -146,6 +148,15 @@ AppDir::AppDir(qint64 postings, quint64 seed, int logLines)
     if (!log.open(QIODevice::WriteOnly) || log.write(logText(logLines)) < 0)
         fail(QStringLiteral("cannot write %1").arg(logPath()));
     log.close();
+    // A user's ledger and log are on the disk already. Without this the first commits would
+    // pay for writing back the whole fresh copy, and the background writeback would disturb
+    // the benchmarks after them.
+    for (const QString &file : {dbPath(), logPath()}) {
+        const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY);
+        if (fd < 0 || ::fsync(fd) != 0)
+            fail(QStringLiteral("cannot flush %1").arg(file));
+        ::close(fd);
+    }
     QFile::copy(QStringLiteral(VELMO_ARROW_GIF), QDir(path()).filePath(QStringLiteral("yazirusi.gif")));
 }
 
