@@ -33,7 +33,8 @@ QByteArray encode(const QString &text)
     // Slow path only for text that holds something cp932 cannot: encode per character.
     out.clear();
     for (qsizetype i = 0; i < text.size(); ++i) {
-        qsizetype len = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        qsizetype len
+            = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
         QByteArray one;
         if (tryEncode(text.mid(i, len), &one))
             out += one;
@@ -63,7 +64,8 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
             *errorText = file.errorString();
         return false;
     }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    // flush() before commit(): commit() does not report a failure of the final buffered write.
+    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
         if (errorText)
             *errorText = file.errorString();
         file.cancelWriting();
