@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace {
@@ -107,6 +108,10 @@ CsvExport::CsvExport(const AppContext &context, QWidget *parent)
     layout->addStretch();
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    // The window keeps its size while the period is hidden.
+    QSizePolicy keep = m_period->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    m_period->setSizePolicy(keep);
 
     connect(m_kind, &QComboBox::currentIndexChanged, this, &CsvExport::kindChosen);
     connect(
@@ -159,6 +164,12 @@ void CsvExport::yearEdited(QLineEdit *box)
     // The check shows its own message for a character other than a digit. The button
     // waits until both year boxes hold digits only.
     const bool ok = BasGeneral::isDigitsOnly(box->text(), dialogs());
+    // A typed year moves its spinner along, so that the next step starts from it.
+    QScrollBar *spin = box == m_year1 ? m_spin1 : m_spin2;
+    if (const auto year = yearOf(box)) {
+        const QSignalBlocker quiet(spin);
+        spin->setValue(*year);
+    }
     QLineEdit *other = box == m_year1 ? m_year2 : m_year1;
     const bool otherOk = std::all_of(
         other->text().cbegin(), other->text().cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });

@@ -153,6 +153,10 @@ private slots:
         QCOMPARE(f.year1()->text(), QStringLiteral("2003"));
         f.child<QScrollBar>("VS2")->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         QCOMPARE(f.year2()->text(), QStringLiteral("2006"));
+        // A typed year is where the spinner steps on from.
+        f.year1()->setText("2010");
+        f.child<QScrollBar>("VS1")->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        QCOMPARE(f.year1()->text(), QStringLiteral("2009"));
     }
 
     void yearBoxesTakeDigitsOnly()
