@@ -53,30 +53,37 @@ void Cursor::next()
         throw errorFrom(m_query.lastError(), QStringLiteral("fetch"));
 }
 
-int Cursor::column(const QString &name) const
+int Cursor::indexOf(const QString &name) const
 {
     const int i = m_record.indexOf(name);
     if (i < 0)
         throw DbError(QStringLiteral("no column %1").arg(name));
-    if (m_eof)
-        throw DbError(QStringLiteral("read past the last row"));
     return i;
 }
 
-QVariant Cursor::value(const QString &name) const
+void Cursor::checkRow(int index) const
 {
-    return m_query.value(column(name));
+    if (index < 0 || index >= m_record.count())
+        throw DbError(QStringLiteral("no column %1").arg(index));
+    if (m_eof)
+        throw DbError(QStringLiteral("read past the last row"));
 }
 
-QString Cursor::text(const QString &name) const
+QVariant Cursor::value(int index) const
 {
-    const QVariant v = value(name);
+    checkRow(index);
+    return m_query.value(index);
+}
+
+QString Cursor::text(int index) const
+{
+    const QVariant v = value(index);
     return v.isNull() ? QString() : v.toString();
 }
 
-qint64 Cursor::integer64(const QString &name) const
+qint64 Cursor::integer64(int index) const
 {
-    const QVariant v = value(name);
+    const QVariant v = value(index);
     bool ok = false;
     qint64 n = 0;
     if (v.typeId() == QMetaType::Double) {
@@ -87,16 +94,36 @@ qint64 Cursor::integer64(const QString &name) const
         n = v.toString().trimmed().toLongLong(&ok);
     }
     if (!ok)
-        throw DbError(QStringLiteral("column %1 is no number").arg(name));
+        throw DbError(QStringLiteral("column %1 is no number").arg(m_record.fieldName(index)));
     return n;
+}
+
+qint32 Cursor::integer(int index) const
+{
+    const qint64 n = integer64(index);
+    if (n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
+        throw DbError(QStringLiteral("column %1 out of 32-bit range").arg(m_record.fieldName(index)));
+    return static_cast<qint32>(n);
+}
+
+QVariant Cursor::value(const QString &name) const
+{
+    return value(indexOf(name));
+}
+
+QString Cursor::text(const QString &name) const
+{
+    return text(indexOf(name));
+}
+
+qint64 Cursor::integer64(const QString &name) const
+{
+    return integer64(indexOf(name));
 }
 
 qint32 Cursor::integer(const QString &name) const
 {
-    const qint64 n = integer64(name);
-    if (n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
-        throw DbError(QStringLiteral("column %1 out of 32-bit range").arg(name));
-    return static_cast<qint32>(n);
+    return integer(indexOf(name));
 }
 
 Database::Database(const QString &path)

@@ -47,8 +47,15 @@ public:
     // A 64-bit integer, for sums.
     qint64 integer64(const QString &column) const;
 
+    // The same by position, for loops over many rows: look the position up once.
+    int indexOf(const QString &column) const;
+    QVariant value(int index) const;
+    QString text(int index) const;
+    qint32 integer(int index) const;
+    qint64 integer64(int index) const;
+
 private:
-    int column(const QString &name) const;
+    void checkRow(int index) const;
 
     QSqlQuery m_query;
     QSqlRecord m_record;
