@@ -46,13 +46,16 @@ Grid *makeGrid(const char *name, const std::vector<Column> &columns)
 // leaves the grid as it was rather than showing part of a history as if it were all of it.
 void fill(Database &db, const QString &sql, const std::vector<Column> &columns, Grid *grid)
 {
-    QStringList fields;
-    for (const Column &col : columns)
-        fields << QString::fromLatin1(col.field);
     std::vector<QString> cells;
-    for (Cursor c = db.query(sql); !c.eof(); c.next()) {
-        for (const QString &field : fields)
-            cells.push_back(c.text(field));
+    Cursor c = db.query(sql);
+    std::vector<int> positions;
+    if (!c.eof()) {
+        for (const Column &col : columns)
+            positions.push_back(c.indexOf(QString::fromLatin1(col.field)));
+    }
+    for (; !c.eof(); c.next()) {
+        for (int position : positions)
+            cells.push_back(c.text(position));
     }
     GridRows::replace(*grid, int(columns.size()), cells);
 }
