@@ -4,6 +4,7 @@
 #include "Database.h"
 
 #include <array>
+#include <vector>
 
 namespace CsvLists {
 
@@ -102,15 +103,16 @@ void writeHeadings(Csv::Writer &out, int kind, const Period &p, const QString &n
 
 int writeRows(Csv::Writer &out, int kind, Cursor &rows)
 {
-    QStringList fields;
+    // Column positions are looked up once; a list may have a million rows.
+    std::vector<int> columns;
     for (const char *f : spec(kind).fields) {
         if (f)
-            fields << QString::fromLatin1(f);
+            columns.push_back(rows.indexOf(QString::fromLatin1(f)));
     }
     int written = 0;
     for (; !rows.eof(); rows.next()) {
-        for (const QString &f : fields)
-            out.field(rows.text(f));
+        for (int c : columns)
+            out.field(rows.text(c));
         out.endLine();
         ++written;
     }
