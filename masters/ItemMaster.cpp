@@ -3,10 +3,8 @@
 #include "Database.h"
 #include "Grid.h"
 #include "MasterLayout.h"
+#include "MasterQueries.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -44,15 +42,9 @@ ItemMaster::ItemMaster(const AppContext &context, const ItemVocabulary &vocabula
 
     m_sp1 = new Grid(5, 1, this);
     m_sp1->setObjectName(QStringLiteral("SP1"));
-    m_sp1->setHeading(1, m_v.nameHeading);
-    m_sp1->setHeading(2, QStringLiteral("区分"));
-    m_sp1->setHeading(3, QStringLiteral("保管場所"));
-    m_sp1->setHeading(4, QStringLiteral("備考"));
-    m_sp1->setHeading(5, QStringLiteral("登録処理"));
-    m_sp1->setColumnWidthChars(1, 15.37);
-    m_sp1->setColumnWidthChars(2, 11.12);
-    m_sp1->setColumnWidthChars(3, 15);
-    m_sp1->setColumnWidthChars(4, 31.37);
+    MasterLayout::setColumns(m_sp1,
+        {{m_v.nameHeading, 15.37}, {QStringLiteral("区分"), 11.12}, {QStringLiteral("保管場所"), 15},
+            {QStringLiteral("備考"), 31.37}, {QStringLiteral("登録処理")}});
     m_sp1->setTextColumn(1, 0, false);
     m_sp1->setChoiceColumn(2, QString());
     m_sp1->setChoiceColumn(3, QString());
@@ -61,16 +53,9 @@ ItemMaster::ItemMaster(const AppContext &context, const ItemVocabulary &vocabula
 
     m_sp2 = new Grid(6, 500, this);
     m_sp2->setObjectName(QStringLiteral("SP2"));
-    m_sp2->setHeading(1, m_v.nameHeading);
-    m_sp2->setHeading(2, QStringLiteral("区分"));
-    m_sp2->setHeading(3, QStringLiteral("保管場所"));
-    m_sp2->setHeading(4, QStringLiteral("備考"));
-    m_sp2->setHeading(5, QStringLiteral("変更処理"));
-    m_sp2->setHeading(6, QStringLiteral("削除処理"));
-    m_sp2->setColumnWidthChars(1, 15.5);
-    m_sp2->setColumnWidthChars(2, 11.12);
-    m_sp2->setColumnWidthChars(3, 15);
-    m_sp2->setColumnWidthChars(4, 31.12);
+    MasterLayout::setColumns(m_sp2,
+        {{m_v.nameHeading, 15.5}, {QStringLiteral("区分"), 11.12}, {QStringLiteral("保管場所"), 15},
+            {QStringLiteral("備考"), 31.12}, {QStringLiteral("変更処理")}, {QStringLiteral("削除処理")}});
     m_sp2->setTextColumn(1, 0, false);
     m_sp2->setChoiceColumn(2, QString());
     m_sp2->setChoiceColumn(3, QString());
@@ -81,37 +66,18 @@ ItemMaster::ItemMaster(const AppContext &context, const ItemVocabulary &vocabula
     MasterLayout::fitGrid(m_sp1, 1);
     MasterLayout::fitGrid(m_sp2, 12);
 
-    auto *end = new QPushButton(QStringLiteral("閉じる"), this);
-    end->setObjectName(QStringLiteral("cmd_end"));
-    auto *bottom = new QHBoxLayout;
-    bottom->addStretch();
-    bottom->addWidget(end);
+    auto *bottom = MasterLayout::closeRow(this);
+    MasterLayout::gridsLayout(this, m_v.caption, m_sp1, QStringLiteral("変更/削除"), m_sp2)
+        ->addLayout(bottom);
 
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(MasterLayout::heading(m_v.caption, this));
-    layout->addWidget(MasterLayout::label("Label1", QStringLiteral("新規登録"), this));
-    layout->addWidget(m_sp1);
-    layout->addWidget(MasterLayout::label("Label2", QStringLiteral("変更/削除"), this));
-    layout->addWidget(m_sp2, 1);
-    layout->addLayout(bottom);
-
-    connect(m_sp1, &Grid::buttonClicked, this, [this](int col, int) {
-        if (col == 5)
-            registerItem();
-    });
-    connect(m_sp2, &Grid::buttonClicked, this, [this](int col, int row) {
-        if (col == 5)
-            updateRow(row);
-        else if (col == 6)
-            deleteRow(row);
-    });
-    connect(end, &QPushButton::clicked, this, &QWidget::close);
+    MasterLayout::connectButtons(
+        this, m_sp1, 5, [this] { registerItem(); }, m_sp2, 5, [this](int row) { updateRow(row); }, 6,
+        [this](int row) { deleteRow(row); });
 }
 
 void ItemMaster::load()
 {
-    withDb([&] {
-        Database db(dbPath());
+    withRead([&](Database &db) {
         const QString selectItems = QStringLiteral("SELECT * FROM ") + m_v.itemTable;
         {
             Cursor c = db.query(selectItems);
@@ -120,37 +86,32 @@ void ItemMaster::load()
             m_sp2->setMaxRows(c.count());
         }
 
-        QStringList categories;
-        for (Cursor c = db.query(QStringLiteral("SELECT K_index FROM Kubun_T")); !c.eof(); c.next())
-            categories << c.text(QStringLiteral("K_index"));
+        const QStringList categories
+            = MasterQueries::readColumn(db, QStringLiteral("Kubun_T"), QStringLiteral("K_index"));
         m_categories = categories;
         m_sp1->setColumnChoiceList(2, choiceList(categories));
         m_sp2->setColumnChoiceList(2, choiceList(categories));
 
-        QStringList places;
-        for (Cursor c = db.query(QStringLiteral("SELECT H_index FROM Hokan_T")); !c.eof(); c.next())
-            places << c.text(QStringLiteral("H_index"));
+        const QStringList places
+            = MasterQueries::readColumn(db, QStringLiteral("Hokan_T"), QStringLiteral("H_index"));
         m_places = places;
         m_sp1->setColumnChoiceList(3, choiceList(places));
         m_sp2->setColumnChoiceList(3, choiceList(places));
 
-        QStringList names, kubun, hokan, memos;
-        for (Cursor c = db.query(selectItems); !c.eof(); c.next()) {
-            names << c.text(m_v.indexColumn);
-            kubun << c.text(m_v.kubunColumn);
-            hokan << c.text(m_v.hokanColumn);
-            memos << c.text(m_v.memoColumn);
+        QList<QStringList> rows = MasterQueries::readRows(
+            db, selectItems, {m_v.indexColumn, m_v.kubunColumn, m_v.hokanColumn, m_v.memoColumn});
+        m_rowNames.clear();
+        m_rowKubun.clear();
+        m_rowHokan.clear();
+        for (QStringList &row : rows) {
+            m_rowNames << row[0];
+            m_rowKubun << row[1];
+            m_rowHokan << row[2];
+            // The choice cells hold each name's position in its list.
+            row[1] = positionOf(categories, row[1]);
+            row[2] = positionOf(places, row[2]);
         }
-        m_sp2->setMaxRows(int(names.size()));
-        for (int r = 1; r <= int(names.size()); ++r) {
-            m_sp2->setText(1, r, names[r - 1]);
-            m_sp2->setText(2, r, positionOf(categories, kubun[r - 1]));
-            m_sp2->setText(3, r, positionOf(places, hokan[r - 1]));
-            m_sp2->setText(4, r, memos[r - 1]);
-        }
-        m_rowNames = names;
-        m_rowKubun = kubun;
-        m_rowHokan = hokan;
+        MasterLayout::fillGrid(m_sp2, rows);
     });
 }
 
@@ -172,14 +133,8 @@ void ItemMaster::registerItem()
     const QString memo = m_sp1->text(4, 1);
 
     bool duplicate = false;
-    if (!withDb([&] {
-            Database db(dbPath());
-            for (Cursor c = db.query(QStringLiteral("SELECT * FROM ") + m_v.itemTable); !c.eof(); c.next()) {
-                if (c.text(m_v.indexColumn) == name) {
-                    duplicate = true;
-                    return;
-                }
-            }
+    if (!withRead([&](Database &db) {
+            duplicate = MasterQueries::anyRowHas(db, m_v.itemTable, m_v.indexColumn, name);
         }))
         return;
     if (duplicate) {
@@ -201,13 +156,10 @@ void ItemMaster::registerItem()
     if (!dialogs().ask(QStringLiteral("登録します　よろしいですか？")))
         return;
 
-    if (!withDb([&] {
-            Database db(dbPath());
-            db.beginWrite();
+    if (!withWrite([&](Database &db) {
             db.insert(m_v.itemTable,
                 {{m_v.indexColumn, name}, {m_v.kubunColumn, kubun}, {m_v.hokanColumn, hokan},
                     {m_v.memoColumn, memo}});
-            db.commit();
         }))
         return;
     dialogs().info(QStringLiteral("登録完了しました"));
@@ -234,13 +186,10 @@ void ItemMaster::updateRow(int row)
     if (name == oldName) {
         if (!dialogs().ask(QStringLiteral("更新します　よろしいですか？")))
             return;
-        if (!withDb([&] {
-                Database db(dbPath());
-                db.beginWrite();
+        if (!withWrite([&](Database &db) {
                 db.execute(QStringLiteral("UPDATE ") + m_v.itemTable + QStringLiteral(" SET ") + otherColumns
                     + QStringLiteral(" WHERE (") + m_v.indexColumn + QStringLiteral(" = '") + q(name)
                     + QStringLiteral("')"));
-                db.commit();
             }))
             return;
         dialogs().info(QStringLiteral("更新終了しました"));
@@ -255,13 +204,8 @@ void ItemMaster::updateRow(int row)
         return;
     }
     bool taken = false;
-    if (!withDb([&] {
-            Database db(dbPath());
-            Cursor c = db.query(
-                QStringLiteral("SELECT %1 FROM %2 WHERE (%1 = '").arg(m_v.indexColumn, m_v.itemTable)
-                + q(name) + QStringLiteral("')"));
-            taken = !c.eof();
-        }))
+    if (!withRead(
+            [&](Database &db) { taken = MasterQueries::hasRow(db, m_v.itemTable, m_v.indexColumn, name); }))
         return;
     if (taken) {
         dialogs().info(m_v.duplicateOnRename);
@@ -273,25 +217,11 @@ void ItemMaster::updateRow(int row)
         return;
 
     // One transaction: the postings and the item row take the new name together or not at all.
-    if (!withDb([&] {
-            Database db(dbPath());
-            db.beginWrite();
-            bool used = false;
-            {
-                Cursor c = db.query(
-                    QStringLiteral("SELECT %1 FROM %2 WHERE (%1 = '").arg(m_v.indexColumn, m_v.postingTable)
-                    + q(oldName) + QStringLiteral("')"));
-                used = !c.eof();
-            }
-            if (used) {
-                db.execute(QStringLiteral("UPDATE %1 SET %2 = '").arg(m_v.postingTable, m_v.indexColumn)
-                    + q(name) + QStringLiteral("' WHERE %1 = '").arg(m_v.indexColumn) + q(oldName)
-                    + QStringLiteral("'"));
-            }
+    if (!withWrite([&](Database &db) {
+            MasterQueries::renameWhereUsed(db, m_v.postingTable, m_v.indexColumn, oldName, name);
             db.execute(QStringLiteral("UPDATE %1 SET %2 = '").arg(m_v.itemTable, m_v.indexColumn) + q(name)
                 + QStringLiteral("',") + otherColumns + QStringLiteral(" WHERE (") + m_v.indexColumn
                 + QStringLiteral(" = '") + q(oldName) + QStringLiteral("')"));
-            db.commit();
         }))
         return;
     dialogs().info(name + QStringLiteral("に変更しました"));
@@ -306,12 +236,9 @@ void ItemMaster::deleteRow(int row)
     if (!dialogs().ask(oldName + QStringLiteral("を削除します　よろしいですか？")))
         return;
     // The item's postings stay as they are.
-    if (!withDb([&] {
-            Database db(dbPath());
-            db.beginWrite();
+    if (!withWrite([&](Database &db) {
             db.execute(QStringLiteral("DELETE * FROM ") + m_v.itemTable + QStringLiteral(" WHERE (")
                 + m_v.indexColumn + QStringLiteral(" = '") + q(oldName) + QStringLiteral("')"));
-            db.commit();
         }))
         return;
     dialogs().info(oldName + QStringLiteral("を削除しました"));

@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "Grid.h"
 #include "MasterLayout.h"
+#include "MasterQueries.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -49,31 +50,19 @@ StorageMaster::StorageMaster(const AppContext &context, QWidget *parent)
 
     m_sp1 = new Grid(4, 1, this);
     m_sp1->setObjectName(QStringLiteral("SP1"));
-    const struct
-    {
-        const char *heading;
-        double width;
-    } sp1[] = {{"保管場所名", 15}, {"管理者名", 10}, {"備考", 56.25}, {"登録処理", 9.12}};
-    for (int c = 1; c <= 4; ++c) {
-        m_sp1->setHeading(c, QString::fromUtf8(sp1[c - 1].heading));
-        m_sp1->setColumnWidthChars(c, sp1[c - 1].width);
-        if (c < 4)
-            m_sp1->setTextColumn(c, 0, false);
-    }
+    MasterLayout::setColumns(m_sp1,
+        {{QStringLiteral("保管場所名"), 15}, {QStringLiteral("管理者名"), 10},
+            {QStringLiteral("備考"), 56.25}, {QStringLiteral("登録処理"), 9.12}});
+    for (int c = 1; c <= 3; ++c)
+        m_sp1->setTextColumn(c, 0, false);
     m_sp1->setButtonColumn(4, QStringLiteral("登録"));
 
     m_sp2 = new Grid(7, 500, this);
     m_sp2->setObjectName(QStringLiteral("SP2"));
-    const struct
-    {
-        const char *heading;
-        double width;
-    } sp2[] = {{"№", 4.25}, {"保管場所名", 16.62}, {"金額", 8}, {"管理者名", 8}, {"備考", 34.25},
-        {"変更処理", 8.5}, {"削除処理", 8.5}};
-    for (int c = 1; c <= 7; ++c) {
-        m_sp2->setHeading(c, QString::fromUtf8(sp2[c - 1].heading));
-        m_sp2->setColumnWidthChars(c, sp2[c - 1].width);
-    }
+    MasterLayout::setColumns(m_sp2,
+        {{QStringLiteral("№"), 4.25}, {QStringLiteral("保管場所名"), 16.62}, {QStringLiteral("金額"), 8},
+            {QStringLiteral("管理者名"), 8}, {QStringLiteral("備考"), 34.25},
+            {QStringLiteral("変更処理"), 8.5}, {QStringLiteral("削除処理"), 8.5}});
     m_sp2->setTextColumn(1);
     m_sp2->setTextColumn(2);
     // The balance as stored: plain digits, no separators.
@@ -99,8 +88,7 @@ StorageMaster::StorageMaster(const AppContext &context, QWidget *parent)
     m_newName->setMinimumWidth(m_hokan->sizeHint().width());
     auto *henkou = new QPushButton(QStringLiteral("保管場所名変更"), this);
     henkou->setObjectName(QStringLiteral("cmd_henkou"));
-    auto *end = new QPushButton(QStringLiteral("閉じる"), this);
-    end->setObjectName(QStringLiteral("cmd_end"));
+    auto *bottom = MasterLayout::closeRow(this);
 
     auto *renameRow = new QHBoxLayout;
     renameRow->addWidget(MasterLayout::label("Label6", QStringLiteral("変更前"), this));
@@ -111,16 +99,8 @@ StorageMaster::StorageMaster(const AppContext &context, QWidget *parent)
     renameRow->addWidget(henkou);
     renameRow->addStretch();
 
-    auto *bottom = new QHBoxLayout;
-    bottom->addStretch();
-    bottom->addWidget(end);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(MasterLayout::heading(Caption, this));
-    layout->addWidget(MasterLayout::label("Label1", QStringLiteral("新規登録"), this));
-    layout->addWidget(m_sp1);
-    layout->addWidget(MasterLayout::label("Label2", QStringLiteral("変更(管理者名,備考)/削除"), this));
-    layout->addWidget(m_sp2, 1);
+    auto *layout
+        = MasterLayout::gridsLayout(this, Caption, m_sp1, QStringLiteral("変更(管理者名,備考)/削除"), m_sp2);
     layout->addWidget(MasterLayout::label("Label3", QStringLiteral("保管場所名変更"), this));
     layout->addLayout(renameRow);
     auto *note = MasterLayout::label("Label4",
@@ -130,18 +110,10 @@ StorageMaster::StorageMaster(const AppContext &context, QWidget *parent)
     layout->addWidget(note);
     layout->addLayout(bottom);
 
-    connect(m_sp1, &Grid::buttonClicked, this, [this](int col, int) {
-        if (col == 4)
-            registerPlace();
-    });
-    connect(m_sp2, &Grid::buttonClicked, this, [this](int col, int row) {
-        if (col == 6)
-            updateRow(row);
-        else if (col == 7)
-            deleteRow(row);
-    });
+    MasterLayout::connectButtons(
+        this, m_sp1, 4, [this] { registerPlace(); }, m_sp2, 6, [this](int row) { updateRow(row); }, 7,
+        [this](int row) { deleteRow(row); });
     connect(henkou, &QPushButton::clicked, this, &StorageMaster::rename);
-    connect(end, &QPushButton::clicked, this, &QWidget::close);
 }
 
 void StorageMaster::load()
@@ -153,38 +125,21 @@ void StorageMaster::load()
     else
         m_arrow->setPixmap(arrow);
 
-    withDb([&] {
-        Database db(dbPath());
+    withRead([&](Database &db) {
         // The text of cb_hokan survives a reload only while it still names a place.
         const QString chosen = m_hokan->currentText();
-        QStringList names;
-        for (Cursor c = db.query(QStringLiteral("SELECT H_index FROM Hokan_T")); !c.eof(); c.next())
-            names << c.text(QStringLiteral("H_index"));
+        const QStringList names
+            = MasterQueries::readColumn(db, QStringLiteral("Hokan_T"), QStringLiteral("H_index"));
         m_hokan->clear();
         m_hokan->addItems(names);
         m_hokan->setCurrentIndex(names.indexOf(chosen));
         if (m_hokan->currentIndex() < 0)
             m_hokan->setEditText(QString());
 
-        struct Place
-        {
-            QString no, name, money, keeper, memo;
-        };
-        std::vector<Place> places;
-        for (Cursor c = db.query(QStringLiteral("SELECT * FROM Hokan_T")); !c.eof(); c.next()) {
-            places.push_back({c.text(QStringLiteral("H_no")), c.text(QStringLiteral("H_index")),
-                c.text(QStringLiteral("H_money")), c.text(QStringLiteral("H_name")),
-                c.text(QStringLiteral("H_memo"))});
-        }
-        m_sp2->setMaxRows(int(places.size()));
-        for (int r = 1; r <= int(places.size()); ++r) {
-            const Place &p = places[r - 1];
-            m_sp2->setText(1, r, p.no);
-            m_sp2->setText(2, r, p.name);
-            m_sp2->setText(3, r, p.money);
-            m_sp2->setText(4, r, p.keeper);
-            m_sp2->setText(5, r, p.memo);
-        }
+        MasterLayout::fillGrid(m_sp2,
+            MasterQueries::readRows(db, QStringLiteral("SELECT * FROM Hokan_T"),
+                {QStringLiteral("H_no"), QStringLiteral("H_index"), QStringLiteral("H_money"),
+                    QStringLiteral("H_name"), QStringLiteral("H_memo")}));
     });
 }
 
@@ -195,14 +150,9 @@ void StorageMaster::registerPlace()
     const QString memo = m_sp1->text(3, 1);
 
     bool duplicate = false;
-    if (!withDb([&] {
-            Database db(dbPath());
-            for (Cursor c = db.query(QStringLiteral("SELECT * FROM Hokan_T")); !c.eof(); c.next()) {
-                if (c.text(QStringLiteral("H_index")) == name) {
-                    duplicate = true;
-                    return;
-                }
-            }
+    if (!withRead([&](Database &db) {
+            duplicate
+                = MasterQueries::anyRowHas(db, QStringLiteral("Hokan_T"), QStringLiteral("H_index"), name);
         }))
         return;
     if (duplicate) {
@@ -220,13 +170,10 @@ void StorageMaster::registerPlace()
     if (!dialogs().ask(QStringLiteral("登録します　よろしいですか？")))
         return;
 
-    if (!withDb([&] {
-            Database db(dbPath());
-            db.beginWrite();
+    if (!withWrite([&](Database &db) {
             db.insert(QStringLiteral("Hokan_T"),
                 {{QStringLiteral("H_index"), name}, {QStringLiteral("H_money"), 0},
                     {QStringLiteral("H_name"), keeper}, {QStringLiteral("H_memo"), memo}});
-            db.commit();
         }))
         return;
     dialogs().info(QStringLiteral("登録完了しました"));
@@ -242,13 +189,10 @@ void StorageMaster::updateRow(int row)
     const QString memo = m_sp2->text(5, row);
     if (!dialogs().ask(QStringLiteral("更新します　よろしいですか？")))
         return;
-    if (!withDb([&] {
-            Database db(dbPath());
-            db.beginWrite();
+    if (!withWrite([&](Database &db) {
             db.execute(QStringLiteral("UPDATE Hokan_T SET H_name = '") + q(keeper)
                 + QStringLiteral("', H_memo = '") + q(memo) + QStringLiteral("' WHERE H_index = '") + q(name)
                 + QStringLiteral("'"));
-            db.commit();
         }))
         return;
     dialogs().info(name + QStringLiteral("を更新しました"));
@@ -259,36 +203,26 @@ void StorageMaster::deleteRow(int row)
 {
     const QString name = m_sp2->text(2, row);
 
-    QString refusal;
-    if (!withDb([&] {
-            Database db(dbPath());
-            // Expense items are examined first, so a place both kinds use gets the 支出 message.
-            for (Cursor c = db.query(QStringLiteral("SELECT * FROM Syukkin_T")); !c.eof(); c.next()) {
-                if (c.text(QStringLiteral("S_hokan")) == name) {
-                    refusal = QStringLiteral("この保管場所名は支出ﾏｽﾀで使用されています 削除できません");
-                    return;
-                }
-            }
-            for (Cursor c = db.query(QStringLiteral("SELECT * FROM Nyuukin_T")); !c.eof(); c.next()) {
-                if (c.text(QStringLiteral("N_hokan")) == name) {
-                    refusal = QStringLiteral("この保管場所名は収入ﾏｽﾀで使用されています 削除できません");
-                    return;
-                }
-            }
+    // Expense items are examined first, so a place both kinds use gets the 支出 message.
+    using MasterQueries::ItemUse;
+    ItemUse use = ItemUse::None;
+    if (!withRead([&](Database &db) {
+            use = MasterQueries::itemUse(db, QStringLiteral("S_hokan"), QStringLiteral("N_hokan"), name);
         }))
         return;
-    if (!refusal.isEmpty()) {
-        dialogs().info(refusal);
+    if (use == ItemUse::Expense) {
+        dialogs().info(QStringLiteral("この保管場所名は支出ﾏｽﾀで使用されています 削除できません"));
+        return;
+    }
+    if (use == ItemUse::Income) {
+        dialogs().info(QStringLiteral("この保管場所名は収入ﾏｽﾀで使用されています 削除できません"));
         return;
     }
     if (!dialogs().ask(QStringLiteral("削除します　よろしいですか？")))
         return;
-    if (!withDb([&] {
-            Database db(dbPath());
-            db.beginWrite();
+    if (!withWrite([&](Database &db) {
             db.execute(QStringLiteral("DELETE H_index FROM Hokan_T WHERE (H_index = '") + q(name)
                 + QStringLiteral("')"));
-            db.commit();
         }))
         return;
     dialogs().info(name + QStringLiteral("を削除しました"));
@@ -307,11 +241,8 @@ void StorageMaster::rename()
     // A new name that another place already has would merge the two places' balances and
     // histories under one name; it is refused before anything is written.
     bool taken = false;
-    if (newName != oldName && !withDb([&] {
-            Database db(dbPath());
-            Cursor c = db.query(QStringLiteral("SELECT H_index FROM Hokan_T WHERE (H_index = '") + q(newName)
-                + QStringLiteral("')"));
-            taken = !c.eof();
+    if (newName != oldName && !withRead([&](Database &db) {
+            taken = MasterQueries::hasRow(db, QStringLiteral("Hokan_T"), QStringLiteral("H_index"), newName);
         }))
         return;
     if (taken) {
@@ -324,26 +255,12 @@ void StorageMaster::rename()
         return;
 
     // All or nothing: a failure half-way leaves every table under the old name.
-    if (!withDb([&] {
-            Database db(dbPath());
-            db.beginWrite();
-            db.execute(QStringLiteral("UPDATE Hokan_T SET H_index = '") + q(newName)
-                + QStringLiteral("' WHERE H_index = '") + q(oldName) + QStringLiteral("'"));
+    if (!withWrite([&](Database &db) {
+            MasterQueries::rename(db, QStringLiteral("Hokan_T"), QStringLiteral("H_index"), oldName, newName);
             for (const NameColumn &nc : RenamedColumns) {
-                const QString table = QString::fromLatin1(nc.table);
-                const QString column = QString::fromLatin1(nc.column);
-                bool used = false;
-                {
-                    Cursor c = db.query(QStringLiteral("SELECT %1 FROM %2 WHERE (%1 = '").arg(column, table)
-                        + q(oldName) + QStringLiteral("')"));
-                    used = !c.eof();
-                }
-                if (used) {
-                    db.execute(QStringLiteral("UPDATE %1 SET %2 = '").arg(table, column) + q(newName)
-                        + QStringLiteral("' WHERE %1 = '").arg(column) + q(oldName) + QStringLiteral("'"));
-                }
+                MasterQueries::renameWhereUsed(
+                    db, QString::fromLatin1(nc.table), QString::fromLatin1(nc.column), oldName, newName);
             }
-            db.commit();
         }))
         return;
     dialogs().info(

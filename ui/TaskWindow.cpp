@@ -28,3 +28,21 @@ bool TaskWindow::withDb(const std::function<void()> &work)
         return false;
     }
 }
+
+bool TaskWindow::withRead(const std::function<void(Database &)> &work)
+{
+    return withDb([&] {
+        Database db(dbPath());
+        work(db);
+    });
+}
+
+bool TaskWindow::withWrite(const std::function<void(Database &)> &work)
+{
+    return withDb([&] {
+        Database db(dbPath());
+        db.beginWrite();
+        work(db);
+        db.commit();
+    });
+}

@@ -29,6 +29,11 @@ protected:
     // Runs one handler's database work. A DbError shows "DB接続失敗" once and gives false;
     // whatever the work had open has been rolled back and closed by then.
     bool withDb(const std::function<void()> &work);
+    // withDb around one connection to the ledger: `work` reads through it.
+    bool withRead(const std::function<void(Database &)> &work);
+    // withDb around one write transaction: `work` runs its statements inside it, and the
+    // transaction is committed only when all of them succeeded (otherwise nothing stays).
+    bool withWrite(const std::function<void(Database &)> &work);
 
     const AppContext &context() const { return m_context; }
     Dialogs &dialogs() const { return *m_context.dialogs; }
