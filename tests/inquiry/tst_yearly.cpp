@@ -1,5 +1,6 @@
 #include "Cp932.h"
 #include "Database.h"
+#include "FileTestSupport.h"
 #include "Grid.h"
 #include "MonthlyTotals.h"
 #include "TestSupport.h"
@@ -14,41 +15,9 @@
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTest>
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 
 namespace {
-
-// Lowers the largest file this process may write, so that a write fails part-way.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        const rlimit limit {bytes, m_old.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old {};
-};
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 void activate(QWidget *w)
 {
