@@ -68,6 +68,7 @@ struct Report
     { }
 
     QStringList lines;
+    bool started = false;
     int exitCode = -1;
     QProcess::ExitStatus exitStatus = QProcess::CrashExit;
     QString errors;
@@ -107,7 +108,8 @@ inline Report run(const QStringList &args, const std::function<void()> &modifier
     p.start(program.isEmpty() ? QCoreApplication::applicationFilePath() : program,
         program.isEmpty() ? QStringList {QStringLiteral("--child")} + args : args);
     Report r;
-    if (!p.waitForStarted(timeoutMs) || !p.waitForFinished(timeoutMs)) {
+    r.started = p.waitForStarted(timeoutMs);
+    if (!r.started || !p.waitForFinished(timeoutMs)) {
         p.kill();
         p.waitForFinished();
         r.errors = QStringLiteral("child did not finish: ") + p.errorString();

@@ -87,12 +87,13 @@ void addManyPostings(const TempAppDir &dir, int count = 4000)
 // ------------------------------------------------------------------ children
 
 // Gives up root for good: as "nobody", file permissions apply.
+constexpr int CannotDropRoot = 97;
 void becomeNobody()
 {
     if (geteuid() != 0)
         return;
     if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
-        _exit(97);
+        _exit(CannotDropRoot);
 }
 
 // A file-size limit in the child, with the signal it raises ignored, so writes past it
@@ -262,6 +263,16 @@ void chownToNobody(const QString &path)
         qFatal("chown failed");
 }
 
+// Runs the child as "nobody" (when root); nullopt when this machine cannot (no such user in
+// a user namespace, a temporary directory mounted noexec).
+std::optional<Child::Report> runUnprivileged(const QStringList &args, const QTemporaryDir &bin)
+{
+    Child::Report r = Child::run(QStringList {"--child"} + args, becomeNobody, binaryFor(bin));
+    if (!r.started || r.exitCode == CannotDropRoot)
+        return std::nullopt;
+    return r;
+}
+
 } // namespace
 
 class TestFaults : public QObject
@@ -410,7 +421,10 @@ private slots:
             dir.dbPath(), QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
         const QByteArray before = readAll(dir.dbPath());
 
-        const Child::Report r = Child::run({"--child", "writes", dir.path()}, becomeNobody, binaryFor(bin));
+        const auto child = runUnprivileged({"writes", dir.path()}, bin);
+        if (!child)
+            QSKIP("no process can give up root here; the write-locked ledger covers refused writes");
+        const Child::Report &r = *child;
         QVERIFY2(r.finishedCleanly(), qPrintable(r.errors));
         const QStringList cases = r.prefixed("case ");
         QCOMPARE(cases.size(), qsizetype(Drive::writeActions().size()));
@@ -448,7 +462,10 @@ private slots:
         chownToNobody(dir.logPath());
         QVERIFY(QFile::setPermissions(
             dir.logPath(), QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
-        const Child::Report r = Child::run({"--child", "log", dir.path()}, becomeNobody, binaryFor(bin));
+        const auto child = runUnprivileged({"log", dir.path()}, bin);
+        if (!child)
+            QSKIP("no process can give up root here; the file-size limit covers an unwritable log");
+        const Child::Report &r = *child;
         QVERIFY2(r.finishedCleanly(), qPrintable(r.errors));
         QCOMPARE(r.infos(), QStringList({LogFailed, LogFailed}));
         QVERIFY(r.lines.contains("window ok"));
