@@ -25,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QMap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -400,6 +401,7 @@ private slots:
         const QString journal = dir.dbPath() + QStringLiteral("-journal");
         QStringList previousLog;
         qint64 committed = 0;
+        QMap<QString, int> byKind;
         int hotJournals = 0;
         QElapsedTimer clock;
         clock.start();
@@ -461,6 +463,8 @@ private slots:
                 qPrintable(
                     QStringLiteral("kill %1: rows nobody posted (N S Z I K:%2)").arg(kill).arg(tally)));
             committed += ok.size();
+            for (const QString &kind : ok)
+                ++byKind[kind];
 
             // The log is whole and lost nothing: what it held before is still its tail.
             QString logProblem;
@@ -474,9 +478,13 @@ private slots:
             = dir.scalar("SELECT (SELECT COUNT(*) FROM N) + (SELECT COUNT(*) FROM S) + "
                          "(SELECT COUNT(*) FROM Idourireki_T) + (SELECT COUNT(*) FROM Ktanaorosi_T)")
                   .toLongLong();
-        qInfo("%d kills survived in %.1f s: %lld actions committed, %lld history rows, %d kills left a hot "
-              "journal, %lld log lines",
-            kills, clock.elapsed() / 1000.0, committed, rows, hotJournals, qint64(previousLog.size()));
+        QStringList tally;
+        for (auto it = byKind.cbegin(); it != byKind.cend(); ++it)
+            tally << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
+        qInfo("%d kills survived in %.1f s: %lld actions committed (%s), %lld history rows, %d kills left a "
+              "hot journal, %lld log lines",
+            kills, clock.elapsed() / 1000.0, committed, qPrintable(tally.join(u", ")), rows, hotJournals,
+            qint64(previousLog.size()));
         QVERIFY(committed > 0);
     }
 };
