@@ -3,6 +3,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <optional>
 
 namespace Cp932 {
 
@@ -10,17 +11,23 @@ namespace {
 
 constexpr const char *kCodec = "windows-31j";
 
-// Encodes one run of text; false when a character had no cp932 form.
-bool tryEncode(const QString &text, QByteArray *out)
+// Encodes one run of text with the given encoder; false when a character had no cp932 form
+// (the encoder then keeps its error and must be replaced).
+bool tryEncode(QStringEncoder &enc, QStringView text, QByteArray *out)
 {
-    QStringEncoder enc(kCodec, QStringConverter::Flag::Stateless);
-    Q_ASSERT(enc.isValid());
     const QByteArray bytes = enc.encode(text);
     if (enc.hasError())
         return false;
     if (out)
         *out = bytes;
     return true;
+}
+
+bool tryEncode(QStringView text, QByteArray *out)
+{
+    QStringEncoder enc(kCodec, QStringConverter::Flag::Stateless);
+    Q_ASSERT(enc.isValid());
+    return tryEncode(enc, text, out);
 }
 
 } // namespace
@@ -30,16 +37,21 @@ QByteArray encode(const QString &text)
     QByteArray out;
     if (tryEncode(text, &out))
         return out;
-    // Slow path only for text that holds something cp932 cannot: encode per character.
+    // Slow path only for text that holds something cp932 cannot: encode per character,
+    // with one encoder (looking the code page up is the costly part).
     out.clear();
+    // (Constructed in place: a moved-into encoder does not report errors reliably.)
+    std::optional<QStringEncoder> enc(std::in_place, kCodec, QStringConverter::Flag::Stateless);
     for (qsizetype i = 0; i < text.size(); ++i) {
         qsizetype len
             = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2 : 1;
         QByteArray one;
-        if (tryEncode(text.mid(i, len), &one))
+        if (tryEncode(*enc, QStringView(text).mid(i, len), &one)) {
             out += one;
-        else
+        } else {
             out += '?';
+            enc.emplace(kCodec, QStringConverter::Flag::Stateless);
+        }
         i += len - 1;
     }
     return out;

@@ -225,8 +225,13 @@ void Database::insert(const QString &table, const std::vector<std::pair<QString,
         rollback();
         throw e;
     }
-    for (const auto &c : columns)
-        q.addBindValue(c.second);
+    for (const auto &c : columns) {
+        // A null text would be stored as NULL; the ledger holds the empty text instead.
+        if (c.second.typeId() == QMetaType::QString && c.second.toString().isNull())
+            q.addBindValue(QString(QLatin1String("")));
+        else
+            q.addBindValue(c.second);
+    }
     if (!q.exec()) {
         const DbError e = errorFrom(q.lastError(), sql);
         rollback();

@@ -239,6 +239,18 @@ private slots:
             2);
     }
 
+    void insertedTextIsNeverNull()
+    {
+        TempAppDir dir;
+        {
+            Database db(dir.dbPath());
+            db.insert(QStringLiteral("N"),
+                {{"N_index", "給与"}, {"N_hokan", "財布"}, {"N_money", 1}, {"N_date", 20030917},
+                    {"N_memo", QString()}});
+        }
+        QCOMPARE(dir.scalar("SELECT typeof(N_memo) FROM N").toString(), QStringLiteral("text"));
+    }
+
     void autoNumbersAreNeverReused()
     {
         TempAppDir dir;
