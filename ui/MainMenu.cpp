@@ -31,9 +31,12 @@ QPushButton *makeButton(QWidget *parent, const QString &name, const QString &cap
 {
     auto *b = new QPushButton(caption, parent);
     b->setObjectName(name);
+    // The pale colour only while the button can be pressed: a disabled menu looks grey.
     QPalette p = b->palette();
-    p.setColor(QPalette::Button, colour);
-    p.setColor(QPalette::ButtonText, Qt::black);
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(group, QPalette::Button, colour);
+        p.setColor(group, QPalette::ButtonText, Qt::black);
+    }
     b->setPalette(p);
     b->setAutoFillBackground(true);
     b->setMinimumSize(150, 48);
