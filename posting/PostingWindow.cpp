@@ -314,9 +314,7 @@ void PostingWindow::post(int row)
     bool shortOfMoney = false;
     qint32 before = 0;
     qint32 after = 0;
-    withDb([&] {
-        Database db(dbPath());
-        db.beginWrite();
+    const bool ok = withWrite([&](Database &db) {
         const QString quotedPlace = Database::escape(place);
         {
             const Cursor balance
@@ -328,7 +326,7 @@ void PostingWindow::post(int row)
         }
         if (m_vocab.withdraws && amount > before) {
             shortOfMoney = true;
-            return; // nothing written; the transaction rolls back as the connection closes
+            return; // nothing has been written
         }
         after = m_vocab.withdraws ? Amount::sub(before, amount) : Amount::add(before, amount);
         db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(after)
@@ -340,7 +338,6 @@ void PostingWindow::post(int row)
                 values.emplace_back(r.memoColumn, r.fixedMemo.isEmpty() ? memo : r.fixedMemo);
             db.insert(r.table, values);
         }
-        db.commit();
         posted = true;
     });
 
@@ -349,7 +346,7 @@ void PostingWindow::post(int row)
             + QStringLiteral("しかないため引落せません"));
         return;
     }
-    if (!posted)
+    if (!ok || !posted)
         return;
     m_result->setPlainText(place + m_vocab.resultJoin + item + m_vocab.resultAmount + amountDigits
         + m_vocab.resultVerb + crlf + m_vocab.resultBefore + QString::number(before) + m_vocab.resultAfter

@@ -235,10 +235,7 @@ void StocktakeWindow::execute()
             + QStringLiteral("に変更します。  よろしいですか？")))
         return;
 
-    bool committed = false;
-    withDb([&] {
-        Database db(dbPath());
-        db.beginWrite();
+    const bool committed = withWrite([&](Database &db) {
         qint32 before = 0;
         {
             Cursor c = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = '")
@@ -253,8 +250,6 @@ void StocktakeWindow::execute()
             {{QStringLiteral("K_hokan"), name}, {QStringLiteral("K_bmoney"), before},
                 {QStringLiteral("K_amoney"), *amount}, {QStringLiteral("K_riyuu"), reason},
                 {QStringLiteral("K_day"), clock().today().toString(QStringLiteral("yyyyMMdd")).toInt()}});
-        db.commit();
-        committed = true;
     });
     if (!committed)
         return;

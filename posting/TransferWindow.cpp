@@ -211,14 +211,12 @@ void TransferWindow::execute()
     const QString memo = m_memo->text();
     QString shortfall;
     QString result;
-    withDb([&] {
-        Database db(dbPath());
-        db.beginWrite();
+    const bool ok = withWrite([&](Database &db) {
         const qint32 sourceBefore = balanceOf(db, source);
         if (sourceBefore < *amount) {
             shortfall = QStringLiteral("移動元金額が足りません。\r\n") + source + QStringLiteral("( \\")
                 + QString::number(sourceBefore) + QStringLiteral(")\r\n処理を中断します");
-            return; // the transaction is rolled back with nothing written
+            return; // nothing has been written
         }
         const qint32 destinationBefore = balanceOf(db, destination);
         const qint32 sourceAfter = Amount::sub(sourceBefore, *amount);
@@ -230,7 +228,6 @@ void TransferWindow::execute()
             {{QStringLiteral("I_hokanmoto"), source}, {QStringLiteral("I_hokansaki"), destination},
                 {QStringLiteral("I_money"), *amount}, {QStringLiteral("I_day"), day.toInt()},
                 {QStringLiteral("I_memo"), memo}});
-        db.commit();
 
         result = source + QStringLiteral("(移動前 \\") + QString::number(sourceBefore)
             + QStringLiteral("→移動後 \\") + QString::number(sourceAfter) + QStringLiteral(")\r\n")
@@ -239,6 +236,9 @@ void TransferWindow::execute()
             + QStringLiteral("移動金額 \\") + QString::number(*amount) + QStringLiteral("\r\n処理完了");
     });
     // Shown once the connection is closed, so no lock is held while the box waits.
+    // The result is shown only once the transaction has committed.
+    if (!ok)
+        return;
     if (!shortfall.isEmpty())
         dialogs().info(shortfall);
     if (!result.isEmpty())
