@@ -4,6 +4,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <optional>
+#include <utility>
 
 namespace Cp932 {
 
@@ -30,10 +31,37 @@ bool tryEncode(QStringView text, QByteArray *out)
     return tryEncode(enc, text, out);
 }
 
+// Input methods produce the JIS forms of some signs, for which the code page holds the
+// code under another character: these go out as the code page's own forms, so that "〜" is
+// written as 81 60 and not as "?".
+QString toCodePageForms(const QString &text)
+{
+    static constexpr std::pair<char16_t, char16_t> forms[] = {
+        {u'\u301C', u'\uFF5E'}, // wave dash -> full-width tilde
+        {u'\u2212', u'\uFF0D'}, // minus sign -> full-width hyphen-minus
+        {u'\u2016', u'\u2225'}, // double vertical line -> parallel to
+        {u'\u2014', u'\u2015'}, // em dash -> horizontal bar
+        {u'\u00A2', u'\uFFE0'}, // cent sign -> full-width cent sign
+        {u'\u00A3', u'\uFFE1'}, // pound sign -> full-width pound sign
+        {u'\u00AC', u'\uFFE2'}, // not sign -> full-width not sign
+    };
+    QString out = text;
+    for (QChar &c : out) {
+        for (const auto &[jis, codePage] : forms) {
+            if (c.unicode() == jis) {
+                c = QChar(codePage);
+                break;
+            }
+        }
+    }
+    return out;
+}
+
 } // namespace
 
-QByteArray encode(const QString &text)
+QByteArray encode(const QString &original)
 {
+    const QString text = toCodePageForms(original);
     QByteArray out;
     if (tryEncode(text, &out))
         return out;
@@ -65,7 +93,7 @@ QString decode(const QByteArray &bytes)
 
 bool canEncode(const QString &text)
 {
-    return tryEncode(text, nullptr);
+    return tryEncode(toCodePageForms(text), nullptr);
 }
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *errorText)

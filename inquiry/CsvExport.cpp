@@ -4,6 +4,7 @@
 #include "Csv.h"
 #include "CsvLists.h"
 #include "Database.h"
+#include "TypedCombo.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -31,7 +32,7 @@ QLabel *label(const QString &text, const char *name, QWidget *parent)
 
 CsvExport::CsvExport(const AppContext &context, QWidget *parent)
     : TaskWindow(context, parent)
-    , m_kind(new QComboBox(this))
+    , m_kind(newTypedCombo(QStringLiteral("CB"), 14, this))
     , m_period(new QGroupBox(QStringLiteral("抽出条件"), this))
     , m_year1(new QLineEdit(m_period))
     , m_spin1(new QScrollBar(Qt::Vertical, m_period))
@@ -44,7 +45,6 @@ CsvExport::CsvExport(const AppContext &context, QWidget *parent)
 {
     setObjectName(QStringLiteral("F_csv"));
     setWindowTitle(QStringLiteral("CSV出力画面"));
-    m_kind->setObjectName(QStringLiteral("CB"));
     m_period->setObjectName(QStringLiteral("Frame1"));
     m_year1->setObjectName(QStringLiteral("txt_Y1"));
     m_spin1->setObjectName(QStringLiteral("VS1"));
@@ -60,11 +60,6 @@ CsvExport::CsvExport(const AppContext &context, QWidget *parent)
     headingFont.setPointSizeF(headingFont.pointSizeF() * 1.5);
     headingFont.setBold(true);
     heading->setFont(headingFont);
-
-    // The output list takes its entries only from the list; typed text selects nothing.
-    m_kind->setEditable(true);
-    m_kind->setInsertPolicy(QComboBox::NoInsert);
-    m_kind->setMinimumContentsLength(14);
 
     const int yearWidth = m_year1->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12;
     auto periodRow = new QHBoxLayout(m_period);

@@ -5,6 +5,7 @@
 #include "Database.h"
 #include "Grid.h"
 #include "GridRows.h"
+#include "TypedCombo.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -46,11 +47,7 @@ ItemDetail::ItemDetail(const AppContext &context, QWidget *parent)
     auto *itemRow = new QHBoxLayout;
     auto *itemLabel = new QLabel(QStringLiteral("項目名"), conditions);
     itemLabel->setObjectName(QStringLiteral("Label1"));
-    m_items = new QComboBox(conditions);
-    m_items->setObjectName(QStringLiteral("cb_list"));
-    m_items->setEditable(true);
-    m_items->setInsertPolicy(QComboBox::NoInsert);
-    m_items->setMinimumContentsLength(16);
+    m_items = newTypedCombo(QStringLiteral("cb_list"), 16, conditions);
     m_items->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     itemLabel->setBuddy(m_items);
     itemRow->addWidget(itemLabel);

@@ -4,6 +4,7 @@
 #include "Grid.h"
 #include "MasterLayout.h"
 #include "MasterQueries.h"
+#include "TypedCombo.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -75,11 +76,7 @@ StorageMaster::StorageMaster(const AppContext &context, QWidget *parent)
     MasterLayout::fitGrid(m_sp1, 1);
     MasterLayout::fitGrid(m_sp2, 12);
 
-    m_hokan = new QComboBox(this);
-    m_hokan->setObjectName(QStringLiteral("cb_hokan"));
-    m_hokan->setEditable(true);
-    m_hokan->setInsertPolicy(QComboBox::NoInsert);
-    m_hokan->setMinimumContentsLength(14);
+    m_hokan = newTypedCombo(QStringLiteral("cb_hokan"), 14, this);
     m_arrow = new QLabel(this);
     m_arrow->setObjectName(QStringLiteral("img_ya"));
     m_arrow->setAlignment(Qt::AlignCenter);

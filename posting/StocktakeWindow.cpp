@@ -4,6 +4,7 @@
 #include "BasGeneral.h"
 #include "Database.h"
 #include "Grid.h"
+#include "TypedCombo.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -61,7 +62,8 @@ StocktakeWindow::StocktakeWindow(const AppContext &context, QWidget *parent)
     m_grid->setHeading(3, QStringLiteral("管理者"));
     m_grid->setHeading(4, QStringLiteral("備考"));
     m_grid->setTextColumn(1);
-    m_grid->setNumericColumn(2, -9999999999LL, 9999999999LL);
+    // The balance as a plain number, as the storage-place list shows it.
+    m_grid->setIntegerColumn(2, -9999999999LL, 9999999999LL, true);
     m_grid->setTextColumn(3);
     m_grid->setTextColumn(4);
     m_grid->setColumnWidthChars(1, 16);
@@ -96,10 +98,7 @@ StocktakeWindow::StocktakeWindow(const AppContext &context, QWidget *parent)
     frame->setObjectName(QStringLiteral("Frame1"));
     frame->setFrameShape(QFrame::StyledPanel);
 
-    m_hokan = new QComboBox(frame);
-    m_hokan->setObjectName(QStringLiteral("cb_hokan"));
-    m_hokan->setEditable(true);
-    m_hokan->setMinimumContentsLength(14);
+    m_hokan = newTypedCombo(QStringLiteral("cb_hokan"), 14, frame);
     m_money = new QLineEdit(frame);
     m_money->setObjectName(QStringLiteral("txt_money"));
     m_riyuu = new QLineEdit(frame);

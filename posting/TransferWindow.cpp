@@ -3,6 +3,7 @@
 #include "Amount.h"
 #include "BasGeneral.h"
 #include "Database.h"
+#include "TypedCombo.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -77,14 +78,8 @@ TransferWindow::TransferWindow(const AppContext &context, QWidget *parent)
     title->setFont(titleFont);
     title->setAlignment(Qt::AlignCenter);
 
-    m_moto = new QComboBox(this);
-    m_moto->setObjectName(QStringLiteral("cb_moto"));
-    m_moto->setEditable(true);
-    m_moto->setMinimumContentsLength(14);
-    m_saki = new QComboBox(this);
-    m_saki->setObjectName(QStringLiteral("cb_saki"));
-    m_saki->setEditable(true);
-    m_saki->setMinimumContentsLength(14);
+    m_moto = newTypedCombo(QStringLiteral("cb_moto"), 14, this);
+    m_saki = newTypedCombo(QStringLiteral("cb_saki"), 14, this);
 
     m_arrow = new QLabel(this);
     m_arrow->setObjectName(QStringLiteral("img_ya"));

@@ -188,6 +188,8 @@ void AboutWindow::keyPressEvent(QKeyEvent *event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter: {
+        if (event->isAutoRepeat())
+            return; // a held key presses once
         auto *focused = qobject_cast<QPushButton *>(focusWidget());
         (focused ? focused : findChild<QPushButton *>(QStringLiteral("cmdOK")))->click();
         return;

@@ -226,9 +226,9 @@ public:
             QString t = e->text();
             if (const QValidator *v = e->validator()) {
                 int cursor = 0;
-                if (v->validate(t, cursor) != QValidator::Acceptable)
-                    return; // an unfinished number does not replace the cell's value
-                if (!t.isEmpty())
+                // An unfinished number ("-") is kept as typed, so that the window refuses it
+                // as no number instead of acting on the value the cell held before.
+                if (v->validate(t, cursor) == QValidator::Acceptable && !t.isEmpty())
                     t = QString::number(t.toLongLong());
             }
             model->setData(index, t);
@@ -566,8 +566,21 @@ void Grid::clearCells()
 
 void Grid::clickButton(int col, int row)
 {
-    if (validCell(col, row) && cellKind(col, row) == Kind::Button)
-        emit buttonClicked(col, row, true);
+    if (!validCell(col, row) || cellKind(col, row) != Kind::Button)
+        return;
+    commitOpenEditor();
+    emit buttonClicked(col, row, true);
+}
+
+void Grid::commitOpenEditor()
+{
+    // A button acts on what the cells show, so text still in an editor goes into its cell first.
+    if (state() != EditingState)
+        return;
+    if (QWidget *editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
 }
 
 Grid::Kind Grid::kindAt(const QModelIndex &index) const
@@ -619,7 +632,10 @@ void Grid::keyPressEvent(QKeyEvent *event)
         const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
         const Kind kind = kindAt(cur);
         if (kind == Kind::Button && (enter || key == Qt::Key_Space)) {
-            clickButton(cur.column() + 1, cur.row() + 1);
+            // A held key presses the button once: its repeats would otherwise answer the
+            // boxes that follow and press the next row's button after a reload.
+            if (!event->isAutoRepeat())
+                clickButton(cur.column() + 1, cur.row() + 1);
             event->accept();
             return;
         }

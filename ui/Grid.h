@@ -89,6 +89,7 @@ private:
     };
 
     bool validCell(int col, int row) const;
+    void commitOpenEditor();
     QTableWidgetItem *cellItem(int col, int row);
     void setColumnKind(int col, Kind kind, bool locked);
     void dropCellOverrides(int col, const QList<int> &roles);

@@ -198,14 +198,19 @@ void MainMenu::open(const QString &event, const QString &windowName)
     const auto factory = m_factories.value(windowName);
     if (!factory)
         return;
+    // The button that opened the task (for a menu entry, the one that last had the focus)
+    // takes the focus back when the task closes; disabling the menu takes it away.
+    m_returnFocus = focusWidget();
     TaskWindow *w = factory(m_context);
     m_task = w;
     connect(w, &TaskWindow::closed, this, &MainMenu::taskClosed);
-    w->show();
+    // The load runs before the window appears, so that a failure's message never stands over
+    // an empty window. The load may have failed and closed the window already.
     w->load();
-    // The load may have failed and closed the window already.
-    if (m_task)
-        setEnabled(false);
+    if (!m_task)
+        return;
+    setEnabled(false);
+    w->show();
 }
 
 void MainMenu::taskClosed()
@@ -214,7 +219,10 @@ void MainMenu::taskClosed()
     setEnabled(true);
     activateWindow();
     raise();
-    setFocus();
+    if (m_returnFocus)
+        m_returnFocus->setFocus();
+    else
+        setFocus();
 }
 
 void MainMenu::endWith(const QString &event)

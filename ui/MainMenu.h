@@ -48,6 +48,7 @@ private:
     QString m_logPath;
     QHash<QString, TaskFactory> m_factories;
     QPointer<TaskWindow> m_task;
+    QPointer<QWidget> m_returnFocus;
     std::function<void()> m_quit;
     std::function<bool(const QString &)> m_viewer;
     bool m_ending = false;

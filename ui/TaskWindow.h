@@ -17,7 +17,7 @@ class TaskWindow : public QWidget
 public:
     explicit TaskWindow(const AppContext &context, QWidget *parent = nullptr);
 
-    // The load handler: runs each time the window is opened, after it is shown.
+    // The load handler: runs each time the window is opened, before it is shown.
     virtual void load() { }
 
 signals:

@@ -12,7 +12,19 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("wave dash") << QStringLiteral("～") << QByteArray("\x81\x60");
+        QTest::newRow("full-width tilde") << QStringLiteral("～") << QByteArray("\x81\x60");
+        // The JIS forms input methods produce, written as the code page's codes.
+        QTest::newRow("wave dash") << QStringLiteral("\u301C") << QByteArray("\x81\x60");
+        QTest::newRow("minus sign") << QStringLiteral("\u2212") << QByteArray("\x81\x7c");
+        QTest::newRow("double vertical line") << QStringLiteral("\u2016") << QByteArray("\x81\x61");
+        QTest::newRow("em dash") << QStringLiteral("\u2014") << QByteArray("\x81\x5c");
+        QTest::newRow("cent sign") << QStringLiteral("\u00A2") << QByteArray("\x81\x91");
+        QTest::newRow("pound sign") << QStringLiteral("\u00A3") << QByteArray("\x81\x92");
+        QTest::newRow("not sign") << QStringLiteral("\u00AC") << QByteArray("\x81\xca");
+        QTest::newRow("memo with JIS forms beside a character the page lacks")
+            << QStringLiteral("10\u301C12月分\u2212調整😀")
+            << QByteArray("10\x81\x60"
+                          "12\x8c\x8e\x95\xaa\x81\x7c\x92\xb2\x90\xae?");
         QTest::newRow("numero") << QStringLiteral("№") << QByteArray("\x87\x82");
         QTest::newRow("times") << QStringLiteral("×") << QByteArray("\x81\x7e");
         QTest::newRow("half-width kana") << QStringLiteral("ﾎﾞﾀﾝ") << QByteArray("\xce\xde\xc0\xdd");
