@@ -77,7 +77,9 @@ QString groupDigits(const QString &v)
 
 // Accepts whole numbers in [min, max] while they are typed. A keystroke that can no longer
 // lead to a number in range is refused; full-width digits typed through an input method
-// count as their half-width forms.
+// count as their half-width forms. What may still become a number ("-") is accepted as it
+// stands, so that every way of leaving the editor puts it into the cell, where the window
+// refuses it as no number; it never falls back to the value the cell held before.
 class RangeValidator : public QValidator
 {
 public:
@@ -98,7 +100,7 @@ public:
         if (s.isEmpty())
             return Acceptable; // an empty cell
         if (s == QLatin1String("-"))
-            return m_min < 0 ? Intermediate : Invalid;
+            return m_min < 0 ? Acceptable : Invalid;
         if (!isPlainInteger(s))
             return Invalid;
         bool ok = false;
@@ -110,7 +112,7 @@ public:
         // More digits only move a value further from zero.
         if ((v > m_max && v >= 0) || (v < m_min && v <= 0))
             return Invalid;
-        return Intermediate;
+        return Acceptable;
     }
 
 private:
@@ -226,9 +228,8 @@ public:
             QString t = e->text();
             if (const QValidator *v = e->validator()) {
                 int cursor = 0;
-                // An unfinished number ("-") is kept as typed, so that the window refuses it
-                // as no number instead of acting on the value the cell held before.
-                if (v->validate(t, cursor) == QValidator::Acceptable && !t.isEmpty())
+                // Full-width digits become half-width; an unfinished number stays as typed.
+                if (v->validate(t, cursor) == QValidator::Acceptable && isPlainInteger(t))
                     t = QString::number(t.toLongLong());
             }
             model->setData(index, t);
