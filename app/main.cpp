@@ -1,13 +1,15 @@
 #include "AppContext.h"
+#include "Database.h"
 #include "MainMenu.h"
+#include "Migrations.h"
 #include "QtDialogs.h"
 #include "Tasks.h"
 
 #include <QApplication>
-#include <QProxyStyle>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QProxyStyle>
 #include <QTranslator>
 
 namespace {
@@ -17,9 +19,11 @@ namespace {
 class VelmoStyle : public QProxyStyle
 {
 public:
-    VelmoStyle() : QProxyStyle(QStringLiteral("Fusion")) {}
+    VelmoStyle()
+        : QProxyStyle(QStringLiteral("Fusion"))
+    { }
     int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
-                  QStyleHintReturn *returnData) const override
+        QStyleHintReturn *returnData) const override
     {
         if (hint == SH_DialogButtonBox_ButtonsHaveIcons)
             return 0;
@@ -47,6 +51,12 @@ int main(int argc, char *argv[])
     QtDialogs dialogs;
     Clock clock;
     const AppContext context {QCoreApplication::applicationDirPath(), &dialogs, &clock};
+
+    // The ledger's own tables for later features, made once in one transaction. A ledger that
+    // cannot be opened is left for the first task window to report.
+    try {
+        Migrations::migrate(context.dbPath());
+    } catch (const DbError &) { }
 
     MainMenu menu(context);
     registerTasks(menu);

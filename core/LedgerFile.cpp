@@ -1,5 +1,7 @@
 #include "LedgerFile.h"
 
+#include "Migrations.h"
+
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -58,6 +60,12 @@ bool create(const QString &path, QString *errorText)
                 current.clear();
             }
         }
+        // A new ledger is made at the newest version, with every step's tables.
+        for (int n = 1; ok && n <= Migrations::latest(); ++n)
+            for (const QString &statement : Migrations::step(n))
+                ok = ok && q.exec(statement);
+        if (ok)
+            ok = q.exec(QStringLiteral("PRAGMA user_version = %1").arg(Migrations::latest()));
         if (ok)
             ok = q.exec(QStringLiteral("COMMIT"));
         if (!ok && errorText)

@@ -1,0 +1,90 @@
+#include "Migrations.h"
+
+#include "Database.h"
+
+namespace Migrations {
+
+namespace {
+
+// Step 1: statement imports. A batch is one import into one storage place; its lines name the
+// history row each wrote (table and rowid) and the key that recognises the bank line again.
+const char *const step1[] = {
+    "CREATE TABLE IF NOT EXISTS X_import_batch ("
+    " XB_no INTEGER PRIMARY KEY AUTOINCREMENT, XB_when TEXT, XB_file TEXT, XB_preset TEXT,"
+    " XB_hokan TEXT, XB_count INTEGER, XB_total INTEGER,"
+    " XB_nmax INTEGER, XB_smax INTEGER, XB_imax INTEGER, XB_kmax INTEGER)",
+    "CREATE TABLE IF NOT EXISTS X_import_line ("
+    " XL_batch INTEGER, XL_hokan TEXT, XL_key TEXT, XL_date INTEGER, XL_money INTEGER,"
+    " XL_memo TEXT, XL_item TEXT, XL_table TEXT, XL_rowid INTEGER, XL_before INTEGER)",
+    "CREATE INDEX IF NOT EXISTS X_import_line_key ON X_import_line (XL_hokan, XL_key)",
+    "CREATE INDEX IF NOT EXISTS X_import_line_batch ON X_import_line (XL_batch)",
+    // The item last chosen for a normalised description, per place and direction (N or S).
+    "CREATE TABLE IF NOT EXISTS X_import_rule ("
+    " XR_hokan TEXT, XR_kind TEXT, XR_key TEXT, XR_item TEXT, PRIMARY KEY (XR_hokan, XR_kind, XR_key))",
+    // Presets the user made, as the same JSON the built-in presets are written in.
+    "CREATE TABLE IF NOT EXISTS X_import_preset (XP_name TEXT PRIMARY KEY, XP_json TEXT)",
+    // The storage place last chosen for a preset and an account of the file.
+    "CREATE TABLE IF NOT EXISTS X_import_place ("
+    " XA_preset TEXT, XA_account TEXT, XA_hokan TEXT, PRIMARY KEY (XA_preset, XA_account))",
+};
+
+template <size_t N> QStringList toList(const char *const (&statements)[N])
+{
+    QStringList list;
+    for (const char *s : statements)
+        list << QString::fromUtf8(s);
+    return list;
+}
+
+} // namespace
+
+int latest()
+{
+    return 1;
+}
+
+QStringList step(int n)
+{
+    switch (n) {
+    case 1:
+        return toList(step1);
+    default:
+        return {};
+    }
+}
+
+int version(Database &db)
+{
+    Cursor c = db.query(QStringLiteral("PRAGMA user_version"));
+    return c.eof() ? 0 : c.value(0).toInt();
+}
+
+Outcome migrate(const QString &path, const BeforeFirst &beforeFirst)
+{
+    int from = 0;
+    {
+        Database db(path);
+        from = version(db);
+    }
+    if (from == latest())
+        return Outcome::Current;
+    if (from > latest())
+        return Outcome::Newer;
+    if (beforeFirst && !beforeFirst(from, latest()))
+        return Outcome::Declined;
+
+    Database db(path);
+    db.beginWrite();
+    // Read again under the write lock: another process may have migrated meanwhile.
+    const int current = version(db);
+    if (current >= latest())
+        return Outcome::Current; // the transaction rolls back with nothing written
+    for (int n = current + 1; n <= latest(); ++n)
+        for (const QString &statement : step(n))
+            db.execute(statement);
+    db.execute(QStringLiteral("PRAGMA user_version = %1").arg(latest()));
+    db.commit();
+    return Outcome::Migrated;
+}
+
+} // namespace Migrations
