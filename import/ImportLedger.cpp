@@ -1,0 +1,404 @@
+#include "ImportLedger.h"
+
+#include "Amount.h"
+#include "Database.h"
+
+#include <QDate>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+
+namespace ImportLedger {
+
+namespace {
+
+QString quoted(const QString &text)
+{
+    return QStringLiteral("'") + Database::escape(text) + QStringLiteral("'");
+}
+
+QDate dayOf(int yyyymmdd)
+{
+    return QDate(yyyymmdd / 10000, yyyymmdd / 100 % 100, yyyymmdd % 100);
+}
+
+int numberOf(const QDate &d)
+{
+    return d.year() * 10000 + d.month() * 100 + d.day();
+}
+
+qint64 lastRowId(Database &db)
+{
+    Cursor c = db.query(QStringLiteral("SELECT last_insert_rowid()"));
+    return c.value(0).toLongLong();
+}
+
+qint64 scalar(Database &db, const QString &sql)
+{
+    Cursor c = db.query(sql);
+    return c.eof() ? 0 : c.value(0).toLongLong();
+}
+
+QSet<QString> importedKeys(Database &db, const QString &place)
+{
+    QSet<QString> keys;
+    Cursor c = db.query(QStringLiteral("SELECT XL_key FROM X_import_line WHERE XL_hokan = ") + quoted(place));
+    for (; !c.eof(); c.next())
+        keys.insert(c.text(0));
+    return keys;
+}
+
+qint32 balanceOf(Database &db, const QString &place)
+{
+    const Cursor c = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = ")
+        + quoted(place) + QStringLiteral(")"));
+    if (c.eof())
+        throw DbError(QStringLiteral("no storage place %1").arg(place));
+    return c.integer(QStringLiteral("H_money"));
+}
+
+QSet<QString> names(Database &db, const QString &sql)
+{
+    QSet<QString> set;
+    for (Cursor c = db.query(sql); !c.eof(); c.next())
+        set.insert(c.text(0));
+    return set;
+}
+
+QString yen(qint64 amount)
+{
+    return QStringLiteral("\\") + QString::number(amount);
+}
+
+} // namespace
+
+QList<LineState> analyse(Database &db, const QString &place, const QList<StatementLine> &lines)
+{
+    QList<LineState> states(lines.size());
+    if (lines.isEmpty())
+        return states;
+    int first = lines.first().date, last = first;
+    for (const StatementLine &l : lines) {
+        first = std::min(first, l.date);
+        last = std::max(last, l.date);
+    }
+    const QSet<QString> imported = importedKeys(db, place);
+
+    // Rows an import wrote are recognised by their keys, not by their amounts.
+    QSet<qint64> importedN, importedS;
+    for (Cursor c = db.query(QStringLiteral("SELECT XL_table,XL_rowid FROM X_import_line WHERE XL_hokan = ")
+             + quoted(place) + QStringLiteral(" AND XL_date BETWEEN %1 AND %2").arg(first).arg(last));
+         !c.eof(); c.next())
+        (c.text(0) == u"N" ? importedN : importedS).insert(c.value(1).toLongLong());
+
+    // Postings of the place by day and signed amount, each matching one line at most.
+    QHash<QPair<int, qint32>, int> postings;
+    const auto load = [&](const QString &table, const QString &prefix, int sign, const QSet<qint64> &skip) {
+        Cursor c = db.query(
+            QStringLiteral("SELECT rowid,%2_date,%2_money FROM %1 WHERE %2_hokan = ").arg(table, prefix)
+            + quoted(place)
+            + QStringLiteral(" AND %1_date BETWEEN %2 AND %3").arg(prefix).arg(first).arg(last));
+        for (; !c.eof(); c.next())
+            if (!skip.contains(c.value(0).toLongLong()))
+                ++postings[qMakePair(c.integer(1), qint32(sign * c.integer(2)))];
+    };
+    load(QStringLiteral("N"), QStringLiteral("N"), 1, importedN);
+    load(QStringLiteral("S"), QStringLiteral("S"), -1, importedS);
+
+    QHash<qint32, QList<QDate>> debits;
+    const QDate from = dayOf(first).addDays(-3), to = dayOf(last).addDays(3);
+    for (Cursor c = db.query(QStringLiteral("SELECT Z_beforeday,Z_money FROM Zidourireki_T WHERE Z_hokan = ")
+             + quoted(place)
+             + QStringLiteral(" AND Z_beforeday BETWEEN %1 AND %2").arg(numberOf(from)).arg(numberOf(to)));
+         !c.eof(); c.next())
+        debits[c.integer(1)] << dayOf(c.integer(0));
+
+    QHash<QString, QString> rules;
+    for (Cursor c
+         = db.query(QStringLiteral("SELECT XR_kind,XR_key,XR_item FROM X_import_rule WHERE XR_hokan = ")
+             + quoted(place));
+         !c.eof(); c.next())
+        rules.insert(c.text(0) + u'|' + c.text(1), c.text(2));
+
+    for (int i = 0; i < lines.size(); ++i) {
+        const StatementLine &l = lines.at(i);
+        LineState &s = states[i];
+        s.item = rules.value((l.amount > 0 ? QStringLiteral("N|") : QStringLiteral("S|"))
+            + StatementValues::normalise(l.description));
+        if (imported.contains(l.key)) {
+            s.state = State::Imported;
+            continue;
+        }
+        const auto p = postings.find(qMakePair(l.date, l.amount));
+        if (p != postings.end() && *p > 0) {
+            --*p;
+            s.state = State::Check;
+            continue;
+        }
+        if (l.amount < 0) {
+            const QDate day = dayOf(l.date);
+            for (const QDate &d : debits.value(-l.amount))
+                if (qAbs(d.daysTo(day)) <= 3)
+                    s.state = State::Check;
+        }
+    }
+    return states;
+}
+
+std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> lines, Refusal &refusal)
+{
+    refusal = {};
+    std::stable_sort(
+        lines.begin(), lines.end(), [](const Line &a, const Line &b) { return a.line.date < b.line.date; });
+    const auto refuse = [&](const Line &l, const QString &why) {
+        refusal.message = QStringLiteral("%1行目 %2 %3 %4\r\n")
+                              .arg(l.line.lineNo)
+                              .arg(l.line.date)
+                              .arg(l.line.description, yen(qAbs(qint64(l.line.amount))))
+            + why;
+        return std::nullopt;
+    };
+    if (lines.isEmpty()) {
+        refusal.message = QStringLiteral("取り込む明細がありません");
+        return std::nullopt;
+    }
+
+    // Everything is checked before the first statement that writes.
+    const QSet<QString> income = names(db, QStringLiteral("SELECT N_index FROM Nyuukin_T"));
+    const QSet<QString> expense
+        = names(db, QStringLiteral("SELECT S_index FROM Syukkin_T WHERE (Not S_kubun = '自動')"));
+    const QSet<QString> imported = importedKeys(db, batch.place);
+    const qint32 start = balanceOf(db, batch.place);
+    qint32 balance = batch.stocktakeTo.value_or(start);
+    qint64 total = 0;
+    for (const Line &l : lines) {
+        if (l.item.isEmpty() || !(l.line.amount > 0 ? income : expense).contains(l.item))
+            return refuse(l, QStringLiteral("項目を選択して下さい"));
+        if (imported.contains(l.line.key))
+            return refuse(l, QStringLiteral("この明細は取込済です"));
+        if (l.line.amount < 0 && -qint64(l.line.amount) > balance)
+            return refuse(l,
+                batch.place + QStringLiteral("に ") + yen(balance)
+                    + QStringLiteral("しかないため引落せません"));
+        balance = Amount::add(balance, l.line.amount);
+        total += l.line.amount;
+    }
+
+    db.insert(QStringLiteral("X_import_batch"),
+        {{QStringLiteral("XB_when"), batch.when}, {QStringLiteral("XB_file"), batch.file},
+            {QStringLiteral("XB_preset"), batch.preset}, {QStringLiteral("XB_hokan"), batch.place},
+            {QStringLiteral("XB_count"), int(lines.size())}, {QStringLiteral("XB_total"), total}});
+    const qint64 no = lastRowId(db);
+    const auto record = [&](const QString &key, int date, qint64 money, const QString &memo,
+                            const QString &item, const QString &table, qint64 rowid, qint64 before) {
+        db.insert(QStringLiteral("X_import_line"),
+            {{QStringLiteral("XL_batch"), no}, {QStringLiteral("XL_hokan"), batch.place},
+                {QStringLiteral("XL_key"), key}, {QStringLiteral("XL_date"), date},
+                {QStringLiteral("XL_money"), money}, {QStringLiteral("XL_memo"), memo},
+                {QStringLiteral("XL_item"), item}, {QStringLiteral("XL_table"), table},
+                {QStringLiteral("XL_rowid"), rowid}, {QStringLiteral("XL_before"), before}});
+    };
+
+    const QString place = quoted(batch.place);
+    if (batch.stocktakeTo) {
+        // As the stocktake window writes it; dated the first line's day, so that the history
+        // replays the count before the lines it precedes.
+        db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = '") + QString::number(*batch.stocktakeTo)
+            + QStringLiteral("' WHERE H_index = ") + place);
+        db.insert(QStringLiteral("Ktanaorosi_T"),
+            {{QStringLiteral("K_hokan"), batch.place}, {QStringLiteral("K_bmoney"), start},
+                {QStringLiteral("K_amoney"), *batch.stocktakeTo},
+                {QStringLiteral("K_riyuu"), QStringLiteral("明細取込")},
+                {QStringLiteral("K_day"), lines.first().line.date}});
+        record(QString(), lines.first().line.date, *batch.stocktakeTo, QStringLiteral("明細取込"), QString(),
+            QStringLiteral("Ktanaorosi_T"), lastRowId(db), start);
+    }
+
+    balance = batch.stocktakeTo.value_or(start);
+    for (const Line &l : lines) {
+        const bool in = l.line.amount > 0;
+        const QString p = in ? QStringLiteral("N") : QStringLiteral("S");
+        const qint32 money = in ? l.line.amount : -l.line.amount;
+        const qint32 after = in ? Amount::add(balance, money) : Amount::sub(balance, money);
+        // The balance update and the row of the posting window, in its order.
+        db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(after)
+            + QStringLiteral(" WHERE H_index = ") + place);
+        balance = after;
+        db.insert(p,
+            {{p + QStringLiteral("_index"), l.item}, {p + QStringLiteral("_hokan"), batch.place},
+                {p + QStringLiteral("_money"), money}, {p + QStringLiteral("_date"), l.line.date},
+                {p + QStringLiteral("_memo"), l.line.description}});
+        record(l.line.key, l.line.date, l.line.amount, l.line.description, l.item, p, lastRowId(db), 0);
+        db.execute(
+            QStringLiteral("INSERT OR REPLACE INTO X_import_rule (XR_hokan,XR_kind,XR_key,XR_item) VALUES (")
+            + place + QStringLiteral(",'") + p + QStringLiteral("',")
+            + quoted(StatementValues::normalise(l.line.description)) + u',' + quoted(l.item) + u')');
+    }
+    // What existed when the batch was written: later rows of the place come after these.
+    db.execute(QStringLiteral("UPDATE X_import_batch SET XB_nmax = (SELECT COALESCE(MAX(rowid),0) FROM N),"
+                              " XB_smax = (SELECT COALESCE(MAX(rowid),0) FROM S),"
+                              " XB_imax = (SELECT COALESCE(MAX(rowid),0) FROM Idourireki_T),"
+                              " XB_kmax = (SELECT COALESCE(MAX(rowid),0) FROM Ktanaorosi_T) WHERE XB_no = ")
+        + QString::number(no));
+    return no;
+}
+
+QList<BatchInfo> batches(Database &db)
+{
+    QList<BatchInfo> list;
+    for (Cursor c
+         = db.query(QStringLiteral("SELECT XB_no,XB_when,XB_file,XB_preset,XB_hokan,XB_count,XB_total "
+                                   "FROM X_import_batch ORDER BY XB_no DESC"));
+         !c.eof(); c.next())
+        list << BatchInfo {
+            c.integer64(0), c.text(1), c.text(2), c.text(3), c.text(4), c.integer(5), c.integer64(6)};
+    return list;
+}
+
+namespace {
+
+struct BatchRow
+{
+    QString place;
+    qint64 nmax = 0, smax = 0, imax = 0, kmax = 0;
+};
+
+std::optional<BatchRow> batchRow(Database &db, qint64 batch)
+{
+    Cursor c = db.query(QStringLiteral("SELECT XB_hokan,XB_nmax,XB_smax,XB_imax,XB_kmax FROM X_import_batch "
+                                       "WHERE XB_no = ")
+        + QString::number(batch));
+    if (c.eof())
+        return std::nullopt;
+    return BatchRow {c.text(0), c.integer64(1), c.integer64(2), c.integer64(3), c.integer64(4)};
+}
+
+} // namespace
+
+Later laterThan(Database &db, qint64 batch)
+{
+    const std::optional<BatchRow> b = batchRow(db, batch);
+    if (!b)
+        return {};
+    const QString p = quoted(b->place);
+    Later later;
+    later.postings = int(
+        scalar(db,
+            QStringLiteral("SELECT COUNT(*) FROM N WHERE N_hokan = %1 AND rowid > %2").arg(p).arg(b->nmax))
+        + scalar(db,
+            QStringLiteral("SELECT COUNT(*) FROM S WHERE S_hokan = %1 AND rowid > %2").arg(p).arg(b->smax))
+        + scalar(db,
+            QStringLiteral("SELECT COUNT(*) FROM Idourireki_T WHERE (I_hokanmoto = %1 OR I_hokansaki = %1) "
+                           "AND rowid > %2")
+                .arg(p)
+                .arg(b->imax)));
+    later.stocktakes = int(scalar(db,
+        QStringLiteral("SELECT COUNT(*) FROM Ktanaorosi_T WHERE K_hokan = %1 AND rowid > %2")
+            .arg(p)
+            .arg(b->kmax)));
+    return later;
+}
+
+bool undo(Database &db, qint64 batch, Refusal &refusal)
+{
+    refusal = {};
+    const std::optional<BatchRow> b = batchRow(db, batch);
+    if (!b) {
+        refusal.message = QStringLiteral("この取込はすでに取り消されています");
+        return false;
+    }
+    if (laterThan(db, batch).stocktakes > 0) {
+        refusal.message = b->place + QStringLiteral("に取込後の金額棚卸があるため取り消せません");
+        return false;
+    }
+    struct Row
+    {
+        QString table;
+        qint64 rowid;
+    };
+    std::vector<Row> rows;
+    qint64 delta = 0;
+    for (Cursor c = db.query(QStringLiteral("SELECT XL_table,XL_rowid,XL_money,XL_date,XL_memo,XL_before "
+                                            "FROM X_import_line WHERE XL_batch = ")
+             + QString::number(batch));
+         !c.eof(); c.next()) {
+        const QString table = c.text(0);
+        const qint64 rowid = c.integer64(1);
+        const qint64 money = c.integer64(2);
+        QString check;
+        if (table == u"Ktanaorosi_T") {
+            check = QStringLiteral(
+                "SELECT COUNT(*) FROM Ktanaorosi_T WHERE rowid = %1 AND K_amoney = %2 AND K_bmoney = %3")
+                        .arg(rowid)
+                        .arg(money)
+                        .arg(c.integer64(5));
+            delta += money - c.integer64(5);
+        } else {
+            const bool in = table == u"N";
+            check = QStringLiteral(
+                        "SELECT COUNT(*) FROM %1 WHERE rowid = %2 AND %1_money = %3 AND %1_date = %4 AND "
+                        "%1_memo = ")
+                        .arg(in ? QStringLiteral("N") : QStringLiteral("S"))
+                        .arg(rowid)
+                        .arg(qAbs(money))
+                        .arg(c.integer(3))
+                + quoted(c.text(4));
+            delta += money;
+        }
+        if (scalar(db, check) != 1) {
+            refusal.message = QStringLiteral("取り込んだ明細が見つからないため取り消せません");
+            return false;
+        }
+        rows.push_back({table, rowid});
+    }
+    const Cursor place = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = ")
+        + quoted(b->place) + QStringLiteral(")"));
+    if (place.eof()) {
+        refusal.message = QStringLiteral("保管場所") + b->place + QStringLiteral("がありません");
+        return false;
+    }
+    if (delta < INT32_MIN || delta > INT32_MAX)
+        throw DbError(QStringLiteral("the batch's sum leaves 32 bits"));
+    const qint32 after = Amount::sub(place.integer(QStringLiteral("H_money")), qint32(delta));
+    for (const Row &r : rows)
+        db.execute(QStringLiteral("DELETE FROM %1 WHERE rowid = %2").arg(r.table).arg(r.rowid));
+    db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(after)
+        + QStringLiteral(" WHERE H_index = ") + quoted(b->place));
+    db.execute(QStringLiteral("DELETE FROM X_import_line WHERE XL_batch = ") + QString::number(batch));
+    db.execute(QStringLiteral("DELETE FROM X_import_batch WHERE XB_no = ") + QString::number(batch));
+    return true;
+}
+
+QString rememberedPlace(Database &db, const QString &preset, const QString &account)
+{
+    Cursor c = db.query(QStringLiteral("SELECT XA_hokan FROM X_import_place WHERE XA_preset = ")
+        + quoted(preset) + QStringLiteral(" AND XA_account = ") + quoted(account));
+    return c.eof() ? QString() : c.text(0);
+}
+
+void rememberPlace(Database &db, const QString &preset, const QString &account, const QString &place)
+{
+    db.execute(
+        QStringLiteral("INSERT OR REPLACE INTO X_import_place (XA_preset,XA_account,XA_hokan) VALUES (")
+        + quoted(preset) + u',' + quoted(account) + u',' + quoted(place) + u')');
+}
+
+QList<Preset> userPresets(Database &db)
+{
+    QList<Preset> list;
+    for (Cursor c = db.query(QStringLiteral("SELECT XP_json FROM X_import_preset ORDER BY XP_name"));
+         !c.eof(); c.next()) {
+        const Preset p = Preset::fromJson(c.text(0).toUtf8());
+        if (!p.name.isEmpty())
+            list << p;
+    }
+    return list;
+}
+
+void saveUserPreset(Database &db, const Preset &preset)
+{
+    db.execute(QStringLiteral("INSERT OR REPLACE INTO X_import_preset (XP_name,XP_json) VALUES (")
+        + quoted(preset.name) + u',' + quoted(QString::fromUtf8(preset.toJson())) + u')');
+}
+
+} // namespace ImportLedger

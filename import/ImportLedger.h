@@ -1,0 +1,86 @@
+#pragma once
+
+#include "StatementParser.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+class Database;
+
+// The ledger side of a statement import: what each line already is, the import itself and
+// taking a batch back. Every function runs on a connection the caller opened; the writing
+// ones expect its write transaction (TaskWindow::withWrite) and leave the commit to it.
+namespace ImportLedger {
+
+enum class State { New, Imported, Check };
+
+struct LineState
+{
+    State state = State::New;
+    QString item; // pre-filled from the learnt rules ("" when none)
+};
+
+// For each line of the statement, in order: "取込済" when its key was imported into this
+// place before; "要確認" when a posting of this place (not one an import wrote) has the same
+// date and amount, or an automatic debit of the same amount lies within 3 days.
+QList<LineState> analyse(Database &db, const QString &place, const QList<StatementLine> &lines);
+
+struct Line
+{
+    StatementLine line;
+    QString item; // an income item for a deposit, an expense item for a withdrawal
+};
+
+struct Batch
+{
+    QString when; // yyyy/MM/dd hh:mm:ss
+    QString file;
+    QString preset;
+    QString place;
+    // Set the place's balance to this first, by a stocktake dated the first line's day.
+    std::optional<qint32> stocktakeTo;
+};
+
+struct Refusal
+{
+    QString message; // empty: nothing stands in the way
+};
+
+// Checks everything first and writes nothing when a line cannot be imported: a withdrawal the
+// balance cannot cover (named by its line), a line already imported meanwhile, a missing item.
+// Otherwise writes, in date order, what the posting windows write for each line (the
+// description as memo), the rules learnt, the batch and its lines. Returns the batch number.
+std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> lines, Refusal &refusal);
+
+struct BatchInfo
+{
+    qint64 no = 0;
+    QString when, file, preset, place;
+    int count = 0;
+    qint64 total = 0; // deposits minus withdrawals
+};
+QList<BatchInfo> batches(Database &db);
+
+// What was written to the place after the batch, for the question before taking it back.
+struct Later
+{
+    int postings = 0; // income, expense and transfer rows of the place
+    int stocktakes = 0;
+};
+Later laterThan(Database &db, qint64 batch);
+
+// Takes the batch back: its rows removed, the balance lowered by what it added, its lines and
+// the batch forgotten. Refused (nothing written) when a row of it is missing or changed, or
+// when a stocktake of the place came after it: that count fixed the balance the batch led to.
+bool undo(Database &db, qint64 batch, Refusal &refusal);
+
+// The storage place remembered for a preset and an account ("" when none).
+QString rememberedPlace(Database &db, const QString &preset, const QString &account);
+void rememberPlace(Database &db, const QString &preset, const QString &account, const QString &place);
+
+// The presets the user made, and saving one (replacing one of the same name).
+QList<Preset> userPresets(Database &db);
+void saveUserPreset(Database &db, const Preset &preset);
+
+} // namespace ImportLedger

@@ -1,0 +1,126 @@
+#include "Preset.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+static void initPresetResource()
+{
+    Q_INIT_RESOURCE(presets);
+}
+
+namespace {
+
+QStringList strings(const QJsonValue &v)
+{
+    QStringList out;
+    if (v.isString())
+        out << v.toString();
+    for (const QJsonValue &e : v.toArray())
+        out << e.toString();
+    return out;
+}
+
+QJsonValue oneOrMany(const QStringList &list)
+{
+    if (list.size() == 1)
+        return list.first();
+    return QJsonArray::fromStringList(list);
+}
+
+} // namespace
+
+Preset Preset::fromJson(const QByteArray &json, QString *errorText)
+{
+    const auto fail = [&](const QString &why) {
+        if (errorText)
+            *errorText = why;
+        return Preset();
+    };
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
+    if (!doc.isObject())
+        return fail(parseError.errorString());
+    const QJsonObject o = doc.object();
+    Preset p;
+    p.name = o.value(u"name").toString();
+    p.version = o.value(u"version").toInt(1);
+    const QJsonValue headings = o.value(u"headings");
+    for (const QJsonValue &h : headings.toArray())
+        p.headings << strings(h);
+    const QString sep = o.value(u"separator").toString(QStringLiteral(","));
+    p.separator = sep.isEmpty() ? u',' : sep.at(0);
+    p.date = strings(o.value(u"date"));
+    p.description = strings(o.value(u"description"));
+    p.out = o.value(u"out").toString();
+    p.in = o.value(u"in").toString();
+    p.signedAmount = o.value(u"signed").toString();
+    p.balance = strings(o.value(u"balance"));
+    p.id = o.value(u"id").toString();
+    p.outAbsolute = o.value(u"outAbsolute").toBool();
+    p.newestFirst = o.value(u"newestFirst").toBool();
+    p.account = o.value(u"account").toString();
+    if (p.name.isEmpty())
+        return fail(QStringLiteral("名前がありません"));
+    if (p.headings.isEmpty() || p.headings.first().isEmpty())
+        return fail(QStringLiteral("見出し行がありません"));
+    if (p.date.size() != 1 && p.date.size() != 3)
+        return fail(QStringLiteral("日付の列がありません"));
+    if (p.signedAmount.isEmpty() && (p.out.isEmpty() || p.in.isEmpty()))
+        return fail(QStringLiteral("金額の列がありません"));
+    if (p.description.isEmpty())
+        return fail(QStringLiteral("内容の列がありません"));
+    return p;
+}
+
+QByteArray Preset::toJson() const
+{
+    QJsonObject o;
+    o.insert(u"name", name);
+    o.insert(u"version", version);
+    QJsonArray hs;
+    for (const QStringList &h : headings)
+        hs.append(QJsonArray::fromStringList(h));
+    o.insert(u"headings", hs);
+    if (separator != u',')
+        o.insert(u"separator", QString(separator));
+    o.insert(u"date", oneOrMany(date));
+    o.insert(u"description", oneOrMany(description));
+    const auto optional = [&](const char16_t *key, const QString &v) {
+        if (!v.isEmpty())
+            o.insert(QStringView(key), v);
+    };
+    optional(u"out", out);
+    optional(u"in", in);
+    optional(u"signed", signedAmount);
+    if (!balance.isEmpty())
+        o.insert(u"balance", oneOrMany(balance));
+    optional(u"id", id);
+    optional(u"account", account);
+    if (outAbsolute)
+        o.insert(u"outAbsolute", true);
+    if (newestFirst)
+        o.insert(u"newestFirst", true);
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+QList<Preset> Preset::builtIns()
+{
+    initPresetResource();
+    QList<Preset> list;
+    const QDir dir(QStringLiteral(":/presets"));
+    // The files are numbered in the order they are tried.
+    for (const QString &file : dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+        QFile f(dir.filePath(file));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        Preset p = fromJson(f.readAll());
+        if (p.name.isEmpty())
+            continue; // a broken resource is a build fault; the tests load every file
+        p.builtIn = true;
+        list << p;
+    }
+    return list;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// How one bank writes its statement file. Built-in presets are JSON files of the program
+// (":/presets/*.json"); presets the user maps are kept in the ledger in the same JSON.
+//
+//   name, version      shown in the window; the version of the bank's layout
+//   headings           one or more heading lines as their fields (trailing empty fields ignored)
+//   separator          "," (default) or "\t"
+//   date               the heading of the date column, or three (year, month, day)
+//   description        one or more headings, joined with a blank
+//   out, in            withdrawal and deposit columns; or signed: one column, negative is out
+//   balance, id        optional: the balance after the line, the bank's own row id
+//   outAbsolute        take the absolute value of the withdrawal column (written negative)
+//   newestFirst        the file lists its newest line first
+//   account            the first field of a line before the heading that holds the account
+//                      number in its second field (the storage place is remembered per account)
+struct Preset
+{
+    QString name;
+    int version = 1;
+    QList<QStringList> headings;
+    QChar separator = u',';
+    QStringList date;
+    QStringList description;
+    QString out;
+    QString in;
+    QString signedAmount;
+    QStringList balance; // alternatives: the first the heading has
+    QString id;
+    bool outAbsolute = false;
+    bool newestFirst = false;
+    QString account;
+    bool builtIn = false;
+
+    // nullopt-like: an empty name. errorText says what is missing.
+    static Preset fromJson(const QByteArray &json, QString *errorText = nullptr);
+    QByteArray toJson() const;
+
+    // Every built-in preset, in the order they are tried.
+    static QList<Preset> builtIns();
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QChar>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The pieces a bank's statement file is made of: its encoding, its fields, its dates and its
+// amounts, read the many ways Japanese banks write them.
+namespace StatementValues {
+
+enum class Encoding { Utf8Bom, Utf16Le, Utf16Be, Utf8, Cp932 };
+
+struct Decoded
+{
+    QString text;
+    Encoding encoding = Encoding::Utf8;
+};
+
+// A BOM decides (UTF-8, UTF-16); otherwise UTF-8 when the whole file decodes strictly,
+// else code page 932 (windows-31j).
+Decoded decode(const QByteArray &bytes);
+QString encodingName(Encoding encoding);
+
+// The file's lines, without their line ends (CR LF, LF or CR).
+QStringList lines(const QString &text);
+
+// The fields of one line: quoted ("a,b", "" for a quote) or not, around the separator.
+// Fields are trimmed of surrounding blanks.
+QStringList fields(const QString &line, QChar separator);
+
+// A day as written in the file; year 0 when the text carries none ("4月30日").
+struct PartialDate
+{
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int yyyymmdd() const { return year * 10000 + month * 100 + day; }
+};
+
+// yyyy/m/d (also with - or .), yyyymmdd, yyyy年m月d日, era forms (H30.01.15, R6.1.25,
+// 平成 30 年 07 月 22 日, 令和元年...), and m月d日 or m/d without a year. Full-width digits
+// are read as digits. A day that is no calendar day gives nullopt.
+std::optional<PartialDate> date(const QString &text);
+// Three fields holding the year, the month and the day.
+std::optional<PartialDate> date(const QString &year, const QString &month, const QString &day);
+
+// An amount in yen: thousands commas, "\" or "¥" before the number, full-width digits and
+// minus, a sign, "円" after it, "▲"/"△" for minus. The empty text (or a lone "-") is
+// `empty`; text that is no whole number within 32 bits is nullopt.
+struct AmountText
+{
+    bool empty = false;
+    qint32 value = 0;
+};
+std::optional<AmountText> amount(const QString &text);
+
+// A description as rules and fingerprints compare it: NFKC (half-width kana become
+// full-width, full-width letters and digits half-width), separate voicing marks joined to
+// their kana, runs of blanks as one space, upper case.
+QString normalise(const QString &description);
+
+} // namespace StatementValues
