@@ -4,6 +4,7 @@
 #include "CategoryMaster.h"
 #include "CsvExport.h"
 #include "History.h"
+#include "ImportWindow.h"
 #include "ItemDetail.h"
 #include "ItemMaster.h"
 #include "MainMenu.h"
@@ -21,12 +22,15 @@ void registerTasks(MainMenu &menu)
     menu.setTaskFactory("F_rireki_S", [](const AppContext &c) { return new History(c); });
     menu.setTaskFactory("F_all_S", [](const AppContext &c) { return new YearlyTotals(c); });
     menu.setTaskFactory("F_csv", [](const AppContext &c) { return new CsvExport(c); });
+    menu.setTaskFactory("F_import", [](const AppContext &c) { return new ImportWindow(c); });
     menu.setTaskFactory("F_idou", [](const AppContext &c) { return new TransferWindow(c); });
     menu.setTaskFactory("F_tanaorosi", [](const AppContext &c) { return new StocktakeWindow(c); });
     menu.setTaskFactory("F_hokanM", [](const AppContext &c) { return new StorageMaster(c); });
     menu.setTaskFactory("F_kubunM", [](const AppContext &c) { return new CategoryMaster(c); });
-    menu.setTaskFactory("F_nyuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::income()); });
-    menu.setTaskFactory("F_syuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::expense()); });
+    menu.setTaskFactory(
+        "F_nyuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::income()); });
+    menu.setTaskFactory(
+        "F_syuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::expense()); });
     menu.setTaskFactory("F_ver", [](const AppContext &c) { return new AboutWindow(c); });
     menu.setTaskFactory("F_nyuukin", &PostingWindow::newIncome);
     menu.setTaskFactory("F_syukkin", &PostingWindow::newExpense);

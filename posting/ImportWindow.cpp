@@ -1,0 +1,441 @@
+#include "ImportWindow.h"
+
+#include "Database.h"
+#include "Grid.h"
+#include "TypedCombo.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+using ImportLedger::State;
+
+namespace {
+
+// A statement is a few thousand lines; anything far larger is no statement.
+constexpr qint64 MaxFileBytes = 16 * 1024 * 1024;
+
+QString stateText(State s)
+{
+    switch (s) {
+    case State::Imported:
+        return QStringLiteral("取込済");
+    case State::Check:
+        return QStringLiteral("要確認");
+    case State::New:
+        break;
+    }
+    return QStringLiteral("新規");
+}
+
+QString yen(qint64 v)
+{
+    return QStringLiteral("\\") + QString::number(v);
+}
+
+} // namespace
+
+ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
+    : TaskWindow(context, parent)
+{
+    setObjectName(QStringLiteral("F_import"));
+    setWindowTitle(QStringLiteral("明細取込"));
+
+    auto *title = new QLabel(QStringLiteral("明細取込"), this);
+    title->setObjectName(QStringLiteral("Label1"));
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+    title->setAlignment(Qt::AlignCenter);
+
+    m_fileButton = new QPushButton(QStringLiteral("ファイル選択..."), this);
+    m_fileButton->setObjectName(QStringLiteral("cmd_file"));
+    m_fileLabel = new QLabel(this);
+    m_fileLabel->setObjectName(QStringLiteral("lbl_file"));
+    m_fileLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_preset = new QComboBox(this);
+    m_preset->setObjectName(QStringLiteral("cb_preset"));
+    m_preset->setMinimumContentsLength(18);
+    m_hokan = newTypedCombo(QStringLiteral("cb_hokan"), 14, this);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(m_fileButton);
+    top->addWidget(m_fileLabel, 1);
+    auto *choices = new QHBoxLayout;
+    auto *presetLabel = new QLabel(QStringLiteral("明細の形式"), this);
+    presetLabel->setObjectName(QStringLiteral("Label2"));
+    auto *hokanLabel = new QLabel(QStringLiteral("保管場所"), this);
+    hokanLabel->setObjectName(QStringLiteral("Label3"));
+    choices->addWidget(presetLabel);
+    choices->addWidget(m_preset);
+    choices->addSpacing(16);
+    choices->addWidget(hokanLabel);
+    choices->addWidget(m_hokan);
+    choices->addStretch();
+
+    m_grid = new Grid(ColCount, 0, this);
+    m_grid->setObjectName(QStringLiteral("SP"));
+    const struct
+    {
+        int col;
+        const char *heading;
+        double width;
+    } cols[] = {{ColCheck, "取込", 4}, {ColDate, "日付", 9}, {ColText, "内容", 24}, {ColOut, "出金", 10},
+        {ColIn, "入金", 10}, {ColBalance, "残高", 11}, {ColItem, "項目", 14}, {ColState, "状態", 7}};
+    for (const auto &c : cols) {
+        m_grid->setHeading(c.col, QString::fromUtf8(c.heading));
+        m_grid->setColumnWidthChars(c.col, c.width);
+        if (c.col != ColCheck && c.col != ColItem)
+            m_grid->setTextColumn(c.col);
+    }
+    m_grid->setButtonColumn(ColCheck, QString());
+    m_grid->setChoiceColumn(ColItem, QString());
+    m_grid->setMinimumWidth(m_grid->fontMetrics().averageCharWidth() * 100);
+
+    m_kekka = new QPlainTextEdit(this);
+    m_kekka->setObjectName(QStringLiteral("txt_kekka"));
+    m_kekka->setReadOnly(true);
+    m_kekka->setMaximumHeight(m_kekka->fontMetrics().lineSpacing() * 5);
+
+    m_ok = new QPushButton(QStringLiteral("取込実行"), this);
+    m_ok->setObjectName(QStringLiteral("cmd_ok"));
+    m_undo = new QPushButton(QStringLiteral("取込の取消"), this);
+    m_undo->setObjectName(QStringLiteral("cmd_undo"));
+    m_end = new QPushButton(QStringLiteral("閉じる"), this);
+    m_end->setObjectName(QStringLiteral("cmd_end"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_undo);
+    buttons->addStretch();
+    buttons->addWidget(m_end);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(title);
+    layout->addLayout(top);
+    layout->addLayout(choices);
+    layout->addWidget(m_grid, 1);
+    layout->addWidget(m_kekka);
+    layout->addLayout(buttons);
+    resize(960, 600);
+
+    m_pickFile = [this](const QString &filter, const QString &folder) -> std::optional<QString> {
+        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("ヴェルモラ"), folder, filter);
+        if (path.isEmpty())
+            return std::nullopt;
+        return path;
+    };
+    m_pickFromList = [this](const QString &label, const QStringList &entries) -> std::optional<int> {
+        bool ok = false;
+        const QString chosen
+            = QInputDialog::getItem(this, QStringLiteral("ヴェルモラ"), label, entries, 0, false, &ok);
+        if (!ok)
+            return std::nullopt;
+        return int(entries.indexOf(chosen));
+    };
+
+    connect(m_fileButton, &QPushButton::clicked, this, &ImportWindow::chooseFile);
+    connect(m_preset, &QComboBox::activated, this, &ImportWindow::presetChosen);
+    connect(m_hokan, &QComboBox::currentTextChanged, this, [this] {
+        if (m_statement.matched)
+            refresh();
+    });
+    connect(m_grid, &Grid::buttonClicked, this, [this](int col, int row, bool) { toggle(col, row); });
+    connect(m_ok, &QPushButton::clicked, this, &ImportWindow::execute);
+    connect(m_undo, &QPushButton::clicked, this, &ImportWindow::undoBatch);
+    connect(m_end, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void ImportWindow::load()
+{
+    m_presets = Preset::builtIns();
+    QStringList places;
+    withRead([&](Database &db) {
+        m_presets += ImportLedger::userPresets(db);
+        m_incomeItems.clear();
+        m_expenseItems.clear();
+        for (Cursor c = db.query(QStringLiteral("SELECT N_index FROM Nyuukin_T")); !c.eof(); c.next())
+            m_incomeItems << c.text(0);
+        for (Cursor c
+             = db.query(QStringLiteral("SELECT S_index FROM Syukkin_T WHERE (Not S_kubun = '自動')"));
+             !c.eof(); c.next())
+            m_expenseItems << c.text(0);
+        for (Cursor c = db.query(QStringLiteral("SELECT H_index FROM Hokan_T")); !c.eof(); c.next())
+            places << c.text(0);
+    });
+    const QSignalBlocker blockPreset(m_preset);
+    const QSignalBlocker blockHokan(m_hokan);
+    const QString preset = m_preset->currentText();
+    m_preset->clear();
+    for (const Preset &p : m_presets)
+        m_preset->addItem(p.name);
+    m_preset->setCurrentIndex(m_preset->findText(preset));
+    const QString place = m_hokan->currentText();
+    m_hokan->clear();
+    m_hokan->addItems(places);
+    m_hokan->setCurrentIndex(m_hokan->findText(place));
+    m_hokan->setEditText(place);
+}
+
+void ImportWindow::chooseFile()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (const auto path = m_pickFile(QStringLiteral("CSV (*.csv *.txt)"), folder))
+        openFile(*path);
+}
+
+void ImportWindow::openFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        dialogs().info(QStringLiteral("ファイルを開けません") + QStringLiteral("\r\n") + path);
+        return;
+    }
+    if (f.size() > MaxFileBytes) {
+        dialogs().info(QStringLiteral("ファイルが大きすぎます（16MBまで）\r\n") + path);
+        return;
+    }
+    const QByteArray bytes = f.readAll();
+    if (bytes.isEmpty()) {
+        dialogs().info(QStringLiteral("ファイルが空です\r\n") + path);
+        return;
+    }
+    const StatementValues::Decoded decoded = StatementValues::decode(bytes);
+    const QStringList lines = StatementValues::lines(decoded.text);
+    const std::optional<int> detected = StatementParser::detect(m_presets, lines);
+    if (!detected) {
+        dialogs().info(QStringLiteral("明細の形式がわかりません。先頭の行：\r\n")
+            + lines.mid(0, 5).join(QStringLiteral("\r\n")));
+        return;
+    }
+    m_file = path;
+    m_lines = lines;
+    m_encoding = StatementValues::encodingName(decoded.encoding);
+    {
+        const QSignalBlocker block(m_preset);
+        m_preset->setCurrentIndex(*detected);
+    }
+    parseWith(*detected);
+}
+
+void ImportWindow::presetChosen(int index)
+{
+    if (m_lines.isEmpty() || index < 0)
+        return;
+    if (!StatementParser::findHeading(m_presets.at(index), m_lines)) {
+        dialogs().info(QStringLiteral("選択した形式の見出し行がファイルにありません"));
+        return;
+    }
+    parseWith(index);
+}
+
+void ImportWindow::parseWith(int presetIndex)
+{
+    const Preset &preset = m_presets.at(presetIndex);
+    m_statement = StatementParser::parse(preset, m_lines, clock().today());
+    m_fileLabel->setText(
+        QStringLiteral("%1　（%2、%3件）").arg(m_file, m_encoding).arg(m_statement.lines.size()));
+    QString remembered;
+    withRead([&](Database &db) {
+        remembered = ImportLedger::rememberedPlace(db, preset.name, m_statement.account);
+    });
+    if (!remembered.isEmpty()) {
+        const QSignalBlocker block(m_hokan);
+        m_hokan->setCurrentIndex(m_hokan->findText(remembered));
+        m_hokan->setEditText(remembered);
+    }
+    refresh();
+}
+
+void ImportWindow::refresh()
+{
+    const QString place = m_hokan->currentText();
+    m_states.clear();
+    if (!withRead([&](Database &db) { m_states = ImportLedger::analyse(db, place, m_statement.lines); }))
+        m_states = QList<ImportLedger::LineState>(m_statement.lines.size());
+    const QString incomeList = m_incomeItems.join(u'\t') + u'\t';
+    const QString expenseList = m_expenseItems.join(u'\t') + u'\t';
+    m_checked = QList<bool>(m_statement.lines.size(), false);
+    m_grid->setUpdatesEnabled(false);
+    m_grid->setMaxRows(0);
+    m_grid->setMaxRows(int(m_statement.lines.size()));
+    bool anyBalance = false;
+    for (int i = 0; i < m_statement.lines.size(); ++i) {
+        const StatementLine &l = m_statement.lines.at(i);
+        const ImportLedger::LineState &s = m_states.at(i);
+        const int r = i + 1;
+        m_checked[i] = s.state == State::New;
+        if (s.state == State::Imported)
+            m_grid->setCellKind(ColCheck, r, Grid::Kind::Text); // cannot be checked
+        else
+            m_grid->setButtonCaption(ColCheck, r, m_checked[i] ? checkedMark() : QString());
+        m_grid->setText(ColDate, r, QString::number(l.date));
+        m_grid->setText(ColText, r, l.description);
+        m_grid->setText(l.amount < 0 ? ColOut : ColIn, r, QString::number(qAbs(qint64(l.amount))));
+        if (l.balance) {
+            m_grid->setText(ColBalance, r, QString::number(*l.balance));
+            anyBalance = true;
+        }
+        const QStringList &items = l.amount < 0 ? m_expenseItems : m_incomeItems;
+        m_grid->setCellChoiceList(ColItem, r, l.amount < 0 ? expenseList : incomeList);
+        const int item = items.indexOf(s.item);
+        m_grid->setText(ColItem, r, item >= 0 ? QString::number(item) : QString());
+        if (s.state == State::Imported)
+            m_grid->setCellLocked(ColItem, r, true);
+        m_grid->setText(ColState, r, stateText(s.state));
+    }
+    m_grid->setColumnHidden(ColBalance - 1, !anyBalance);
+    m_grid->setUpdatesEnabled(true);
+    showMessages();
+}
+
+void ImportWindow::showMessages()
+{
+    QStringList text;
+    text << m_statement.notes;
+    for (const BadLine &b : m_statement.bad)
+        text << QStringLiteral("%1行目：%2：%3").arg(b.lineNo).arg(b.reason, b.text);
+    m_kekka->setPlainText(text.join(QStringLiteral("\r\n")));
+}
+
+void ImportWindow::toggle(int col, int row)
+{
+    if (col != ColCheck || row < 1 || row > m_states.size() || m_states.at(row - 1).state == State::Imported)
+        return;
+    bool &checked = m_checked[row - 1];
+    checked = !checked;
+    m_grid->setButtonCaption(ColCheck, row, checked ? checkedMark() : QString());
+}
+
+void ImportWindow::execute()
+{
+    if (!m_statement.matched) {
+        dialogs().info(QStringLiteral("ファイルを選択して下さい"));
+        return;
+    }
+    const QString place = m_hokan->currentText();
+    if (place.isEmpty()) {
+        dialogs().info(QStringLiteral("保管場所を選択して下さい"));
+        return;
+    }
+    QList<ImportLedger::Line> lines;
+    for (int i = 0; i < m_statement.lines.size(); ++i) {
+        const int r = i + 1;
+        if (m_states.value(i).state == State::Imported || !m_checked.value(i))
+            continue;
+        const StatementLine &l = m_statement.lines.at(i);
+        const QStringList entries = m_grid->choiceEntries(ColItem, r);
+        bool ok = false;
+        const int item = m_grid->text(ColItem, r).toInt(&ok);
+        if (!ok || item < 0 || item >= entries.size()) {
+            dialogs().info(QStringLiteral("%1行目（%2 %3）の項目を選択して下さい")
+                               .arg(l.lineNo)
+                               .arg(l.date)
+                               .arg(l.description));
+            return;
+        }
+        lines << ImportLedger::Line {l, entries.at(item)};
+    }
+    if (lines.isEmpty()) {
+        dialogs().info(QStringLiteral("取り込む明細がありません"));
+        return;
+    }
+
+    ImportLedger::Batch batch {clock().now().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")),
+        QFileInfo(m_file).fileName(), m_preset->currentText(), place, std::nullopt};
+    // Where the file says what the place held before its first line to import and the ledger
+    // disagrees, a stocktake can set the ledger to the bank's figure first.
+    const StatementLine &first = lines.first().line;
+    if (first.balance) {
+        qint32 current = 0;
+        if (!withRead([&](Database &db) {
+                const Cursor c
+                    = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = '")
+                        + Database::escape(place) + QStringLiteral("')"));
+                if (c.eof())
+                    throw DbError(QStringLiteral("no storage place %1").arg(place));
+                current = c.integer(QStringLiteral("H_money"));
+            }))
+            return;
+        const qint64 before = qint64(*first.balance) - first.amount;
+        if (before != current && before >= INT32_MIN && before <= INT32_MAX
+            && dialogs().ask(place + QStringLiteral("の残高 ") + yen(current)
+                + QStringLiteral("が明細の残高 ") + yen(before)
+                + QStringLiteral("と違います。\r\n金額棚卸で ") + yen(before)
+                + QStringLiteral("にしてから取り込みますか？")))
+            batch.stocktakeTo = qint32(before);
+    }
+    if (!dialogs().ask(QStringLiteral("%1件の明細を").arg(lines.size()) + place
+            + QStringLiteral("に取り込みます　よろしいですか？")))
+        return;
+
+    ImportLedger::Refusal refusal;
+    bool imported = false;
+    const QString presetName = m_preset->currentText();
+    const bool ok = withWrite([&](Database &db) {
+        // A refusal comes before the first statement that writes: nothing to roll back.
+        imported = ImportLedger::importLines(db, batch, lines, refusal).has_value();
+        if (imported)
+            ImportLedger::rememberPlace(db, presetName, m_statement.account, place);
+    });
+    if (!refusal.message.isEmpty()) {
+        dialogs().info(refusal.message);
+        return;
+    }
+    if (!ok || !imported)
+        return;
+    dialogs().info(QStringLiteral("%1件を取り込みました").arg(lines.size()));
+    refresh();
+}
+
+void ImportWindow::undoBatch()
+{
+    QList<ImportLedger::BatchInfo> list;
+    if (!withRead([&](Database &db) { list = ImportLedger::batches(db); }))
+        return;
+    if (list.isEmpty()) {
+        dialogs().info(QStringLiteral("取り消せる取込がありません"));
+        return;
+    }
+    QStringList entries;
+    for (const ImportLedger::BatchInfo &b : list)
+        entries << QStringLiteral("%1　%2　%3　%4　%5件　%6")
+                       .arg(b.when, b.file, b.preset, b.place)
+                       .arg(b.count)
+                       .arg(yen(b.total));
+    const std::optional<int> chosen = m_pickFromList(QStringLiteral("取り消す取込"), entries);
+    if (!chosen || *chosen < 0 || *chosen >= list.size())
+        return;
+    const ImportLedger::BatchInfo &b = list.at(*chosen);
+    ImportLedger::Later later;
+    if (!withRead([&](Database &db) { later = ImportLedger::laterThan(db, b.no); }))
+        return;
+    QString question = QStringLiteral("%1の取込（%2件）を取り消します").arg(b.when).arg(b.count);
+    if (later.postings > 0 || later.stocktakes > 0)
+        question += QStringLiteral("\r\n") + b.place
+            + QStringLiteral("には取込後の入出金が%1件、金額棚卸が%2件あります")
+                  .arg(later.postings)
+                  .arg(later.stocktakes);
+    if (!dialogs().ask(question + QStringLiteral("　よろしいですか？")))
+        return;
+    ImportLedger::Refusal refusal;
+    const bool ok = withWrite([&](Database &db) { ImportLedger::undo(db, b.no, refusal); });
+    if (!refusal.message.isEmpty()) {
+        dialogs().info(refusal.message);
+        return;
+    }
+    if (!ok)
+        return;
+    dialogs().info(QStringLiteral("取込を取り消しました"));
+    if (m_statement.matched)
+        refresh();
+}

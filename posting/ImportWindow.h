@@ -1,0 +1,87 @@
+#pragma once
+
+#include "ImportLedger.h"
+#include "Preset.h"
+#include "StatementParser.h"
+#include "TaskWindow.h"
+
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class Grid;
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+// F_import: reads a bank's statement file, shows each line with what it already is in the
+// ledger, and imports the checked lines into one storage place as income and expense
+// postings; a whole import can be taken back.
+class ImportWindow : public TaskWindow
+{
+    Q_OBJECT
+
+public:
+    explicit ImportWindow(const AppContext &context, QWidget *parent = nullptr);
+
+    // Fills the presets, the storage places and the item lists.
+    void load() override;
+
+    // Reads a statement file as cmd_file does after its dialog.
+    void openFile(const QString &path);
+
+    // The file dialog and the list of batches to undo, replaceable in tests.
+    using FilePicker = std::function<std::optional<QString>(const QString &filter, const QString &folder)>;
+    void setFilePicker(FilePicker picker) { m_pickFile = std::move(picker); }
+    using ListPicker = std::function<std::optional<int>(const QString &title, const QStringList &entries)>;
+    void setListPicker(ListPicker picker) { m_pickFromList = std::move(picker); }
+
+    // Grid columns.
+    enum Col {
+        ColCheck = 1,
+        ColDate,
+        ColText,
+        ColOut,
+        ColIn,
+        ColBalance,
+        ColItem,
+        ColState,
+        ColCount = ColState
+    };
+    static QString checkedMark() { return QStringLiteral("○"); }
+    // Whether the line in grid row `row` is to be imported.
+    bool isChecked(int row) const { return m_checked.value(row - 1); }
+
+private:
+    void chooseFile();
+    void presetChosen(int index);
+    void parseWith(int presetIndex);
+    void refresh();
+    void toggle(int col, int row);
+    void execute();
+    void undoBatch();
+    void showMessages();
+
+    QList<Preset> m_presets;
+    QStringList m_incomeItems, m_expenseItems;
+    QString m_file;
+    QStringList m_lines; // the decoded file
+    QString m_encoding;
+    Statement m_statement;
+    QList<ImportLedger::LineState> m_states;
+    QList<bool> m_checked;
+
+    FilePicker m_pickFile;
+    ListPicker m_pickFromList;
+
+    QPushButton *m_fileButton = nullptr;
+    QLabel *m_fileLabel = nullptr;
+    QComboBox *m_preset = nullptr;
+    QComboBox *m_hokan = nullptr;
+    Grid *m_grid = nullptr;
+    QPlainTextEdit *m_kekka = nullptr;
+    QPushButton *m_ok = nullptr;
+    QPushButton *m_undo = nullptr;
+    QPushButton *m_end = nullptr;
+};
