@@ -2,6 +2,7 @@
 
 #include "AboutWindow.h"
 #include "CategoryMaster.h"
+#include "CategoryReport.h"
 #include "CsvExport.h"
 #include "History.h"
 #include "ItemDetail.h"
@@ -20,13 +21,16 @@ void registerTasks(MainMenu &menu)
     menu.setTaskFactory("F_list_S", [](const AppContext &c) { return new ItemDetail(c); });
     menu.setTaskFactory("F_rireki_S", [](const AppContext &c) { return new History(c); });
     menu.setTaskFactory("F_all_S", [](const AppContext &c) { return new YearlyTotals(c); });
+    menu.setTaskFactory("F_bunrui_S", [](const AppContext &c) { return new CategoryReport(c); });
     menu.setTaskFactory("F_csv", [](const AppContext &c) { return new CsvExport(c); });
     menu.setTaskFactory("F_idou", [](const AppContext &c) { return new TransferWindow(c); });
     menu.setTaskFactory("F_tanaorosi", [](const AppContext &c) { return new StocktakeWindow(c); });
     menu.setTaskFactory("F_hokanM", [](const AppContext &c) { return new StorageMaster(c); });
     menu.setTaskFactory("F_kubunM", [](const AppContext &c) { return new CategoryMaster(c); });
-    menu.setTaskFactory("F_nyuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::income()); });
-    menu.setTaskFactory("F_syuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::expense()); });
+    menu.setTaskFactory(
+        "F_nyuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::income()); });
+    menu.setTaskFactory(
+        "F_syuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::expense()); });
     menu.setTaskFactory("F_ver", [](const AppContext &c) { return new AboutWindow(c); });
     menu.setTaskFactory("F_nyuukin", &PostingWindow::newIncome);
     menu.setTaskFactory("F_syukkin", &PostingWindow::newExpense);
