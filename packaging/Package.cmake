@@ -6,13 +6,14 @@ set(CPACK_PACKAGE_VENDOR ${VELMO_DEVELOPER})
 set(CPACK_PACKAGE_CONTACT ${VELMO_MAINTAINER})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "household ledger for Japanese desktops")
-set(CPACK_PACKAGE_DESCRIPTION
-  "ヴェルモラ keeps a household's money: storage places and their balances, income,\n"
-  "expenses, automatic debits, transfers between places and stocktakes, with yearly\n"
-  "totals, graphs, histories and CSV export. Its windows are in Japanese.\n"
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "ヴェルモラ keeps a household's money: storage places and their\n"
+  "balances, income, expenses, automatic debits, transfers between places\n"
+  "and stocktakes, with yearly totals, graphs, histories and CSV export.\n"
+  "Its windows are in Japanese.\n"
   "\n"
-  "The ledger is one SQLite file in the user's own folder; removing the package leaves\n"
-  "it in place.")
+  "The ledger is one SQLite file in the user's own folder; removing the\n"
+  "package leaves it in place.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VELMO_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
