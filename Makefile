@@ -71,7 +71,7 @@ fuzz: deps
 # packed by CPack and checked by lintian (errors fail; warnings are printed).
 package: package-deps
 	export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
-	cmake -S . -B $(PACKAGE_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release \
+	cmake -S . -B $(PACKAGE_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
 	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
 	cmake --build $(PACKAGE_BUILD) -j $(JOBS) --target velmo velmo_template velmo_installed_files
