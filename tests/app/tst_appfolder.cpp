@@ -135,32 +135,38 @@ private slots:
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 3);
     }
 
-    // Whatever the user already has stays as it is.
-    void layOutKeepsExistingFiles()
+    // Whatever the user already has stays as it is. Once a folder holds a ledger it behaves
+    // as the program's own folder: a log the user removed stays removed (the main menu
+    // reports it) until the log is cleared.
+    void layOutKeepsWhatIsThere_data()
     {
-        Template t;
-        QTemporaryDir folder;
-        writeBytes(folder.filePath("AP.log"), "old log");
-        writeBytes(folder.filePath("yazirusi.gif"), "own arrow");
-        QString error;
-        QVERIFY(AppFolder::layOut(folder.path(), t.dir.path(), &error));
-        QCOMPARE(fileBytes(folder.filePath("AP.log")), QByteArray("old log"));
-        QCOMPARE(fileBytes(folder.filePath("yazirusi.gif")), QByteArray("own arrow"));
-        QCOMPARE(fileBytes(folder.filePath("velmo.mdb")), QByteArray("template ledger"));
+        // Files as "name=content"; an expected "name=" means the file must not exist.
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("log and arrow, no ledger")
+            << QStringList {"AP.log=old log", "yazirusi.gif=own arrow"}
+            << QStringList {"AP.log=old log", "yazirusi.gif=own arrow", "velmo.mdb=template ledger"};
+        QTest::newRow("ledger only") << QStringList {"velmo.mdb=own ledger"}
+                                     << QStringList {"velmo.mdb=own ledger", "AP.log=", "yazirusi.gif="};
     }
 
-    // Once a folder holds a ledger it behaves as the program's own folder: a log the user
-    // removed stays removed (the main menu reports it) until the log is cleared.
-    void layOutLeavesFolderWithLedgerAlone()
+    void layOutKeepsWhatIsThere()
     {
+        QFETCH(QStringList, existing);
+        QFETCH(QStringList, expected);
         Template t;
         QTemporaryDir folder;
-        writeBytes(folder.filePath("velmo.mdb"), "own ledger");
+        for (const QString &f : existing)
+            writeBytes(folder.filePath(f.section('=', 0, 0)), f.section('=', 1).toUtf8());
         QString error;
         QVERIFY(AppFolder::layOut(folder.path(), t.dir.path(), &error));
-        QCOMPARE(fileBytes(folder.filePath("velmo.mdb")), QByteArray("own ledger"));
-        QVERIFY(!QFile::exists(folder.filePath("AP.log")));
-        QVERIFY(!QFile::exists(folder.filePath("yazirusi.gif")));
+        for (const QString &f : expected) {
+            const QString path = folder.filePath(f.section('=', 0, 0));
+            const QString content = f.section('=', 1);
+            QVERIFY2(QFile::exists(path) == !content.isEmpty(), qPrintable(path));
+            if (!content.isEmpty())
+                QCOMPARE(fileBytes(path), content.toUtf8());
+        }
     }
 
     // Without a template there is no ledger to give: the failure is described, the rest is
