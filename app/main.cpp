@@ -1,14 +1,17 @@
 #include "AppContext.h"
+#include "AppFolder.h"
 #include "MainMenu.h"
 #include "QtDialogs.h"
 #include "Tasks.h"
 
 #include <QApplication>
-#include <QProxyStyle>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QProxyStyle>
+#include <QStandardPaths>
 #include <QTranslator>
+#include <cstdio>
 
 namespace {
 
@@ -17,9 +20,11 @@ namespace {
 class VelmoStyle : public QProxyStyle
 {
 public:
-    VelmoStyle() : QProxyStyle(QStringLiteral("Fusion")) {}
+    VelmoStyle()
+        : QProxyStyle(QStringLiteral("Fusion"))
+    { }
     int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
-                  QStyleHintReturn *returnData) const override
+        QStyleHintReturn *returnData) const override
     {
         if (hint == SH_DialogButtonBox_ButtonsHaveIcons)
             return 0;
@@ -27,14 +32,44 @@ public:
     }
 };
 
+int finish(const AppFolder::Options &options)
+{
+    std::fputs(qPrintable(options.output), options.exitCode == 0 ? stdout : stderr);
+    return options.exitCode;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    Q_INIT_RESOURCE(assets);
     QApplication::setApplicationName(QStringLiteral("velmo"));
     QApplication::setApplicationVersion(QStringLiteral(VELMO_VERSION));
+
+    // --help and --version are answered before the windowing system is reached, so that they
+    // work without a display. Anything else, Qt's own options included, waits for QApplication.
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+    if (const AppFolder::Options early = AppFolder::parse(rawArguments, {});
+        early.exit && early.exitCode == 0)
+        return finish(early);
+
+    QApplication app(argc, argv);
+    Q_INIT_RESOURCE(assets);
+    QGuiApplication::setDesktopFileName(QStringLiteral(VELMO_APP_ID));
+
+    const AppFolder::Options options
+        = AppFolder::parse(QApplication::arguments(), qEnvironmentVariable("VELMO_DIR"));
+    if (options.exit)
+        return finish(options);
+    const QString programDir = QCoreApplication::applicationDirPath();
+    QString warning;
+    const QString appDir = AppFolder::locate(options.dir, programDir,
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
+        programDir + QStringLiteral("/" VELMO_TEMPLATE_DIR), &warning);
+    if (!warning.isEmpty())
+        std::fprintf(stderr, "velmo: %s\n", qPrintable(warning));
+
     QApplication::setStyle(new VelmoStyle);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/velmo.png")));
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
@@ -46,7 +81,7 @@ int main(int argc, char *argv[])
 
     QtDialogs dialogs;
     Clock clock;
-    const AppContext context {QCoreApplication::applicationDirPath(), &dialogs, &clock};
+    const AppContext context {appDir, &dialogs, &clock};
 
     MainMenu menu(context);
     registerTasks(menu);
