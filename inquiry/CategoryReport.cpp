@@ -81,7 +81,8 @@ CategoryReport::CategoryReport(const AppContext &context, QWidget *parent)
     headingFont.setBold(true);
     heading->setFont(headingFont);
 
-    // The year is chosen with the spinner only; the up arrow counts upwards.
+    // The year is chosen with the spinner only. Its arrows step as a scroll bar does: the top
+    // one to the year before, the bottom one to the year after.
     m_year->setReadOnly(true);
     m_year->setAlignment(Qt::AlignCenter);
     m_year->setFixedWidth(m_year->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 16);

@@ -55,7 +55,8 @@ YearlyTotals::YearlyTotals(const AppContext &context, QWidget *parent)
     m_heading->setFont(headingFont);
     place(m_heading, 120, 120, 3600, 480);
 
-    // The year is chosen with the spinner only; the up arrow counts upwards.
+    // The year is chosen with the spinner only. Its arrows step as a scroll bar does: the top
+    // one to the year before, the bottom one to the year after.
     m_year->setReadOnly(true);
     m_year->setAlignment(Qt::AlignCenter);
     place(m_year, 4080, 180, 720, 360);
