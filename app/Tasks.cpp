@@ -8,6 +8,7 @@
 #include "ItemMaster.h"
 #include "MainMenu.h"
 #include "PostingWindow.h"
+#include "RestoreWindow.h"
 #include "StocktakeWindow.h"
 #include "StorageMaster.h"
 #include "TransferWindow.h"
@@ -27,6 +28,7 @@ void registerTasks(MainMenu &menu)
     menu.setTaskFactory("F_kubunM", [](const AppContext &c) { return new CategoryMaster(c); });
     menu.setTaskFactory("F_nyuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::income()); });
     menu.setTaskFactory("F_syuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::expense()); });
+    menu.setTaskFactory("F_restore", [](const AppContext &c) { return new RestoreWindow(c); });
     menu.setTaskFactory("F_ver", [](const AppContext &c) { return new AboutWindow(c); });
     menu.setTaskFactory("F_nyuukin", &PostingWindow::newIncome);
     menu.setTaskFactory("F_syukkin", &PostingWindow::newExpense);

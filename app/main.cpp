@@ -1,6 +1,7 @@
 #include "AppContext.h"
 #include "MainMenu.h"
 #include "QtDialogs.h"
+#include "SessionBackup.h"
 #include "Tasks.h"
 
 #include <QApplication>
@@ -48,9 +49,15 @@ int main(int argc, char *argv[])
     Clock clock;
     const AppContext context {QCoreApplication::applicationDirPath(), &dialogs, &clock};
 
+    SessionBackup backup(context);
+    backup.checkLedger();
     MainMenu menu(context);
     registerTasks(menu);
     menu.load();
     menu.show();
-    return app.exec();
+    backup.startInBackground();
+    const int rc = app.exec();
+    menu.hide();
+    backup.atExit();
+    return rc;
 }
