@@ -130,6 +130,26 @@ QStringList TempAppDir::rows(const QString &sql) const
     });
 }
 
+QStringList ledgerDump(const QString &path)
+{
+    return withRaw(path, [&](QSqlDatabase &db) {
+        QStringList out;
+        for (const char *table : {"Hokan_T", "Kubun_T", "Nyuukin_T", "Syukkin_T", "N", "S", "Zidourireki_T",
+                 "Idourireki_T", "Ktanaorosi_T"}) {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("SELECT rowid, * FROM %1 ORDER BY rowid").arg(QLatin1String(table))))
+                qFatal("cannot dump %s: %s", table, qPrintable(q.lastError().text()));
+            while (q.next()) {
+                QStringList cols {QLatin1String(table)};
+                for (int i = 0; i < q.record().count(); ++i)
+                    cols << q.value(i).toString();
+                out << cols.join(u'|');
+            }
+        }
+        return out;
+    });
+}
+
 FixedClock clockAt(int y, int m, int d, int hh, int mm, int ss)
 {
     return FixedClock(QDateTime(QDate(y, m, d), QTime(hh, mm, ss)));
