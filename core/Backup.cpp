@@ -12,7 +12,7 @@
 #include <array>
 #include <cstdio>
 #include <fcntl.h>
-#include <map>
+#include <mutex>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -26,6 +26,14 @@ constexpr int BusyTimeoutMs = 3000;
 // Pages copied per step; the snapshot stays one state because the source's read transaction
 // spans every step.
 constexpr int PagesPerStep = 1024;
+
+// One backup or restore at a time in this process: the start's backup runs on a worker
+// thread while the user may already be restoring.
+std::recursive_mutex &serial()
+{
+    static std::recursive_mutex m;
+    return m;
+}
 
 const std::array<const char *, 9> &tables()
 {
@@ -334,6 +342,7 @@ bool changedSinceBackup(const QString &dbPath)
 
 Result take(const QString &dbPath, const QDateTime &now, bool force)
 {
+    const std::lock_guard lock(serial());
     if (!QFileInfo(dbPath).isFile())
         return Result {Outcome::NoLedger, {}, {}};
     if (!force && !changedSinceBackup(dbPath))
@@ -504,6 +513,7 @@ std::optional<Entry> newestGood(const QString &dbPath)
 
 RestoreOutcome restore(const QString &dbPath, const QString &backupPath, const QDateTime &now)
 {
+    const std::lock_guard lock(serial());
     if (!verify(backupPath))
         return RestoreOutcome::BadBackup;
     // Copied first: the backup of the current ledger may rotate the chosen one away.
@@ -519,6 +529,7 @@ RestoreOutcome restore(const QString &dbPath, const QString &backupPath, const Q
 
 RestoreOutcome restoreOverDamaged(const QString &dbPath, const QString &backupPath, const QDateTime &now)
 {
+    const std::lock_guard lock(serial());
     if (!verify(backupPath))
         return RestoreOutcome::BadBackup;
     Replacement replacement(dbPath, backupPath);

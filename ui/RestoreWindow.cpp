@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <limits>
 
 namespace {
 
@@ -37,7 +38,10 @@ RestoreWindow::RestoreWindow(const AppContext &context, QWidget *parent)
     const double widths[] = {19, 10, 10, 16};
     for (int c = 1; c < ButtonCol; ++c) {
         m_grid->setHeading(c, QString::fromUtf8(headings[c - 1]));
-        m_grid->setTextColumn(c);
+        if (c == 1)
+            m_grid->setTextColumn(c);
+        else
+            m_grid->setNumericColumn(c, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
         m_grid->setColumnWidthChars(c, widths[c - 1]);
     }
     m_grid->setHeading(ButtonCol, QStringLiteral("復元"));
@@ -48,7 +52,7 @@ RestoreWindow::RestoreWindow(const AppContext &context, QWidget *parent)
             restore(row);
     });
     outer->addWidget(m_grid, 1);
-    resize(640, 400);
+    resize(560, 360);
 }
 
 QString RestoreWindow::timeText(const QDateTime &at)
