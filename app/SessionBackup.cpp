@@ -35,10 +35,12 @@ void SessionBackup::checkLedger()
         return;
     const QString problem = m_damaged ? QStringLiteral("が壊れています") : QStringLiteral("がありません");
     Dialogs &dialogs = *m_context.dialogs;
-    if (!dialogs.ask(QStringLiteral("台帳ファイル(velmo.mdb)") + problem + QStringLiteral("　最新のバックアップ(")
-            + RestoreWindow::timeText(newest->created) + QStringLiteral(")から復元しますか？")))
+    if (!dialogs.ask(QStringLiteral("台帳ファイル(velmo.mdb)") + problem
+            + QStringLiteral("　最新のバックアップ(") + RestoreWindow::timeText(newest->created)
+            + QStringLiteral(")から復元しますか？")))
         return;
-    if (Backup::restoreOverDamaged(db, newest->path, m_context.clock->now()) == Backup::RestoreOutcome::Restored) {
+    if (Backup::restoreOverDamaged(db, newest->path, m_context.clock->now())
+        == Backup::RestoreOutcome::Restored) {
         m_damaged = false;
         dialogs.info(QStringLiteral("復元しました"));
     } else {

@@ -26,8 +26,10 @@ void registerTasks(MainMenu &menu)
     menu.setTaskFactory("F_tanaorosi", [](const AppContext &c) { return new StocktakeWindow(c); });
     menu.setTaskFactory("F_hokanM", [](const AppContext &c) { return new StorageMaster(c); });
     menu.setTaskFactory("F_kubunM", [](const AppContext &c) { return new CategoryMaster(c); });
-    menu.setTaskFactory("F_nyuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::income()); });
-    menu.setTaskFactory("F_syuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::expense()); });
+    menu.setTaskFactory(
+        "F_nyuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::income()); });
+    menu.setTaskFactory(
+        "F_syuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::expense()); });
     menu.setTaskFactory("F_restore", [](const AppContext &c) { return new RestoreWindow(c); });
     menu.setTaskFactory("F_ver", [](const AppContext &c) { return new AboutWindow(c); });
     menu.setTaskFactory("F_nyuukin", &PostingWindow::newIncome);

@@ -5,10 +5,10 @@
 #include "Tasks.h"
 
 #include <QApplication>
-#include <QProxyStyle>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QProxyStyle>
 #include <QTranslator>
 
 namespace {
@@ -18,9 +18,11 @@ namespace {
 class VelmoStyle : public QProxyStyle
 {
 public:
-    VelmoStyle() : QProxyStyle(QStringLiteral("Fusion")) {}
+    VelmoStyle()
+        : QProxyStyle(QStringLiteral("Fusion"))
+    { }
     int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
-                  QStyleHintReturn *returnData) const override
+        QStyleHintReturn *returnData) const override
     {
         if (hint == SH_DialogButtonBox_ButtonsHaveIcons)
             return 0;

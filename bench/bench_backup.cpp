@@ -120,11 +120,14 @@ void postingDuringBackup(benchmark::State &state, qint64 postings)
         try {
             Database db(dir.dbPath());
             db.beginWrite();
-            Cursor c = db.query(QStringLiteral("SELECT H_money FROM Hokan_T WHERE H_index = '普通預金Ａ銀行'"));
-            db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = H_money + 1 WHERE H_index = '普通預金Ａ銀行'"));
-            db.insert(QStringLiteral("N"), {{QStringLiteral("N_index"), QStringLiteral("給料")},
-                                               {QStringLiteral("N_hokan"), QStringLiteral("普通預金Ａ銀行")},
-                                               {QStringLiteral("N_money"), 1}, {QStringLiteral("N_date"), 20251231}});
+            Cursor c
+                = db.query(QStringLiteral("SELECT H_money FROM Hokan_T WHERE H_index = '普通預金Ａ銀行'"));
+            db.execute(
+                QStringLiteral("UPDATE Hokan_T SET H_money = H_money + 1 WHERE H_index = '普通預金Ａ銀行'"));
+            db.insert(QStringLiteral("N"),
+                {{QStringLiteral("N_index"), QStringLiteral("給料")},
+                    {QStringLiteral("N_hokan"), QStringLiteral("普通預金Ａ銀行")},
+                    {QStringLiteral("N_money"), 1}, {QStringLiteral("N_date"), 20251231}});
             db.commit();
         } catch (const DbError &) {
             ++failures;
@@ -162,7 +165,8 @@ const bool registered = [] {
         const qint64 n = size.postings;
         const auto name = [&](const char *what, const char *peer = nullptr) {
             return QStringLiteral("%1/%2%3")
-                .arg(QLatin1String(what), size.name, peer ? QStringLiteral("/") + QLatin1String(peer) : QString())
+                .arg(QLatin1String(what), size.name,
+                    peer ? QStringLiteral("/") + QLatin1String(peer) : QString())
                 .toStdString();
         };
         benchmark::RegisterBenchmark(name("ExitBackup").c_str(), exitBackup, n)

@@ -37,8 +37,8 @@ std::recursive_mutex &serial()
 
 const std::array<const char *, 9> &tables()
 {
-    static const std::array<const char *, 9> t {
-        "Hokan_T", "Kubun_T", "Nyuukin_T", "Syukkin_T", "N", "S", "Zidourireki_T", "Idourireki_T", "Ktanaorosi_T"};
+    static const std::array<const char *, 9> t {"Hokan_T", "Kubun_T", "Nyuukin_T", "Syukkin_T", "N", "S",
+        "Zidourireki_T", "Idourireki_T", "Ktanaorosi_T"};
     return t;
 }
 
@@ -229,7 +229,8 @@ QString copyPages(Connection &source, const QString &target)
         return dest.error();
     int rc;
     int waits = 0;
-    while ((rc = sqlite3_backup_step(b, PagesPerStep)) == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+    while ((rc = sqlite3_backup_step(b, PagesPerStep)) == SQLITE_OK || rc == SQLITE_BUSY
+        || rc == SQLITE_LOCKED) {
         if (rc != SQLITE_OK) {
             if (++waits > BusyTimeoutMs / 10)
                 break;
@@ -320,7 +321,8 @@ QString fileName(const QDateTime &at)
 QList<Entry> list(const QString &dbPath)
 {
     QList<Entry> out;
-    for (const QFileInfo &fi : QDir(folder(dbPath)).entryInfoList({QStringLiteral("velmo-*.mdb")}, QDir::Files)) {
+    for (const QFileInfo &fi :
+        QDir(folder(dbPath)).entryInfoList({QStringLiteral("velmo-*.mdb")}, QDir::Files)) {
         if (const auto t = stampOf(fi.fileName()))
             out.append(Entry {fi.absoluteFilePath(), *t});
     }
@@ -352,8 +354,9 @@ Result take(const QString &dbPath, const QDateTime &now, bool force)
         return failed({}, QStringLiteral("cannot create ") + dir);
     removeLeftovers(dir);
 
-    const QString temp = QDir(dir).filePath(
-        QStringLiteral("velmo-%1-%2.tmp").arg(now.toString(StampFormat)).arg(QCoreApplication::applicationPid()));
+    const QString temp = QDir(dir).filePath(QStringLiteral("velmo-%1-%2.tmp")
+                                                .arg(now.toString(StampFormat))
+                                                .arg(QCoreApplication::applicationPid()));
     QFile::remove(temp);
 
     // Read-write, so that a hot journal left by a killed session is rolled back first.
@@ -377,7 +380,8 @@ Result take(const QString &dbPath, const QDateTime &now, bool force)
         Connection check = openReadOnly(temp);
         QString error;
         if (!check.ok() || !integrityOk(check, "PRAGMA integrity_check", &error))
-            return failed(temp, QStringLiteral("integrity check: ") + (error.isEmpty() ? check.error() : error));
+            return failed(
+                temp, QStringLiteral("integrity check: ") + (error.isEmpty() ? check.error() : error));
         const auto copied = rowCounts(check);
         if (!copied || *copied != *counts)
             return failed(temp, QStringLiteral("the row counts differ from the ledger's"));
@@ -491,7 +495,7 @@ LedgerState checkLedger(const QString &dbPath)
     if (*pageSize * *pages > QFileInfo(dbPath).size() || !hasTables(c)) {
         const int schemaCode = c.code() & 0xff;
         return schemaCode == SQLITE_BUSY || schemaCode == SQLITE_LOCKED ? LedgerState::Unknown
-                                                                       : LedgerState::Damaged;
+                                                                        : LedgerState::Damaged;
     }
     return LedgerState::Sound;
 }

@@ -31,7 +31,7 @@ enum class Outcome { Taken, Unchanged, NoLedger, Failed };
 struct Result
 {
     Outcome outcome = Outcome::Failed;
-    QString path;  // the new backup, when Taken
+    QString path; // the new backup, when Taken
     QString error; // what went wrong, when Failed (for the log of the developer, not the user)
 };
 

@@ -41,7 +41,8 @@ RestoreWindow::RestoreWindow(const AppContext &context, QWidget *parent)
         if (c == 1)
             m_grid->setTextColumn(c);
         else
-            m_grid->setNumericColumn(c, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
+            m_grid->setNumericColumn(
+                c, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
         m_grid->setColumnWidthChars(c, widths[c - 1]);
     }
     m_grid->setHeading(ButtonCol, QStringLiteral("復元"));
@@ -88,7 +89,8 @@ void RestoreWindow::restore(int row)
         return;
     }
     if (!dialogs().ask(timeText(chosen.entry.created)
-            + QStringLiteral("の状態に戻します　現在の台帳はバックアップしてから置き換えます　よろしいですか？")))
+            + QStringLiteral(
+                "の状態に戻します　現在の台帳はバックアップしてから置き換えます　よろしいですか？")))
         return;
     Backup::RestoreOutcome outcome;
     {

@@ -193,9 +193,10 @@ private slots:
             QSqlQuery q(db);
             while (!done || batches == 0) {
                 QVERIFY(q.exec("BEGIN IMMEDIATE"));
-                QVERIFY(q.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
-                                              "WHERE i < 500) INSERT INTO S SELECT '食費', '財布', i, 20030917, "
-                                              "'' FROM n")));
+                QVERIFY(
+                    q.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                          "WHERE i < 500) INSERT INTO S SELECT '食費', '財布', i, 20030917, "
+                                          "'' FROM n")));
                 QVERIFY(q.exec("COMMIT"));
                 ++batches;
             }

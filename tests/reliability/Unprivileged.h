@@ -54,4 +54,3 @@ inline std::optional<Child::Report> runUnprivileged(const QStringList &args, con
         return std::nullopt;
     return r;
 }
-

@@ -78,9 +78,10 @@ int envInt(const char *name, int fallback)
 // "readonly <appdir>": one backup, by a user who may not write the backup folder.
 int backupOnce(const QString &appDir)
 {
-    const Backup::Result r = Backup::take(QDir(appDir).filePath(QStringLiteral("velmo.mdb")),
-        QDateTime(QDate(2003, 9, 17), QTime(9, 0, 0)));
-    Child::say(r.outcome == Backup::Outcome::Failed ? QStringLiteral("failed") : QStringLiteral("not failed"));
+    const Backup::Result r = Backup::take(
+        QDir(appDir).filePath(QStringLiteral("velmo.mdb")), QDateTime(QDate(2003, 9, 17), QTime(9, 0, 0)));
+    Child::say(
+        r.outcome == Backup::Outcome::Failed ? QStringLiteral("failed") : QStringLiteral("not failed"));
     return 0;
 }
 
@@ -205,7 +206,8 @@ private slots:
         QVERIFY2(child->finishedCleanly(), qPrintable(child->errors));
         QCOMPARE(child->lines, QStringList {"failed"});
         QCOMPARE(fileBytes(dir.dbPath()), ledger);
-        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        QCOMPARE(
+            QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
     }
 };
 

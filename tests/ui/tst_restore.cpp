@@ -19,7 +19,8 @@
 
 namespace {
 
-const QString Question = QStringLiteral("の状態に戻します　現在の台帳はバックアップしてから置き換えます　よろしいですか？");
+const QString Question
+    = QStringLiteral("の状態に戻します　現在の台帳はバックアップしてから置き換えます　よろしいですか？");
 const QString Unreadable = QStringLiteral("このバックアップは読めません　復元できません");
 
 QStringList gridRows(Grid *g)
@@ -168,7 +169,8 @@ private slots:
         session.checkLedger();
         const QString problem = missing ? "がありません" : "が壊れています";
         QCOMPARE(f.dialogs.asked,
-            QStringList {"台帳ファイル(velmo.mdb)" + problem + "　最新のバックアップ(2003/09/14 8:04:03)から復元しますか？"});
+            QStringList {"台帳ファイル(velmo.mdb)" + problem
+                + "　最新のバックアップ(2003/09/14 8:04:03)から復元しますか？"});
         const QString aside = f.dir.dbPath() + ".damaged-20030917-210000";
         if (answer) {
             QCOMPARE(f.dialogs.infos, QStringList {"復元しました"});
