@@ -161,32 +161,22 @@ void startCheckQuick(benchmark::State &state, qint64 postings)
 }
 
 const bool registered = [] {
+    using Function = void (*)(benchmark::State &, qint64);
+    const struct
+    {
+        const char *name;
+        Function function;
+    } benchmarks[] = {{"ExitBackup/%1", exitBackup}, {"ExitBackup/%1/raw", exitBackupRaw},
+        {"StartWithBackupPending/%1", startWithBackupPending},
+        {"PostingDuringBackup/%1", postingDuringBackup}, {"StartCheck/%1", startCheck},
+        {"StartCheck/%1/quick_check", startCheckQuick}};
     for (const LedgerSize &size : ledgerSizes()) {
-        const qint64 n = size.postings;
-        const auto name = [&](const char *what, const char *peer = nullptr) {
-            return QStringLiteral("%1/%2%3")
-                .arg(QLatin1String(what), size.name,
-                    peer ? QStringLiteral("/") + QLatin1String(peer) : QString())
-                .toStdString();
-        };
-        benchmark::RegisterBenchmark(name("ExitBackup").c_str(), exitBackup, n)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(name("ExitBackup", "raw").c_str(), exitBackupRaw, n)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(name("StartWithBackupPending").c_str(), startWithBackupPending, n)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(name("PostingDuringBackup").c_str(), postingDuringBackup, n)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(name("StartCheck").c_str(), startCheck, n)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(name("StartCheck", "quick_check").c_str(), startCheckQuick, n)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
+        for (const auto &b : benchmarks) {
+            benchmark::RegisterBenchmark(
+                QString::fromLatin1(b.name).arg(size.name).toStdString().c_str(), b.function, size.postings)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+        }
     }
     return true;
 }();

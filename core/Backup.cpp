@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
 #include <mutex>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -515,7 +516,12 @@ std::optional<Entry> newestGood(const QString &dbPath)
     return std::nullopt;
 }
 
-RestoreOutcome restore(const QString &dbPath, const QString &backupPath, const QDateTime &now)
+namespace {
+
+// Verifies the backup and copies it beside the ledger; then `makeWay` readies the ledger's
+// place, and the copy is renamed into it.
+RestoreOutcome replaceWith(
+    const QString &dbPath, const QString &backupPath, const std::function<RestoreOutcome()> &makeWay)
 {
     const std::lock_guard lock(serial());
     if (!verify(backupPath))
@@ -524,32 +530,38 @@ RestoreOutcome restore(const QString &dbPath, const QString &backupPath, const Q
     Replacement replacement(dbPath, backupPath);
     if (!replacement.ready())
         return RestoreOutcome::Failed;
-    if (take(dbPath, now).outcome == Outcome::Failed)
-        return RestoreOutcome::BackupFailed;
-    if (QFileInfo::exists(dbPath) && !settle(dbPath))
-        return RestoreOutcome::Failed;
+    const RestoreOutcome ready = makeWay();
+    if (ready != RestoreOutcome::Restored)
+        return ready;
     return replacement.putInPlace() ? RestoreOutcome::Restored : RestoreOutcome::Failed;
+}
+
+} // namespace
+
+RestoreOutcome restore(const QString &dbPath, const QString &backupPath, const QDateTime &now)
+{
+    return replaceWith(dbPath, backupPath, [&] {
+        if (take(dbPath, now).outcome == Outcome::Failed)
+            return RestoreOutcome::BackupFailed;
+        if (QFileInfo::exists(dbPath) && !settle(dbPath))
+            return RestoreOutcome::Failed;
+        return RestoreOutcome::Restored;
+    });
 }
 
 RestoreOutcome restoreOverDamaged(const QString &dbPath, const QString &backupPath, const QDateTime &now)
 {
-    const std::lock_guard lock(serial());
-    if (!verify(backupPath))
-        return RestoreOutcome::BadBackup;
-    Replacement replacement(dbPath, backupPath);
-    if (!replacement.ready())
-        return RestoreOutcome::Failed;
-    if (QFileInfo::exists(dbPath)) {
-        // The damaged file and its journal move together: a journal must never be left beside
-        // a file it does not belong to.
+    return replaceWith(dbPath, backupPath, [&] {
+        if (!QFileInfo::exists(dbPath))
+            return RestoreOutcome::Restored;
+        // The damaged file and its journal move together, the journal first: a journal must
+        // never be left beside a file it does not belong to.
         const QString aside = dbPath + QStringLiteral(".damaged-") + now.toString(StampFormat);
         const QString journal = dbPath + QStringLiteral("-journal");
         if (QFileInfo::exists(journal) && !renameOver(journal, aside + QStringLiteral("-journal")))
             return RestoreOutcome::Failed;
-        if (!renameOver(dbPath, aside))
-            return RestoreOutcome::Failed;
-    }
-    return replacement.putInPlace() ? RestoreOutcome::Restored : RestoreOutcome::Failed;
+        return renameOver(dbPath, aside) ? RestoreOutcome::Restored : RestoreOutcome::Failed;
+    });
 }
 
 } // namespace Backup

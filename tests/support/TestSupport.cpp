@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "Database.h"
+#include "Grid.h"
 #include "LedgerFile.h"
 
 #include <QDir>
@@ -148,6 +149,18 @@ QStringList ledgerDump(const QString &path)
         }
         return out;
     });
+}
+
+QStringList gridTexts(const Grid &grid)
+{
+    QStringList out;
+    for (int r = 0; r <= grid.maxRows(); ++r) {
+        QStringList cells;
+        for (int c = 1; c <= grid.maxCols(); ++c)
+            cells << grid.text(c, r);
+        out << cells.join(u'|');
+    }
+    return out;
 }
 
 FixedClock clockAt(int y, int m, int d, int hh, int mm, int ss)

@@ -23,18 +23,6 @@ const QString Question
     = QStringLiteral("の状態に戻します　現在の台帳はバックアップしてから置き換えます　よろしいですか？");
 const QString Unreadable = QStringLiteral("このバックアップは読めません　復元できません");
 
-QStringList gridRows(Grid *g)
-{
-    QStringList out;
-    for (int r = 0; r <= g->maxRows(); ++r) {
-        QStringList cells;
-        for (int c = 1; c <= g->maxCols(); ++c)
-            cells << g->text(c, r);
-        out << cells.join(u'|');
-    }
-    return out;
-}
-
 } // namespace
 
 class TestRestore : public QObject
@@ -78,7 +66,7 @@ private slots:
         RestoreWindow &w = f.open();
         QCOMPARE(w.windowTitle(), QStringLiteral("バックアップから復元"));
         QCOMPARE(w.findChild<QPushButton *>("cmd_end")->text(), QStringLiteral("閉じる"));
-        QCOMPARE(gridRows(f.grid()),
+        QCOMPARE(gridTexts(*f.grid()),
             QStringList({"作成日時|収入件数|支出件数|残高合計|復元", "2003/09/16 8:04:03|3|3|3700|",
                 "2003/09/15 8:04:03|読めません|読めません|読めません|", "2003/09/14 8:04:03|1|1|1700|"}));
         QCOMPARE(f.grid()->cellKind(5, 1), Grid::Kind::Button);
