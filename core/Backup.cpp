@@ -238,11 +238,11 @@ QString copyPages(Connection &source, const QString &target)
             QThread::msleep(10);
         }
     }
-    sqlite3_backup_finish(b);
+    const int finished = sqlite3_backup_finish(b);
     if (rc != SQLITE_DONE)
         return QString::fromUtf8(sqlite3_errstr(rc));
-    if (sqlite3_extended_errcode(dest.handle()) != SQLITE_OK && sqlite3_errcode(dest.handle()) != SQLITE_DONE)
-        return dest.error();
+    if (finished != SQLITE_OK)
+        return QString::fromUtf8(sqlite3_errstr(finished));
     return {};
 }
 
@@ -284,9 +284,12 @@ public:
         , m_temp(dbPath + QStringLiteral(".restoring"))
     {
         QFile::remove(m_temp);
-        m_ready = QFile::copy(backupPath, m_temp)
-            && QFile::setPermissions(m_temp, QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-            && syncPath(m_temp);
+        // The restored ledger keeps the access rights of the one it replaces.
+        const auto rights = QFileInfo::exists(dbPath) ? QFile::permissions(dbPath)
+                                                      : QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        m_ready
+            = QFile::copy(backupPath, m_temp) && QFile::setPermissions(m_temp, rights) && syncPath(m_temp);
     }
     ~Replacement()
     {

@@ -281,8 +281,12 @@ private slots:
         dir.exec("UPDATE Hokan_T SET H_money = 1");
         const QStringList stateB = ledgerDump(dir.dbPath());
 
+        const auto rights = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+        QVERIFY(QFile::setPermissions(dir.dbPath(), rights));
+        const auto before = QFile::permissions(dir.dbPath());
         QCOMPARE(Backup::restore(dir.dbPath(), a.path, At.addSecs(3600)), Backup::RestoreOutcome::Restored);
         QCOMPARE(ledgerDump(dir.dbPath()), stateA);
+        QCOMPARE(QFile::permissions(dir.dbPath()), before); // the replaced ledger's access rights
         QCOMPARE(ledgerDump(a.path), stateA);
         const QList<Backup::Entry> all = Backup::list(dir.dbPath());
         QCOMPARE(all.size(), 2);
