@@ -2,6 +2,7 @@
 #include "AppFolder.h"
 #include "MainMenu.h"
 #include "QtDialogs.h"
+#include "SessionBackup.h"
 #include "Tasks.h"
 
 #include <QApplication>
@@ -83,9 +84,15 @@ int main(int argc, char *argv[])
     Clock clock;
     const AppContext context {appDir, &dialogs, &clock};
 
+    SessionBackup backup(context);
+    backup.checkLedger();
     MainMenu menu(context);
     registerTasks(menu);
     menu.load();
     menu.show();
-    return app.exec();
+    backup.startInBackground();
+    const int rc = app.exec();
+    menu.hide();
+    backup.atExit();
+    return rc;
 }
