@@ -1,30 +1,26 @@
 #include "GridRows.h"
 
-#include "Grid.h"
+#include "Database.h"
 
-#include <QSignalBlocker>
+#include <QVariant>
 
 namespace GridRows {
 
-void replace(Grid &grid, int cols, const std::vector<QString> &cells)
+GridColumns read(Cursor &cursor, const std::vector<int> &positions)
 {
-    const int rows = cols > 0 ? int(cells.size() / size_t(cols)) : 0;
-    grid.setUpdatesEnabled(false);
-    // Dropping every row first replaces the list at once instead of blanking each old cell.
-    grid.setMaxRows(0);
-    grid.setMaxRows(rows);
-    {
-        // One change notice for the whole list instead of one per cell: for a list of 100,000
-        // rows the per-cell notices took half of the filling time.
-        const QSignalBlocker quiet(grid.model());
-        for (int r = 0; r < rows; ++r) {
-            for (int c = 0; c < cols; ++c)
-                grid.setText(c + 1, r + 1, cells[size_t(r) * cols + c]);
+    const int cols = int(positions.size());
+    GridColumns block(cols);
+    for (; !cursor.eof(); cursor.next()) {
+        for (int c = 0; c < cols; ++c) {
+            const QVariant v = cursor.value(positions[size_t(c)]);
+            // Texts are taken as the driver made them; only other values are converted.
+            if (v.typeId() == QMetaType::QString)
+                block.append(c, *static_cast<const QString *>(v.constData()));
+            else
+                block.append(c, v.isNull() ? QString() : v.toString());
         }
     }
-    if (rows > 0)
-        emit grid.model()->dataChanged(grid.model()->index(0, 0), grid.model()->index(rows - 1, cols - 1));
-    grid.setUpdatesEnabled(true);
+    return block;
 }
 
 } // namespace GridRows

@@ -4,7 +4,6 @@
 #include "BusyCursor.h"
 #include "Database.h"
 #include "Grid.h"
-#include "GridRows.h"
 #include "TypedCombo.h"
 
 #include <QComboBox>
@@ -215,7 +214,7 @@ void ItemDetail::search()
 
     // Everything is read before the grid is touched, so a failure leaves the list and the
     // graph of the previous search as they were.
-    std::vector<QString> cells;
+    GridColumns rows(4);
     const bool ok = withDb([&] {
         const BusyCursor busy;
         Database db(dbPath());
@@ -226,14 +225,19 @@ void ItemDetail::search()
         const QString p = income ? QStringLiteral("N") : QStringLiteral("S");
         const QString date = p + QStringLiteral("_date"), money = p + QStringLiteral("_money"),
                       hokan = p + QStringLiteral("_hokan"), memo = p + QStringLiteral("_memo");
-        for (Cursor c = db.query(searchStatement(income, item, start, byAmount)); !c.eof(); c.next())
-            cells.insert(
-                cells.end(), {c.text(date), QString::number(c.integer(money)), c.text(hokan), c.text(memo)});
+        Cursor c = db.query(searchStatement(income, item, start, byAmount));
+        if (c.eof())
+            return;
+        const int dateAt = c.indexOf(date), moneyAt = c.indexOf(money), hokanAt = c.indexOf(hokan),
+                  memoAt = c.indexOf(memo);
+        for (; !c.eof(); c.next())
+            rows.appendRow(
+                {c.text(dateAt), QString::number(c.integer(moneyAt)), c.text(hokanAt), c.text(memoAt)});
     });
     if (!ok)
         return;
     const BusyCursor busy;
-    GridRows::replace(*m_grid, 4, cells);
+    m_grid->replaceRows(std::move(rows));
     drawGraph();
 }
 
