@@ -14,8 +14,26 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <cmath>
+#include <limits>
 
 namespace {
+
+// An amount of the list as plain digits: a whole number as it is, a decimal one cut to its
+// whole part; anything else, or a value beyond 32 bits, is a failure of the read.
+QString amountText(QStringView text, const QString &column)
+{
+    bool ok = false;
+    qint64 n = text.trimmed().toLongLong(&ok);
+    if (!ok) {
+        const double d = text.toDouble(&ok);
+        ok = ok && std::isfinite(d) && std::fabs(d) < 9.2e18;
+        n = ok ? static_cast<qint64>(d) : 0;
+    }
+    if (!ok || n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
+        throw DbError(QStringLiteral("column %1 is no 32-bit number").arg(column));
+    return QString::number(n);
+}
 
 constexpr int initialRows = 500;
 constexpr qint64 numericLimit = 9'999'999'999;
@@ -228,11 +246,14 @@ void ItemDetail::search()
         Cursor c = db.query(searchStatement(income, item, start, byAmount));
         if (c.eof())
             return;
-        const int dateAt = c.indexOf(date), moneyAt = c.indexOf(money), hokanAt = c.indexOf(hokan),
-                  memoAt = c.indexOf(memo);
-        for (; !c.eof(); c.next())
-            rows.appendRow(
-                {c.text(dateAt), QString::number(c.integer(moneyAt)), c.text(hokanAt), c.text(memoAt)});
+        const std::vector<int> positions {
+            c.indexOf(date), c.indexOf(money), c.indexOf(hokan), c.indexOf(memo)};
+        c.readTexts(positions, [&rows, &money](int col, QStringView text) {
+            if (col == 1)
+                rows.append(col, amountText(text, money));
+            else
+                rows.append(col, text);
+        });
     });
     if (!ok)
         return;
