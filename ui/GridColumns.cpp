@@ -120,3 +120,11 @@ void GridColumns::setColumnCount(int cols)
 {
     m_cols.resize(size_t(std::max(0, cols)));
 }
+
+void GridColumns::squeeze()
+{
+    for (Column &c : m_cols) {
+        c.chars.shrink_to_fit();
+        c.cells.shrink_to_fit();
+    }
+}

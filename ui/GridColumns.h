@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringView>
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 // The texts of a block of rows, kept column by column: each column is one buffer of UTF-16
@@ -35,6 +36,8 @@ public:
     // Every cell empty, the rows kept.
     void clearTexts();
     void setColumnCount(int cols);
+    // Gives back the room the buffers grew into beyond what they hold.
+    void squeeze();
 
 private:
     struct Span

@@ -162,6 +162,9 @@ void GridModel::replaceRows(GridColumns block)
                 block.setText(c, r, normalizeNumber(v.toString()));
         }
     }
+    // A list read from a cursor has grown its buffers by doubling; a long one would keep up
+    // to twice the room it needs for as long as it is shown.
+    block.squeeze();
     beginResetModel();
     m_texts = std::move(block);
     m_rows = rows;

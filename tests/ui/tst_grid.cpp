@@ -1,5 +1,6 @@
 #include "Grid.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
@@ -52,6 +53,9 @@ private slots:
     void onlyEditableCellsAreYellowAndLockedOnesReadOnly();
     void perCellSettingsOverrideTheColumn();
     void clearingKeepsKindsAndLists();
+    void modelStaysConsistentThroughEveryChange();
+    void blocksReplaceOrOverwriteRows();
+    void columnTextsSurviveEditsOfEveryLength();
 };
 
 void TestGrid::rowCountKeepsHeadingsAndDropsRows()
@@ -347,6 +351,105 @@ void TestGrid::clearingKeepsKindsAndLists()
     QCOMPARE(g.choiceEntries(1, 2).size(), 3);
     g.setText(1, 2, QStringLiteral("2"));
     QCOMPARE(g.text(1, 2), QStringLiteral("2"));
+}
+
+void TestGrid::modelStaysConsistentThroughEveryChange()
+{
+    Grid g(3, 2);
+    QAbstractItemModelTester tester(g.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    g.setNumericColumn(2, -99, 99);
+    g.setChoiceColumn(3, QStringLiteral("a\tb\t"));
+    g.setText(1, 1, QStringLiteral("x"));
+    g.setHeading(1, QStringLiteral("項目"));
+    g.setRowHeadings({QStringLiteral("収入"), QStringLiteral("支出")});
+    g.setMaxRows(5);
+    g.setCellKind(1, 5, Grid::Kind::Button);
+    g.setCellTextColor(2, 4, Qt::red);
+    g.setMaxRows(1);
+    QCOMPARE(g.text(1, 1), QStringLiteral("x"));
+    GridColumns rows(3);
+    for (int r = 0; r < 1000; ++r)
+        rows.appendRow({QString::number(r), QString::number(-r), QStringLiteral("1")});
+    g.replaceRows(rows);
+    QCOMPARE(g.maxRows(), 1000);
+    g.writeRows(999, rows);
+    g.clearCells();
+    g.setMaxRows(0);
+    g.replaceRows(GridColumns(3));
+    QCOMPARE(g.maxRows(), 0);
+    QCOMPARE(g.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("項目"));
+}
+
+void TestGrid::blocksReplaceOrOverwriteRows()
+{
+    Grid g(3, 4);
+    g.setNumericColumn(2, -9999999999, 9999999999);
+    g.setChoiceColumn(3, QStringLiteral("a\tb\t"), false);
+    g.setCellLocked(3, 1, true);
+    g.setCellTextColor(1, 2, Qt::blue);
+    g.setText(1, 4, QStringLiteral("old"));
+
+    // Numbers are normalised as setText does; columns the block lacks are empty, and a
+    // shorter column reads empty beyond its end.
+    GridColumns block(2);
+    block.appendRow({QStringLiteral("日付"), QStringLiteral("0012")});
+    block.appendRow({QStringLiteral("金庫"), QStringLiteral("1234.6")});
+    block.append(1, QStringLiteral("-7"));
+    g.replaceRows(block);
+    QCOMPARE(g.maxRows(), 3);
+    QCOMPARE(g.text(2, 1), QStringLiteral("12"));
+    QCOMPARE(g.text(2, 2), QStringLiteral("1235"));
+    QCOMPARE(g.text(2, 3), QStringLiteral("-7"));
+    QCOMPARE(g.text(1, 3), QString());
+    QCOMPARE(g.text(3, 1), QString());
+    QCOMPARE(g.text(1, 4), QString()); // the old rows are gone
+    // Per-cell settings went with the old rows; the columns' stayed.
+    QVERIFY(!g.isCellLocked(3, 1));
+    QCOMPARE(g.cellTextColor(1, 2), g.palette().color(QPalette::Text));
+    QCOMPARE(g.cellKind(3, 2), Grid::Kind::Choice);
+
+    // Overwriting keeps the rows, their settings and what lies beyond the block.
+    g.setCellTextColor(1, 3, Qt::red);
+    GridColumns two(3);
+    two.appendRow({QStringLiteral("p"), QStringLiteral("5.5"), QStringLiteral("1")});
+    two.appendRow({QStringLiteral("q"), QStringLiteral("x"), QStringLiteral("0")});
+    g.writeRows(3, two); // row 4 does not exist: left out
+    QCOMPARE(g.maxRows(), 3);
+    QCOMPARE(g.text(1, 2), QStringLiteral("金庫"));
+    QCOMPARE(g.text(1, 3), QStringLiteral("p"));
+    QCOMPARE(g.text(2, 3), QStringLiteral("6"));
+    QCOMPARE(g.text(3, 3), QStringLiteral("1"));
+    QCOMPARE(g.cellTextColor(1, 3), QColor(Qt::red));
+}
+
+void TestGrid::columnTextsSurviveEditsOfEveryLength()
+{
+    GridColumns c(2);
+    QStringList expected;
+    for (int r = 0; r < 3000; ++r) {
+        c.appendRow({QString::number(r), QStringLiteral("備考")});
+        expected << QString::number(r);
+    }
+    // Longer, shorter and empty texts over and over, enough to make the column pack itself.
+    for (int round = 0; round < 4; ++round) {
+        for (int r = 0; r < 3000; r += 3) {
+            const QString t
+                = round % 2 ? QString() : QString(r % 50, QLatin1Char('x')) + QString::number(round);
+            c.setText(0, r, t);
+            expected[r] = t;
+        }
+    }
+    c.setText(1, 5000, QStringLiteral("末尾")); // beyond the end: the column grows
+    QCOMPARE(c.rowCount(), 5001);
+    c.setRowCount(2999);
+    QCOMPARE(c.rowCount(), 2999);
+    for (int r = 0; r < 2999; ++r)
+        QCOMPARE(c.string(0, r), expected.at(r));
+    QCOMPARE(c.string(1, 2998), QStringLiteral("備考"));
+    QCOMPARE(c.string(1, 2999), QString());
+    c.clearTexts();
+    QCOMPARE(c.rowCount(), 2999);
+    QCOMPARE(c.string(0, 1), QString());
 }
 
 QTEST_MAIN(TestGrid)
