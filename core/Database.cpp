@@ -136,8 +136,16 @@ void Cursor::readTexts(const std::vector<int> &positions, const CellSink &cell)
             const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(stmt, positions[i]));
             const int bytes = t ? sqlite3_column_bytes(stmt, positions[i]) : 0;
             buffer.resize(qMax(bytes, 1));
-            const QChar *end = utf8.appendToBuffer(buffer.data(), QByteArrayView(t, bytes));
-            cell(int(i), QStringView(buffer.data(), end - buffer.data()));
+            // Dates, numbers and plain names are ASCII: widened without the decoder.
+            QChar *out = buffer.data();
+            int n = 0;
+            while (n < bytes && static_cast<signed char>(t[n]) >= 0) {
+                out[n] = QLatin1Char(t[n]);
+                ++n;
+            }
+            const QChar *end
+                = n == bytes ? out + n : utf8.appendToBuffer(out + n, QByteArrayView(t + n, bytes - n));
+            cell(int(i), QStringView(out, end - out));
         }
         ++m_count;
         const int rc = sqlite3_step(stmt);

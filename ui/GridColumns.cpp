@@ -52,9 +52,11 @@ void GridColumns::compact(Column &column)
 void GridColumns::append(int col, QStringView text)
 {
     Column &c = m_cols.at(size_t(col));
-    Span cell;
-    store(c, cell, text);
-    c.cells.push_back(cell);
+    const size_t start = c.chars.size();
+    if (start + size_t(text.size()) > UINT32_MAX)
+        throw std::length_error("grid column too long");
+    c.chars.append(reinterpret_cast<const char16_t *>(text.utf16()), size_t(text.size()));
+    c.cells.push_back({std::uint32_t(start), std::uint32_t(text.size())});
 }
 
 void GridColumns::appendRow(std::initializer_list<QStringView> texts)
