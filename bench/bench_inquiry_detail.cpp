@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <map>
 #include <memory>
 #include <sqlite3.h>
 #include <string>
@@ -95,14 +94,7 @@ struct Ledger
     }
     AppContext context() { return AppContext {app.path(), &app.dialogs, &clock}; }
 
-    static Ledger &get(qint64 postings)
-    {
-        static std::map<qint64, std::unique_ptr<Ledger>> ledgers;
-        std::unique_ptr<Ledger> &l = ledgers[postings];
-        if (!l)
-            l = std::make_unique<Ledger>(postings);
-        return *l;
-    }
+    static Ledger &get(qint64 postings) { return BenchSupport::fixtureFor<Ledger>(postings); }
 };
 
 struct Search
@@ -294,10 +286,7 @@ const int registered = [] {
     for (const BenchSupport::LedgerSize &size : BenchSupport::ledgerSizes()) {
         const qint64 n = size.postings;
         const auto name = [&](const char *what, const char *peer = nullptr) {
-            return QStringLiteral("%1/%2%3")
-                .arg(QLatin1String(what), size.name,
-                    peer ? QStringLiteral("/") + QLatin1String(peer) : QString())
-                .toStdString();
+            return BenchSupport::benchmarkName(what, size, peer);
         };
         add(name("DetailSearch20k"), [=](benchmark::State &s) { detailSearch(s, n, expenseAll, false); });
         add(name("DetailSearch20k", "raw"), [=](benchmark::State &s) { detailSearchRaw(s, n, expenseAll); });

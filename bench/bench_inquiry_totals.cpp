@@ -20,7 +20,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <algorithm>
-#include <map>
 #include <memory>
 #include <sqlite3.h>
 
@@ -65,14 +64,7 @@ struct Totals
     BenchSupport::AppDir app;
     FixedClock clock {QDateTime(QDate(year, 12, 15), QTime(10, 0))};
     AppContext context() { return AppContext {app.path(), &app.dialogs, &clock}; }
-    static Totals &get(qint64 postings)
-    {
-        static std::map<qint64, std::unique_ptr<Totals>> totals;
-        std::unique_ptr<Totals> &t = totals[postings];
-        if (!t)
-            t = std::make_unique<Totals>(postings);
-        return *t;
-    }
+    static Totals &get(qint64 postings) { return BenchSupport::fixtureFor<Totals>(postings); }
 };
 
 void yearlyRefresh(benchmark::State &state, qint64 postings)
