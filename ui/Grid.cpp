@@ -246,6 +246,13 @@ private:
 
 namespace {
 
+// The grid's kinds are the model's, in the same order.
+static_assert(int(Grid::Kind::Text) == int(GridModel::Kind::Text)
+    && int(Grid::Kind::Integer) == int(GridModel::Kind::Integer)
+    && int(Grid::Kind::Numeric) == int(GridModel::Kind::Numeric)
+    && int(Grid::Kind::Button) == int(GridModel::Kind::Button)
+    && int(Grid::Kind::Choice) == int(GridModel::Kind::Choice));
+
 GridModel::Kind modelKind(Grid::Kind kind)
 {
     return GridModel::Kind(int(kind));
