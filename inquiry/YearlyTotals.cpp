@@ -77,7 +77,7 @@ YearlyTotals::YearlyTotals(const AppContext &context, QWidget *parent)
     QStringList rowHeadings;
     for (const char16_t *h : kRowHeadings)
         rowHeadings << QString::fromUtf16(h);
-    m_grid->setVerticalHeaderLabels(rowHeadings);
+    m_grid->setRowHeadings(rowHeadings);
     m_grid->verticalHeader()->show();
     m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -169,13 +169,15 @@ bool YearlyTotals::refresh()
         return false;
     }
     m_skipActivation = false;
+    GridColumns rows(12);
     for (int m = 1; m <= 12; ++m) {
         const qint64 difference = totals.difference(m);
-        m_grid->setText(m, 1, QString::number(totals.income[m - 1]));
-        m_grid->setText(m, 2, QString::number(totals.expense[m - 1]));
+        rows.append(m - 1, QString::number(totals.income[m - 1]));
+        rows.append(m - 1, QString::number(totals.expense[m - 1]));
+        rows.append(m - 1, QString::number(difference));
         m_grid->setCellTextColor(m, 3, difference < 0 ? Qt::red : difference > 0 ? Qt::blue : Qt::black);
-        m_grid->setText(m, 3, QString::number(difference));
     }
+    m_grid->writeRows(1, rows);
     m_graph->setTotals(totals.income, totals.expense);
     m_shownYear = year;
     return true;
