@@ -269,11 +269,6 @@ void CategoryReport::exportCsv()
     if (m_shown.year == 0)
         m_shown = chosen(); // nothing read yet: the file holds the headings of the choice
     const QString kind = m_shown.by == By::Category ? QStringLiteral("区分別") : QStringLiteral("項目別");
-    const auto chosenPath = dialogs().saveFileName(
-        Csv::filter(), context().appDir, QStringLiteral("%1年%2集計.CSV").arg(m_shown.year).arg(kind));
-    if (!chosenPath)
-        return;
-    const QString path = Csv::withCsvSuffix(*chosenPath);
-    const bool saved = Csv::save(path, [this](QIODevice *out) { return writeCsv(out); });
-    dialogs().info(saved ? path + QStringLiteral("に保存しました") : QStringLiteral("CSV出力に失敗しました"));
+    Csv::saveAs(dialogs(), context().appDir, QStringLiteral("%1年%2集計.CSV").arg(m_shown.year).arg(kind),
+        [this](QIODevice *out) { return writeCsv(out); });
 }

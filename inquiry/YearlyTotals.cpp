@@ -206,11 +206,6 @@ bool YearlyTotals::writeCsv(QIODevice *out) const
 
 void YearlyTotals::exportCsv()
 {
-    const auto chosen = dialogs().saveFileName(
-        Csv::filter(), context().appDir, m_year->text() + QStringLiteral("年収支合計.CSV"));
-    if (!chosen)
-        return;
-    const QString path = Csv::withCsvSuffix(*chosen);
-    const bool saved = Csv::save(path, [this](QIODevice *out) { return writeCsv(out); });
-    dialogs().info(saved ? path + QStringLiteral("に保存しました") : QStringLiteral("CSV出力に失敗しました"));
+    Csv::saveAs(dialogs(), context().appDir, m_year->text() + QStringLiteral("年収支合計.CSV"),
+        [this](QIODevice *out) { return writeCsv(out); });
 }
