@@ -1,10 +1,11 @@
 # The two commands a newcomer types: `make run` and `make test`.
 BUILD ?= build
 RELEASE ?= build-release
+PACKAGE_BUILD ?= build-package
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps desktop-deps configure build run test test-long test-asan bench screenshot format fuzz clean
+.PHONY: all deps desktop-deps package-deps configure build run test test-long test-asan bench screenshot package format fuzz clean
 
 all: build
 
@@ -13,6 +14,9 @@ deps:
 
 desktop-deps:
 	@scripts/install-deps --desktop
+
+package-deps:
+	@scripts/install-deps --package
 
 $(BUILD)/build.ninja: CMakeLists.txt | deps
 	cmake -S . -B $(BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug
@@ -63,8 +67,20 @@ fuzz: deps
 	  ./$$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' || exit 1; \
 	done
 
+# The Debian package velmo_<version>_amd64.deb: a Release build with Debian's hardening flags,
+# packed by CPack and checked by lintian (errors fail; warnings are printed).
+package: package-deps
+	export DEB_BUILD_MAINT_OPTIONS=hardening=+all; \
+	cmake -S . -B $(PACKAGE_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)"
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS) --target velmo velmo_template velmo_installed_files
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	lintian --fail-on error --info $(PACKAGE_BUILD)/velmo_*_amd64.deb
+	@ls $(PACKAGE_BUILD)/velmo_*_amd64.deb
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(RELEASE) build-asan build-fuzz
+	rm -rf $(BUILD) $(RELEASE) $(PACKAGE_BUILD) build-asan build-fuzz

@@ -2,6 +2,7 @@
 
 #include "AboutWindow.h"
 #include "CategoryMaster.h"
+#include "CategoryReport.h"
 #include "CsvExport.h"
 #include "History.h"
 #include "ImportWindow.h"
@@ -9,6 +10,7 @@
 #include "ItemMaster.h"
 #include "MainMenu.h"
 #include "PostingWindow.h"
+#include "RestoreWindow.h"
 #include "StocktakeWindow.h"
 #include "StorageMaster.h"
 #include "TransferWindow.h"
@@ -21,6 +23,7 @@ void registerTasks(MainMenu &menu)
     menu.setTaskFactory("F_list_S", [](const AppContext &c) { return new ItemDetail(c); });
     menu.setTaskFactory("F_rireki_S", [](const AppContext &c) { return new History(c); });
     menu.setTaskFactory("F_all_S", [](const AppContext &c) { return new YearlyTotals(c); });
+    menu.setTaskFactory("F_bunrui_S", [](const AppContext &c) { return new CategoryReport(c); });
     menu.setTaskFactory("F_csv", [](const AppContext &c) { return new CsvExport(c); });
     menu.setTaskFactory("F_import", [](const AppContext &c) { return new ImportWindow(c); });
     menu.setTaskFactory("F_idou", [](const AppContext &c) { return new TransferWindow(c); });
@@ -31,6 +34,7 @@ void registerTasks(MainMenu &menu)
         "F_nyuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::income()); });
     menu.setTaskFactory(
         "F_syuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::expense()); });
+    menu.setTaskFactory("F_restore", [](const AppContext &c) { return new RestoreWindow(c); });
     menu.setTaskFactory("F_ver", [](const AppContext &c) { return new AboutWindow(c); });
     menu.setTaskFactory("F_nyuukin", &PostingWindow::newIncome);
     menu.setTaskFactory("F_syukkin", &PostingWindow::newExpense);

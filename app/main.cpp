@@ -1,8 +1,8 @@
 #include "AppContext.h"
-#include "Database.h"
+#include "AppFolder.h"
 #include "MainMenu.h"
-#include "Migrations.h"
 #include "QtDialogs.h"
+#include "SessionBackup.h"
 #include "Tasks.h"
 
 #include <QApplication>
@@ -10,7 +10,9 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QProxyStyle>
+#include <QStandardPaths>
 #include <QTranslator>
+#include <cstdio>
 
 namespace {
 
@@ -31,14 +33,44 @@ public:
     }
 };
 
+int finish(const AppFolder::Options &options)
+{
+    std::fputs(qPrintable(options.output), options.exitCode == 0 ? stdout : stderr);
+    return options.exitCode;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    Q_INIT_RESOURCE(assets);
     QApplication::setApplicationName(QStringLiteral("velmo"));
     QApplication::setApplicationVersion(QStringLiteral(VELMO_VERSION));
+
+    // --help and --version are answered before the windowing system is reached, so that they
+    // work without a display. Anything else, Qt's own options included, waits for QApplication.
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+    if (const AppFolder::Options early = AppFolder::parse(rawArguments, {});
+        early.exit && early.exitCode == 0)
+        return finish(early);
+
+    QApplication app(argc, argv);
+    Q_INIT_RESOURCE(assets);
+    QGuiApplication::setDesktopFileName(QStringLiteral(VELMO_APP_ID));
+
+    const AppFolder::Options options
+        = AppFolder::parse(QApplication::arguments(), qEnvironmentVariable("VELMO_DIR"));
+    if (options.exit)
+        return finish(options);
+    const QString programDir = QCoreApplication::applicationDirPath();
+    QString warning;
+    const QString appDir = AppFolder::locate(options.dir, programDir,
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
+        programDir + QStringLiteral("/" VELMO_TEMPLATE_DIR), &warning);
+    if (!warning.isEmpty())
+        std::fprintf(stderr, "velmo: %s\n", qPrintable(warning));
+
     QApplication::setStyle(new VelmoStyle);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/velmo.png")));
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
@@ -50,17 +82,18 @@ int main(int argc, char *argv[])
 
     QtDialogs dialogs;
     Clock clock;
-    const AppContext context {QCoreApplication::applicationDirPath(), &dialogs, &clock};
+    const AppContext context {appDir, &dialogs, &clock};
 
-    // The ledger's own tables for later features, made once in one transaction. A ledger that
-    // cannot be opened is left for the first task window to report.
-    try {
-        Migrations::migrate(context.dbPath());
-    } catch (const DbError &) { }
-
+    SessionBackup backup(context);
+    backup.checkLedger();
+    backup.upgradeLedger();
     MainMenu menu(context);
     registerTasks(menu);
     menu.load();
     menu.show();
-    return app.exec();
+    backup.startInBackground();
+    const int rc = app.exec();
+    menu.hide();
+    backup.atExit();
+    return rc;
 }

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -25,6 +27,7 @@ struct TaskButton
     QColor colour;
     const char *event;
     const char *window;
+    int line = 0; // the row of buttons within the frame
 };
 
 QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption, const QColor &colour)
@@ -106,25 +109,30 @@ void MainMenu::buildButtons()
         {"Frame3", "照会メニュー",
             {{"cmd_list", "項目別詳細照会", cream, "項目別詳細照会画面起動", "F_list_S"},
                 {"cmd_rireki", "棚卸・移動履歴照会", cream, "棚卸・移動履歴照会起動", "F_rireki_S"},
-                {"cmd_all", "収支合計金額照会", cream, "収支合計金額照会", "F_all_S"}}},
+                {"cmd_all", "収支合計金額照会", cream, "収支合計金額照会", "F_all_S"},
+                {"cmd_bunrui", "区分別集計照会", cream, "区分別集計照会起動", "F_bunrui_S", 1}}},
     };
 
     QWidget *previous = end;
     for (const auto &g : groups) {
         auto *box = new QGroupBox(QString::fromUtf8(g.caption), central);
         box->setObjectName(QString::fromLatin1(g.frame));
-        auto *row = new QHBoxLayout(box);
-        row->setSpacing(10);
+        auto *rows = new QGridLayout(box);
+        rows->setSpacing(10);
+        int lastLine = -1, place = 0, places = 0;
         for (const TaskButton &t : g.buttons) {
             auto *b = makeButton(box, QString::fromLatin1(t.name), QString::fromUtf8(t.caption), t.colour);
             const QString event = QString::fromUtf8(t.event);
             const QString window = QString::fromLatin1(t.window);
             connect(b, &QPushButton::clicked, this, [this, event, window] { open(event, window); });
-            row->addWidget(b);
+            place = t.line == lastLine ? place + 1 : 0;
+            lastLine = t.line;
+            places = std::max(places, place + 1);
+            rows->addWidget(b, t.line, place);
             setTabOrder(previous, b);
             previous = b;
         }
-        row->addStretch(1);
+        rows->setColumnStretch(places, 1);
         outer->addWidget(box);
     }
     setCentralWidget(central);
@@ -156,6 +164,8 @@ void MainMenu::buildMenus()
         [this] { open(QStringLiteral("CSV出力画面起動"), QStringLiteral("F_csv")); });
     addAction(file, "import", "明細の取込(&I)...",
         [this] { open(QStringLiteral("明細取込画面起動"), QStringLiteral("F_import")); });
+    addAction(file, "restore", "バックアップから復元(&R)...",
+        [this] { open(QStringLiteral("バックアップから復元"), QStringLiteral("F_restore")); });
     addSeparator(file, "se2");
     addAction(file, "En", "終了(&X)", [this] { endWith(QStringLiteral("AP終了(ﾒﾆｭｰ)")); });
 
