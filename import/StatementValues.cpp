@@ -93,7 +93,7 @@ QString compact(const QString &text)
     s.replace(QChar(0x2010), u'-');
     s.replace(QChar(0x2012), u'-');
     s.replace(QChar(0x2013), u'-');
-    s.remove(QRegularExpression(QStringLiteral("\\s")));
+    s.removeIf([](QChar c) { return c.isSpace(); });
     return s;
 }
 
