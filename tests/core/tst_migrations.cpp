@@ -16,10 +16,7 @@ private:
         dir.exec("INSERT INTO Hokan_T (H_index,H_money,H_name,H_memo) VALUES ('銀行',500,'','')");
         dir.exec(
             "INSERT INTO N (N_index,N_hokan,N_money,N_date,N_memo) VALUES ('給与','銀行',500,20240101,'')");
-        for (const QString &t :
-            dir.rows("SELECT name FROM sqlite_master WHERE type='table' AND name LIKE 'X\\_%' ESCAPE '\\'"))
-            dir.exec("DROP TABLE " + t);
-        dir.exec("PRAGMA user_version = 0");
+        dropToVersionZero(dir);
     }
     static QStringList xTables(const TempAppDir &dir)
     {

@@ -131,6 +131,14 @@ QStringList TempAppDir::rows(const QString &sql) const
     });
 }
 
+void dropToVersionZero(const TempAppDir &dir)
+{
+    for (const QString &t :
+        dir.rows("SELECT name FROM sqlite_master WHERE type='table' AND name LIKE 'X\\_%' ESCAPE '\\'"))
+        dir.exec("DROP TABLE " + t);
+    dir.exec("PRAGMA user_version = 0");
+}
+
 QStringList ledgerDump(const QString &path)
 {
     return withRaw(path, [&](QSqlDatabase &db) {

@@ -1,8 +1,10 @@
 #include "Backup.h"
 #include "Cp932.h"
+#include "Database.h"
 #include "FileTestSupport.h"
 #include "Grid.h"
 #include "MainMenu.h"
+#include "Migrations.h"
 #include "RestoreWindow.h"
 #include "SessionBackup.h"
 #include "Tasks.h"
@@ -208,6 +210,41 @@ private slots:
             QCOMPARE(ledgerDump(Backup::list(f.dir.dbPath()).first().path), ledgerDump(f.dir.dbPath()));
         }
         QVERIFY(f.dialogs.shown.isEmpty());
+    }
+
+    // An older ledger gets the program's own tables at start, after a backup of it as it was;
+    // when that backup fails the ledger stays as it is.
+    void anOlderLedgerIsBackedUpBeforeItsTablesAreAdded_data()
+    {
+        QTest::addColumn<bool>("backupFails");
+        QTest::newRow("backup taken") << false;
+        QTest::newRow("backup fails") << true;
+    }
+    void anOlderLedgerIsBackedUpBeforeItsTablesAreAdded()
+    {
+        QFETCH(bool, backupFails);
+        Fixture f;
+        dropToVersionZero(f.dir);
+        const QStringList before = ledgerDump(f.dir.dbPath());
+        if (backupFails) {
+            QVERIFY(QDir(Backup::folder(f.dir.dbPath())).removeRecursively());
+            writeBytes(Backup::folder(f.dir.dbPath()), "a file where the folder would be");
+        }
+        SessionBackup session(f.dir.context(f.dialogs, f.clock));
+        session.upgradeLedger();
+        const int version = f.dir.scalar("PRAGMA user_version").toInt();
+        if (backupFails) {
+            QCOMPARE(f.dialogs.shown, QStringList {"バックアップを作成できませんでした"});
+            QCOMPARE(version, 0);
+        } else {
+            QVERIFY(f.dialogs.shown.isEmpty());
+            QVERIFY(version > 0);
+            const QString newest = Backup::list(f.dir.dbPath()).first().path;
+            QCOMPARE(ledgerDump(newest), before);
+            Database backup(newest);
+            QCOMPARE(Migrations::version(backup), 0);
+        }
+        QCOMPARE(ledgerDump(f.dir.dbPath()), before);
     }
 
     void aFailedBackupAtTheEndIsReportedOnce()
