@@ -13,8 +13,12 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTest>
+#include <chrono>
+#include <csignal>
 #include <functional>
 #include <optional>
+#include <sys/prctl.h>
+#include <thread>
 #include <unistd.h>
 
 namespace Child {
@@ -119,6 +123,39 @@ inline Report run(const QStringList &args, const std::function<void()> &modifier
     r.exitCode = p.exitCode();
     r.exitStatus = p.exitStatus();
     return r;
+}
+
+// Starts this binary as a child with the given role and arguments, waits for its line
+// "ready", kills it with SIGKILL after a random pause below maxPauseMs and returns what it said
+// (a line "not started" or "never ready" when it got no further).
+template <typename Random> QStringList runAndKill(const QStringList &args, Random &rng, int maxPauseMs)
+{
+    QProcess child;
+    child.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    child.start(QCoreApplication::applicationFilePath(), QStringList {QStringLiteral("--child")} + args);
+    if (!child.waitForStarted(30000))
+        return {QStringLiteral("not started")};
+    QByteArray out;
+    while (!out.contains("ready\n")) {
+        if (!child.waitForReadyRead(60000)) {
+            child.kill();
+            child.waitForFinished(30000);
+            return splitLines(out) << QStringLiteral("never ready");
+        }
+        out += child.readAllStandardOutput();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(rng() % unsigned(maxPauseMs)));
+    child.kill();
+    child.waitForFinished(30000);
+    return splitLines(out + child.readAllStandardOutput());
+}
+
+// An integer from the environment, or the fallback when it is unset or not a number.
+inline int envInt(const char *name, int fallback)
+{
+    bool ok = false;
+    const int v = qEnvironmentVariableIntValue(name, &ok);
+    return ok ? v : fallback;
 }
 
 } // namespace Child

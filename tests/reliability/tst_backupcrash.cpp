@@ -30,13 +30,6 @@
 
 namespace {
 
-int envInt(const char *name, int fallback)
-{
-    bool ok = false;
-    const int v = qEnvironmentVariableIntValue(name, &ok);
-    return ok ? v : fallback;
-}
-
 // "backup <appdir>": one forced backup after another, each a second later than the last.
 [[noreturn]] void backupForever(const QString &appDir)
 {
@@ -101,20 +94,9 @@ int childMain(const QStringList &args)
 // Starts the child, waits for it to be ready, kills it after a random pause.
 void runAndKill(const QStringList &args, std::mt19937 &rng, int maxPauseMs)
 {
-    QProcess child;
-    child.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    child.start(QCoreApplication::applicationFilePath(), QStringList {"--child"} + args);
-    QVERIFY2(child.waitForStarted(30000), qPrintable(child.errorString()));
-    QByteArray out;
-    while (!out.contains("ready\n")) {
-        QVERIFY2(child.waitForReadyRead(60000), "the child never got ready");
-        out += child.readAllStandardOutput();
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(rng() % unsigned(maxPauseMs)));
-    child.kill();
-    QVERIFY(child.waitForFinished(30000));
-    out += child.readAllStandardOutput();
-    QVERIFY2(!out.contains("failed"), out.constData());
+    const QStringList said = Child::runAndKill(args, rng, maxPauseMs);
+    QVERIFY2(said.contains(QStringLiteral("ready")), qPrintable(said.join(u'\n')));
+    QVERIFY2(!said.contains(QStringLiteral("failed")), qPrintable(said.join(u'\n')));
 }
 
 // Every file under a backup's name is a verified backup of one of the allowed states.
@@ -142,8 +124,8 @@ class TestBackupCrash : public QObject
 {
     Q_OBJECT
 
-    int kills = envInt("VELMO_CRASH_KILLS", 12);
-    std::mt19937 rng {quint32(envInt("VELMO_CRASH_SEED", int(std::random_device {}() >> 1)))};
+    int kills = Child::envInt("VELMO_CRASH_KILLS", 12);
+    std::mt19937 rng {quint32(Child::envInt("VELMO_CRASH_SEED", int(std::random_device {}() >> 1)))};
 
 private slots:
     void aKilledBackupLeavesTheLedgerAndNoHalfBackup()

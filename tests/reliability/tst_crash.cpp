@@ -367,13 +367,6 @@ QStringList logLines(const QString &path, QString *problem)
     return lines;
 }
 
-int envInt(const char *name, int fallback)
-{
-    bool ok = false;
-    const int v = qEnvironmentVariableIntValue(name, &ok);
-    return ok ? v : fallback;
-}
-
 } // namespace
 
 class TestCrash : public QObject
@@ -383,9 +376,9 @@ class TestCrash : public QObject
 private slots:
     void killedAtRandomTheLedgerStaysConsistent()
     {
-        const int kills = envInt("VELMO_CRASH_KILLS", 20);
+        const int kills = Child::envInt("VELMO_CRASH_KILLS", 20);
         const quint32 seed
-            = static_cast<quint32>(envInt("VELMO_CRASH_SEED", int(std::random_device {}() >> 1)));
+            = static_cast<quint32>(Child::envInt("VELMO_CRASH_SEED", int(std::random_device {}() >> 1)));
         qInfo("kills %d, seed %u (VELMO_CRASH_SEED reproduces the kill moments)", kills, seed);
         std::mt19937 rng(seed);
 

@@ -24,21 +24,12 @@
 #include <QFile>
 #include <QPushButton>
 #include <QTest>
-#include <csignal>
 #include <random>
 #include <sys/prctl.h>
-#include <thread>
 
 namespace {
 
 constexpr int StatementLines = 300;
-
-int envInt(const char *name, int fallback)
-{
-    bool ok = false;
-    const int v = qEnvironmentVariableIntValue(name, &ok);
-    return ok ? v : fallback;
-}
 
 // A postal-bank download over November 2024 whose balances follow on from the place's 100,000.
 QByteArray statement()
@@ -102,35 +93,14 @@ int childMain(const QStringList &args)
     return 2;
 }
 
-// Starts the child, kills it after a random pause; returns what it said.
-QStringList runAndKill(const QStringList &args, std::mt19937 &rng, int maxPauseMs)
-{
-    QProcess child;
-    child.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    child.start(QCoreApplication::applicationFilePath(), QStringList {"--child"} + args);
-    if (!child.waitForStarted(30000))
-        return {QStringLiteral("not started")};
-    QByteArray out;
-    while (!out.contains("ready\n")) {
-        if (!child.waitForReadyRead(60000))
-            return {QStringLiteral("never ready")};
-        out += child.readAllStandardOutput();
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(rng() % unsigned(maxPauseMs)));
-    child.kill();
-    child.waitForFinished(30000);
-    out += child.readAllStandardOutput();
-    return QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts);
-}
-
 } // namespace
 
 class TestImportCrash : public QObject
 {
     Q_OBJECT
 
-    int kills = envInt("VELMO_CRASH_KILLS", 12);
-    std::mt19937 rng {quint32(envInt("VELMO_CRASH_SEED", int(std::random_device {}() >> 1)))};
+    int kills = Child::envInt("VELMO_CRASH_KILLS", 12);
+    std::mt19937 rng {quint32(Child::envInt("VELMO_CRASH_SEED", int(std::random_device {}() >> 1)))};
 
 private slots:
     void aKilledImportOrUndoLeavesAllOfTheStatementOrNone()
@@ -159,7 +129,7 @@ private slots:
             QStringLiteral("info 取込を取り消しました")};
         for (int kill = 1; kill <= kills; ++kill) {
             const QString at = QStringLiteral("kill %1").arg(kill);
-            const QStringList said = runAndKill({"import", dir.path(), file}, rng, 1500);
+            const QStringList said = Child::runAndKill({"import", dir.path(), file}, rng, 1500);
             for (const QString &line : said)
                 QVERIFY2(expected.contains(line) || line.startsWith(QStringLiteral("ask ")),
                     qPrintable(at + QStringLiteral(": the child said ") + line));
