@@ -17,6 +17,7 @@
 #include <csignal>
 #include <functional>
 #include <optional>
+#include <random>
 #include <sys/prctl.h>
 #include <thread>
 #include <unistd.h>
@@ -156,6 +157,17 @@ inline int envInt(const char *name, int fallback)
     bool ok = false;
     const int v = qEnvironmentVariableIntValue(name, &ok);
     return ok ? v : fallback;
+}
+
+// The number of kills a crash test makes (VELMO_CRASH_KILLS) and its random source, seeded by
+// VELMO_CRASH_SEED or at random.
+inline int crashKills(int fallback)
+{
+    return envInt("VELMO_CRASH_KILLS", fallback);
+}
+inline std::mt19937 crashRandom()
+{
+    return std::mt19937(quint32(envInt("VELMO_CRASH_SEED", int(std::random_device {}() >> 1))));
 }
 
 } // namespace Child

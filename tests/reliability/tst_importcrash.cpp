@@ -99,8 +99,8 @@ class TestImportCrash : public QObject
 {
     Q_OBJECT
 
-    int kills = Child::envInt("VELMO_CRASH_KILLS", 12);
-    std::mt19937 rng {quint32(Child::envInt("VELMO_CRASH_SEED", int(std::random_device {}() >> 1)))};
+    int kills = Child::crashKills(12);
+    std::mt19937 rng = Child::crashRandom();
 
 private slots:
     void aKilledImportOrUndoLeavesAllOfTheStatementOrNone()
