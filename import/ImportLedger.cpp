@@ -145,6 +145,28 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
     return states;
 }
 
+std::optional<qint32> balanceAtStartOf(Database &db, const QString &place, int date)
+{
+    const QString p = quoted(place);
+    const QString d = QString::number(date);
+    if (scalar(db,
+            QStringLiteral("SELECT COUNT(*) FROM Ktanaorosi_T WHERE K_hokan = ") + p
+                + QStringLiteral(" AND K_day >= ") + d)
+        > 0)
+        return std::nullopt;
+    const qint64 since = scalar(db,
+        QStringLiteral(
+            "SELECT (SELECT COALESCE(SUM(N_money),0) FROM N WHERE N_hokan = %1 AND N_date >= %2)"
+            " - (SELECT COALESCE(SUM(S_money),0) FROM S WHERE S_hokan = %1 AND S_date >= %2)"
+            " - (SELECT COALESCE(SUM(I_money),0) FROM Idourireki_T WHERE I_hokanmoto = %1 AND I_day >= %2)"
+            " + (SELECT COALESCE(SUM(I_money),0) FROM Idourireki_T WHERE I_hokansaki = %1 AND I_day >= %2)")
+            .arg(p, d));
+    const qint64 before = qint64(balanceOf(db, place)) - since;
+    if (before < INT32_MIN || before > INT32_MAX)
+        return std::nullopt;
+    return qint32(before);
+}
+
 std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> lines, Refusal &refusal)
 {
     refusal = {};
@@ -169,7 +191,18 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
         = names(db, QStringLiteral("SELECT S_index FROM Syukkin_T WHERE (Not S_kubun = '自動')"));
     const QSet<QString> imported = importedKeys(db, batch.place);
     const qint32 start = balanceOf(db, batch.place);
-    qint32 balance = batch.stocktakeTo.value_or(start);
+    // A stocktake sets the balance at the start of the first line's day: the balance now moves
+    // by the difference it makes there.
+    std::optional<qint32> replayed;
+    if (batch.stocktakeTo) {
+        replayed = balanceAtStartOf(db, batch.place, lines.first().line.date);
+        if (!replayed)
+            return refuse(lines.first(),
+                batch.place + QStringLiteral("にこの日以後の金額棚卸があるため、金額棚卸はできません"));
+    }
+    const qint32 opening
+        = batch.stocktakeTo ? Amount::add(start, Amount::sub(*batch.stocktakeTo, *replayed)) : start;
+    qint32 balance = opening;
     qint64 total = 0;
     for (const Line &l : lines) {
         if (l.item.isEmpty() || !(l.line.amount > 0 ? income : expense).contains(l.item))
@@ -203,18 +236,18 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
     if (batch.stocktakeTo) {
         // As the stocktake window writes it; dated the first line's day, so that the history
         // replays the count before the lines it precedes.
-        db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = '") + QString::number(*batch.stocktakeTo)
+        db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = '") + QString::number(opening)
             + QStringLiteral("' WHERE H_index = ") + place);
         db.insert(QStringLiteral("Ktanaorosi_T"),
-            {{QStringLiteral("K_hokan"), batch.place}, {QStringLiteral("K_bmoney"), start},
+            {{QStringLiteral("K_hokan"), batch.place}, {QStringLiteral("K_bmoney"), *replayed},
                 {QStringLiteral("K_amoney"), *batch.stocktakeTo},
                 {QStringLiteral("K_riyuu"), QStringLiteral("明細取込")},
                 {QStringLiteral("K_day"), lines.first().line.date}});
         record(QString(), lines.first().line.date, *batch.stocktakeTo, QStringLiteral("明細取込"), QString(),
-            QStringLiteral("Ktanaorosi_T"), lastRowId(db), start);
+            QStringLiteral("Ktanaorosi_T"), lastRowId(db), *replayed);
     }
 
-    balance = batch.stocktakeTo.value_or(start);
+    balance = opening;
     for (const Line &l : lines) {
         const bool in = l.line.amount > 0;
         const QString p = in ? QStringLiteral("N") : QStringLiteral("S");

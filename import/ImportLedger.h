@@ -38,9 +38,15 @@ struct Batch
     QString file;
     QString preset;
     QString place;
-    // Set the place's balance to this first, by a stocktake dated the first line's day.
+    // Set the place's balance at the start of the first line's day to this first, by a
+    // stocktake of that day; the place's later movements keep their effect on top of it.
     std::optional<qint32> stocktakeTo;
 };
+
+// The place's balance at the start of `date`, as its history replays: the balance now less
+// every movement of the place dated that day or later. nullopt when a stocktake of the place is
+// dated that day or later: that count fixed the balance, whatever came before it.
+std::optional<qint32> balanceAtStartOf(Database &db, const QString &place, int date);
 
 struct Refusal
 {

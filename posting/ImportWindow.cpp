@@ -42,6 +42,15 @@ QString yen(qint64 v)
     return QStringLiteral("\\") + QString::number(v);
 }
 
+// yyyymmdd as yyyy/mm/dd.
+QString dayText(int yyyymmdd)
+{
+    return QStringLiteral("%1/%2/%3")
+        .arg(yyyymmdd / 10000)
+        .arg(yyyymmdd / 100 % 100, 2, 10, QChar(u'0'))
+        .arg(yyyymmdd % 100, 2, 10, QChar(u'0'));
+}
+
 } // namespace
 
 ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
@@ -352,25 +361,19 @@ void ImportWindow::execute()
 
     ImportLedger::Batch batch {clock().now().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")),
         QFileInfo(m_file).fileName(), m_preset->currentText(), place, std::nullopt};
-    // Where the file says what the place held before its first line to import and the ledger
-    // disagrees, a stocktake can set the ledger to the bank's figure first.
+    // Where the file says what the place held before its first line to import and the ledger's
+    // history disagrees at the start of that day, a stocktake can set it to the bank's figure.
     const StatementLine &first = lines.first().line;
     if (first.balance) {
-        qint32 current = 0;
-        if (!withRead([&](Database &db) {
-                const Cursor c
-                    = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = '")
-                        + Database::escape(place) + QStringLiteral("')"));
-                if (c.eof())
-                    throw DbError(QStringLiteral("no storage place %1").arg(place));
-                current = c.integer(QStringLiteral("H_money"));
-            }))
+        std::optional<qint32> replayed;
+        if (!withRead(
+                [&](Database &db) { replayed = ImportLedger::balanceAtStartOf(db, place, first.date); }))
             return;
         const qint64 before = qint64(*first.balance) - first.amount;
-        if (before != current && before >= INT32_MIN && before <= INT32_MAX
-            && dialogs().ask(place + QStringLiteral("の残高 ") + yen(current)
-                + QStringLiteral("が明細の残高 ") + yen(before)
-                + QStringLiteral("と違います。\r\n金額棚卸で ") + yen(before)
+        if (replayed && before != *replayed && before >= INT32_MIN && before <= INT32_MAX
+            && dialogs().ask(place + QStringLiteral("の") + dayText(first.date)
+                + QStringLiteral("時点の残高 ") + yen(*replayed) + QStringLiteral("が明細の残高 ")
+                + yen(before) + QStringLiteral("と違います。\r\n金額棚卸で ") + yen(before)
                 + QStringLiteral("にしてから取り込みますか？")))
             batch.stocktakeTo = qint32(before);
     }

@@ -199,6 +199,44 @@ private slots:
         verifyReplay();
     }
 
+    // The stocktake sets the balance at the start of the first line's day; postings dated
+    // after it keep their effect, so the history still replays to the balance, before and
+    // after the undo. A stocktake dated that day or later leaves no room for one.
+    void stocktakeBeforeLaterPostingsKeepsTheirEffect()
+    {
+        m_dir->exec(
+            "INSERT INTO S (S_index,S_hokan,S_money,S_date,S_memo) VALUES ('食費','銀行',700,20241120,'')");
+        m_dir->exec("UPDATE Hokan_T SET H_money = H_money - 700 WHERE H_index = '銀行'");
+        {
+            Database db(m_dir->dbPath());
+            QCOMPARE(balanceAtStartOf(db, "銀行", 20241101), std::optional<qint32>(10000));
+            QCOMPARE(balanceAtStartOf(db, "銀行", 20241121), std::optional<qint32>(9300));
+        }
+        QVERIFY(import(withItems({line(2, 20241101, -500, "A")}), nullptr, 20000));
+        QCOMPARE(m_dir->rows("SELECT K_bmoney,K_amoney,K_day FROM Ktanaorosi_T"),
+            QStringList({"10000|20000|20241101"}));
+        QCOMPARE(balance(), 20000 - 700 - 500);
+        verifyReplay();
+        {
+            Database db(m_dir->dbPath());
+            QCOMPARE(balanceAtStartOf(db, "銀行", 20241101), std::nullopt);
+            db.beginWrite();
+            Refusal r;
+            QVERIFY(undo(db, 1, r));
+            db.commit();
+        }
+        QCOMPARE(balance(), 10000 - 700);
+        verifyReplay();
+
+        m_dir->exec("INSERT INTO Ktanaorosi_T (K_hokan,K_bmoney,K_amoney,K_riyuu,K_day) VALUES "
+                    "('銀行',9300,9300,'',20241125)");
+        QString why;
+        QVERIFY(!import(withItems({line(2, 20241101, -500, "A")}), &why, 20000));
+        QVERIFY2(why.endsWith("銀行にこの日以後の金額棚卸があるため、金額棚卸はできません"), qPrintable(why));
+        QCOMPARE(balance(), 9300);
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Ktanaorosi_T").toInt(), 1);
+    }
+
     void undoTakesTheBatchBack()
     {
         const QList<StatementLine> lines {line(2, 20241101, 5000, "A"), line(3, 20241102, -3000, "B")};

@@ -178,8 +178,9 @@ private slots:
             f.setItem(r, r == 2 ? "給与" : "雑費");
         f.press("cmd_ok");
         QCOMPARE(f.dialogs.asked.first(),
-            QStringLiteral("ゆうちょの残高 \\90000が明細の残高 \\100000と違います。\r\n金額棚卸で "
-                           "\\100000にしてから取り込みますか？"));
+            QStringLiteral(
+                "ゆうちょの2024/11/02時点の残高 \\90000が明細の残高 \\100000と違います。\r\n金額棚卸で "
+                "\\100000にしてから取り込みますか？"));
         QCOMPARE(f.dir.rows("SELECT K_bmoney,K_amoney,K_riyuu FROM Ktanaorosi_T"),
             QStringList({"90000|100000|明細取込"}));
         QCOMPARE(f.dir.scalar("SELECT H_money FROM Hokan_T WHERE H_index='ゆうちょ'").toInt(), 148000);
@@ -194,6 +195,25 @@ private slots:
         QCOMPARE(f.dir.scalar("SELECT H_money FROM Hokan_T WHERE H_index='ゆうちょ'").toInt(), 90000);
         QCOMPARE(f.dir.scalar("SELECT COUNT(*) FROM Ktanaorosi_T").toInt(), 0);
         QCOMPARE(f.rows().first().section('|', 7), QStringLiteral("新規"));
+        QVERIFY(LedgerCheck::check(f.dir.dbPath()).ok());
+    }
+
+    // A posting typed after the statement's days changed the balance since: the file agrees
+    // with the ledger's history at the start of its first day, so no stocktake is offered.
+    void comparesTheBalanceAtTheStartOfTheFirstDay()
+    {
+        Fixture f;
+        f.dir.exec("INSERT INTO S (S_index,S_hokan,S_money,S_date,S_memo) VALUES "
+                   "('食費','ゆうちょ',300,20241120,'')");
+        f.dir.exec("UPDATE Hokan_T SET H_money = 99700 WHERE H_index = 'ゆうちょ'");
+        f.window->openFile(f.write("nov.csv", november()));
+        f.get<QComboBox>("cb_hokan")->setEditText("ゆうちょ");
+        for (int r = 1; r <= 3; ++r)
+            f.setItem(r, r == 2 ? "給与" : "雑費");
+        f.press("cmd_ok");
+        QCOMPARE(f.dialogs.asked, QStringList({"3件の明細をゆうちょに取り込みます　よろしいですか？"}));
+        QCOMPARE(f.dir.scalar("SELECT COUNT(*) FROM Ktanaorosi_T").toInt(), 0);
+        QCOMPARE(f.dir.scalar("SELECT H_money FROM Hokan_T WHERE H_index='ゆうちょ'").toInt(), 147700);
         QVERIFY(LedgerCheck::check(f.dir.dbPath()).ok());
     }
 
