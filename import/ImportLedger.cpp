@@ -104,6 +104,15 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
     };
     load(QStringLiteral("N"), QStringLiteral("N"), 1, importedN);
     load(QStringLiteral("S"), QStringLiteral("S"), -1, importedS);
+    // A transfer typed by hand (cash drawn at an ATM, savings moved) is a line of the bank's
+    // statement as well: imported again it would count twice.
+    for (const auto &[column, sign] : {std::pair {"I_hokanmoto", -1}, std::pair {"I_hokansaki", 1}}) {
+        Cursor c = db.query(
+            QStringLiteral("SELECT I_day,I_money FROM Idourireki_T WHERE %1 = ").arg(QLatin1String(column))
+            + quoted(place) + QStringLiteral(" AND I_day BETWEEN %1 AND %2").arg(first).arg(last));
+        for (; !c.eof(); c.next())
+            ++postings[qMakePair(c.integer(0), qint32(sign * c.integer(1)))];
+    }
 
     QHash<qint32, QList<QDate>> debits;
     const QDate from = dayOf(first).addDays(-3), to = dayOf(last).addDays(3);

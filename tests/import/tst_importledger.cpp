@@ -155,6 +155,17 @@ private slots:
             s, QList<State>({State::Check, State::New, State::Check, State::New, State::New, State::New}));
     }
 
+    // Cash drawn and savings received, typed as transfers: the bank's lines for them are to be
+    // checked, in their direction only.
+    void checkMatchesTransfersOfThePlace()
+    {
+        m_dir->exec("INSERT INTO Idourireki_T (I_hokanmoto,I_hokansaki,I_money,I_day,I_memo) VALUES "
+                    "('銀行','財布',20000,20241105,''),('財布','銀行',3000,20241106,'')");
+        QCOMPARE(states({line(2, 20241105, -20000, "ATM"), line(3, 20241105, 20000, "ATM"),
+                     line(4, 20241106, 3000, "入金"), line(5, 20241106, -3000, "x")}),
+            QList<State>({State::Check, State::New, State::Check, State::New}));
+    }
+
     void overdraftStopsBeforeAnythingIsWritten()
     {
         QString why;
