@@ -91,17 +91,13 @@ PresetEditor::PresetEditor(Dialogs &dialogs, const QStringList &lines, const QLi
 
     m_grid = new Grid(ColCount, 0, this);
     m_grid->setObjectName(QStringLiteral("SP"));
-    const struct
-    {
-        int col;
-        const char *heading;
-        double width;
-    } cols[] = {{ColLine, "行", 4}, {ColDate, "日付", 9}, {ColText, "内容", 24}, {ColAmount, "金額", 10},
-        {ColBalance, "残高", 10}, {ColResult, "読取り", 20}};
-    for (const auto &c : cols) {
-        m_grid->setHeading(c.col, QString::fromUtf8(c.heading));
-        m_grid->setColumnWidthChars(c.col, c.width);
-        m_grid->setTextColumn(c.col);
+    const QStringList headings {QStringLiteral("行"), QStringLiteral("日付"), QStringLiteral("内容"),
+        QStringLiteral("金額"), QStringLiteral("残高"), QStringLiteral("読取り")};
+    const double widths[] = {4, 9, 24, 10, 10, 20};
+    for (int c = ColLine; c <= ColResult; ++c) {
+        m_grid->setHeading(c, headings.at(c - ColLine));
+        m_grid->setColumnWidthChars(c, widths[c - ColLine]);
+        m_grid->setTextColumn(c);
     }
     m_grid->setMinimumWidth(m_grid->fontMetrics().averageCharWidth() * 90);
 

@@ -57,11 +57,7 @@ class TestImportWindow : public QObject
         Grid *grid() const { return get<Grid>("SP"); }
         QString write(const QString &name, const QByteArray &bytes) const
         {
-            const QString path = dir.path() + "/" + name;
-            QFile f(path);
-            f.open(QIODevice::WriteOnly);
-            f.write(bytes);
-            return path;
+            return writeFile(dir.path() + "/" + name, bytes);
         }
         QStringList rows() const
         {

@@ -106,11 +106,7 @@ class TestPresetEditor : public QObject
         }
         QString write(const QString &name, const QByteArray &bytes) const
         {
-            const QString path = dir.path() + "/" + name;
-            QFile f(path);
-            f.open(QIODevice::WriteOnly);
-            f.write(bytes);
-            return path;
+            return writeFile(dir.path() + "/" + name, bytes);
         }
         Grid *grid() const { return window->findChild<Grid *>("SP"); }
         QString preset() const { return window->findChild<QComboBox *>("cb_preset")->currentText(); }
