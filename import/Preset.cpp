@@ -32,6 +32,13 @@ QJsonValue oneOrMany(const QStringList &list)
 
 } // namespace
 
+QStringList Preset::dateFormNames()
+{
+    // In the order of StatementValues::DateForm.
+    return {QStringLiteral("auto"), QStringLiteral("y/m/d"), QStringLiteral("yyyymmdd"),
+        QStringLiteral("era"), QStringLiteral("m/d")};
+}
+
 Preset Preset::fromJson(const QByteArray &json, QString *errorText)
 {
     const auto fail = [&](const QString &why) {
@@ -53,6 +60,10 @@ Preset Preset::fromJson(const QByteArray &json, QString *errorText)
     const QString sep = o.value(u"separator").toString(QStringLiteral(","));
     p.separator = sep.isEmpty() ? u',' : sep.at(0);
     p.date = strings(o.value(u"date"));
+    const int form = int(dateFormNames().indexOf(o.value(u"dateForm").toString(QStringLiteral("auto"))));
+    if (form < 0)
+        return fail(QStringLiteral("日付の形式がわかりません"));
+    p.dateForm = StatementValues::DateForm(form);
     p.description = strings(o.value(u"description"));
     p.out = o.value(u"out").toString();
     p.in = o.value(u"in").toString();
@@ -87,6 +98,8 @@ QByteArray Preset::toJson() const
     if (separator != u',')
         o.insert(u"separator", QString(separator));
     o.insert(u"date", oneOrMany(date));
+    if (dateForm != StatementValues::DateForm::Auto)
+        o.insert(u"dateForm", dateFormNames().at(int(dateForm)));
     o.insert(u"description", oneOrMany(description));
     const auto optional = [&](const char16_t *key, const QString &v) {
         if (!v.isEmpty())

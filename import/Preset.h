@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StatementValues.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -12,6 +14,8 @@
 //   headings           one or more heading lines as their fields (trailing empty fields ignored)
 //   separator          "," (default) or "\t"
 //   date               the heading of the date column, or three (year, month, day)
+//   dateForm           how the date column is written: "auto" (default: any form), "y/m/d",
+//                      "yyyymmdd", "era" or "m/d"; a date in another form is a bad line
 //   description        one or more headings, joined with a blank
 //   out, in            withdrawal and deposit columns; or signed: one column, negative is out
 //   balance, id        optional: the balance after the line, the bank's own row id
@@ -26,6 +30,7 @@ struct Preset
     QList<QStringList> headings;
     QChar separator = u',';
     QStringList date;
+    StatementValues::DateForm dateForm = StatementValues::DateForm::Auto;
     QStringList description;
     QString out;
     QString in;
@@ -43,4 +48,7 @@ struct Preset
 
     // Every built-in preset, in the order they are tried.
     static QList<Preset> builtIns();
+
+    // The date forms by their JSON names, Auto first.
+    static QStringList dateFormNames();
 };

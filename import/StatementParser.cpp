@@ -48,7 +48,7 @@ bool resolve(const Preset &p, const QStringList &heading, Columns &c)
         if (c.balance < 0)
             c.balance = at(b);
     c.id = at(p.id);
-    if (c.date.contains(-1) || c.description.isEmpty())
+    if (c.date.isEmpty() || c.date.contains(-1) || c.description.isEmpty())
         return false;
     return p.signedAmount.isEmpty() ? c.out >= 0 && c.in >= 0 : c.signedAmount >= 0;
 }
@@ -107,7 +107,7 @@ Statement parse(const Preset &preset, const QStringList &lines, const QDate &tod
 
         const std::optional<PartialDate> d = c.date.size() == 3
             ? date(field(c.date[0]), field(c.date[1]), field(c.date[2]))
-            : date(field(c.date[0]));
+            : date(field(c.date[0]), preset.dateForm);
         if (!d) {
             bad(QStringLiteral("日付が読めません"));
             continue;

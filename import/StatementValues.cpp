@@ -127,6 +127,11 @@ int eraStart(const QString &era)
 
 std::optional<PartialDate> date(const QString &text)
 {
+    return date(text, DateForm::Auto);
+}
+
+std::optional<PartialDate> date(const QString &text, DateForm form)
+{
     const QString s = compact(text);
     static const QRegularExpression digits8(QStringLiteral("^(\\d{4})(\\d{2})(\\d{2})$"));
     static const QRegularExpression western(
@@ -140,21 +145,19 @@ std::optional<PartialDate> date(const QString &text)
     const auto pick = [](const QRegularExpressionMatch &m, int a, int b) {
         return m.captured(a).isEmpty() ? m.captured(b).toInt() : m.captured(a).toInt();
     };
-    QRegularExpressionMatch m = digits8.match(s);
-    if (m.hasMatch())
+    const auto reads = [form](DateForm f) { return form == DateForm::Auto || form == f; };
+    QRegularExpressionMatch m;
+    if (reads(DateForm::Digits8) && (m = digits8.match(s)).hasMatch())
         return checked(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
-    m = western.match(s);
-    if (m.hasMatch())
+    if (reads(DateForm::Western) && (m = western.match(s)).hasMatch())
         return checked(m.captured(1).toInt(), pick(m, 2, 4), pick(m, 3, 5));
-    m = era.match(s);
-    if (m.hasMatch()) {
+    if (reads(DateForm::Era) && (m = era.match(s)).hasMatch()) {
         const int n = m.captured(2) == u"元" ? 1 : m.captured(2).toInt();
         if (n < 1)
             return std::nullopt;
         return checked(eraStart(m.captured(1)) + n - 1, pick(m, 3, 5), pick(m, 4, 6));
     }
-    m = noYear.match(s);
-    if (m.hasMatch())
+    if (reads(DateForm::NoYear) && (m = noYear.match(s)).hasMatch())
         return checked(0, pick(m, 1, 3), pick(m, 2, 4));
     return std::nullopt;
 }

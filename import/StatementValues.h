@@ -43,6 +43,16 @@ struct PartialDate
 // 平成 30 年 07 月 22 日, 令和元年...), and m月d日 or m/d without a year. Full-width digits
 // are read as digits. A day that is no calendar day gives nullopt.
 std::optional<PartialDate> date(const QString &text);
+// The one form a layout writes its dates in; Auto reads every form above. With any other form
+// a date written differently is no date: a file is never read by guessing its form per line.
+enum class DateForm {
+    Auto,
+    Western, // yyyy/m/d (also - or .) and yyyy年m月d日
+    Digits8, // yyyymmdd
+    Era, // H30.01.15, R6.1.25, 平成 30 年 07 月 22 日
+    NoYear // m月d日, m/d
+};
+std::optional<PartialDate> date(const QString &text, DateForm form);
 // Three fields holding the year, the month and the day.
 std::optional<PartialDate> date(const QString &year, const QString &month, const QString &day);
 

@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "Grid.h"
+#include "PresetEditor.h"
 #include "TypedCombo.h"
 
 #include <QComboBox>
@@ -23,6 +24,8 @@ namespace {
 
 // A statement is a few thousand lines; anything far larger is no statement.
 constexpr qint64 MaxFileBytes = 16 * 1024 * 1024;
+// The lines of a file the preset editor shows.
+constexpr int EditorLines = 30;
 
 QString stateText(State s)
 {
@@ -75,6 +78,8 @@ ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
     m_preset = new QComboBox(this);
     m_preset->setObjectName(QStringLiteral("cb_preset"));
     m_preset->setMinimumContentsLength(18);
+    m_presetButton = new QPushButton(QStringLiteral("形式の登録..."), this);
+    m_presetButton->setObjectName(QStringLiteral("cmd_preset"));
     m_hokan = newTypedCombo(QStringLiteral("cb_hokan"), 14, this);
 
     auto *top = new QHBoxLayout;
@@ -87,6 +92,7 @@ ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
     hokanLabel->setObjectName(QStringLiteral("Label3"));
     choices->addWidget(presetLabel);
     choices->addWidget(m_preset);
+    choices->addWidget(m_presetButton);
     choices->addSpacing(16);
     choices->addWidget(hokanLabel);
     choices->addWidget(m_hokan);
@@ -151,8 +157,10 @@ ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
             return std::nullopt;
         return int(entries.indexOf(chosen));
     };
+    m_runEditor = [](PresetEditor &editor) { return editor.exec() == QDialog::Accepted; };
 
     connect(m_fileButton, &QPushButton::clicked, this, &ImportWindow::chooseFile);
+    connect(m_presetButton, &QPushButton::clicked, this, &ImportWindow::editCurrentPreset);
     connect(m_preset, &QComboBox::activated, this, &ImportWindow::presetChosen);
     connect(m_hokan, &QComboBox::currentTextChanged, this, [this] {
         if (m_statement.matched)
@@ -220,11 +228,15 @@ void ImportWindow::openFile(const QString &path)
     }
     const StatementValues::Decoded decoded = StatementValues::decode(bytes);
     const QStringList lines = StatementValues::lines(decoded.text);
-    const std::optional<int> detected = StatementParser::detect(m_presets, lines);
+    std::optional<int> detected = StatementParser::detect(m_presets, lines);
     if (!detected) {
-        dialogs().info(QStringLiteral("明細の形式がわかりません。先頭の行：\r\n")
-            + lines.mid(0, 5).join(QStringLiteral("\r\n")));
-        return;
+        if (!dialogs().ask(QStringLiteral("明細の形式がわかりません。先頭の行：\r\n")
+                + lines.mid(0, 5).join(QStringLiteral("\r\n"))
+                + QStringLiteral("\r\n\r\n取込形式を登録しますか？")))
+            return;
+        detected = editPreset(lines);
+        if (!detected || !StatementParser::findHeading(m_presets.at(*detected), lines))
+            return;
     }
     m_file = path;
     m_lines = lines;
@@ -245,6 +257,34 @@ void ImportWindow::presetChosen(int index)
         return;
     }
     parseWith(index);
+}
+
+std::optional<int> ImportWindow::editPreset(const QStringList &lines)
+{
+    PresetEditor editor(dialogs(), lines.mid(0, EditorLines), m_presets, clock().today(), this);
+    editor.setSaver([this](const Preset &p) {
+        return withWrite([&](Database &db) { ImportLedger::saveUserPreset(db, p); });
+    });
+    if (!m_runEditor(editor) || editor.saved().name.isEmpty())
+        return std::nullopt;
+    load();
+    for (int i = 0; i < m_presets.size(); ++i)
+        if (!m_presets.at(i).builtIn && m_presets.at(i).name == editor.saved().name) {
+            const QSignalBlocker block(m_preset);
+            m_preset->setCurrentIndex(i);
+            return i;
+        }
+    return std::nullopt;
+}
+
+void ImportWindow::editCurrentPreset()
+{
+    if (m_lines.isEmpty()) {
+        dialogs().info(QStringLiteral("ファイルを選択して下さい"));
+        return;
+    }
+    if (const std::optional<int> saved = editPreset(m_lines))
+        presetChosen(*saved);
 }
 
 void ImportWindow::parseWith(int presetIndex)

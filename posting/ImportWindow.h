@@ -10,6 +10,7 @@
 #include <optional>
 
 class Grid;
+class PresetEditor;
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
@@ -37,6 +38,10 @@ public:
     using ListPicker = std::function<std::optional<int>(const QString &title, const QStringList &entries)>;
     void setListPicker(ListPicker picker) { m_pickFromList = std::move(picker); }
 
+    // Runs the preset editor (modal in the program); true when it saved a preset.
+    using EditorRunner = std::function<bool(PresetEditor &)>;
+    void setEditorRunner(EditorRunner runner) { m_runEditor = std::move(runner); }
+
     // Grid columns.
     enum Col {
         ColCheck = 1,
@@ -56,6 +61,9 @@ public:
 private:
     void chooseFile();
     void presetChosen(int index);
+    // The preset editor on a file's first lines; the index of the saved preset, if any.
+    std::optional<int> editPreset(const QStringList &lines);
+    void editCurrentPreset();
     void parseWith(int presetIndex);
     void refresh();
     void toggle(int col, int row);
@@ -74,10 +82,12 @@ private:
 
     FilePicker m_pickFile;
     ListPicker m_pickFromList;
+    EditorRunner m_runEditor;
 
     QPushButton *m_fileButton = nullptr;
     QLabel *m_fileLabel = nullptr;
     QComboBox *m_preset = nullptr;
+    QPushButton *m_presetButton = nullptr;
     QComboBox *m_hokan = nullptr;
     Grid *m_grid = nullptr;
     QPlainTextEdit *m_kekka = nullptr;

@@ -3,6 +3,7 @@
 #include "Cp932.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QStringConverter>
 #include <QStringList>
@@ -26,6 +27,15 @@ inline QByteArray bytes(const QStringList &lines, As as = As::Cp932)
         break;
     }
     return Cp932::encode(text);
+}
+
+// Writes a file for a test to open; gives its path back.
+inline QString writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+    return path;
 }
 
 // A ゆうちょ銀行 download: seven lines before the heading, every line ending in a comma.
