@@ -9,6 +9,7 @@
 #include "ItemMaster.h"
 #include "MainMenu.h"
 #include "PostingWindow.h"
+#include "RestoreWindow.h"
 #include "StocktakeWindow.h"
 #include "StorageMaster.h"
 #include "TransferWindow.h"
@@ -31,6 +32,7 @@ void registerTasks(MainMenu &menu)
         "F_nyuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::income()); });
     menu.setTaskFactory(
         "F_syuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::expense()); });
+    menu.setTaskFactory("F_restore", [](const AppContext &c) { return new RestoreWindow(c); });
     menu.setTaskFactory("F_ver", [](const AppContext &c) { return new AboutWindow(c); });
     menu.setTaskFactory("F_nyuukin", &PostingWindow::newIncome);
     menu.setTaskFactory("F_syukkin", &PostingWindow::newExpense);

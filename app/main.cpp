@@ -3,6 +3,7 @@
 #include "AppStyle.h"
 #include "MainMenu.h"
 #include "QtDialogs.h"
+#include "SessionBackup.h"
 #include "Tasks.h"
 
 #include <QApplication>
@@ -66,9 +67,15 @@ int main(int argc, char *argv[])
     Clock clock;
     const AppContext context {appDir, &dialogs, &clock};
 
+    SessionBackup backup(context);
+    backup.checkLedger();
     MainMenu menu(context);
     registerTasks(menu);
     menu.load();
     menu.show();
-    return app.exec();
+    backup.startInBackground();
+    const int rc = app.exec();
+    menu.hide();
+    backup.atExit();
+    return rc;
 }

@@ -240,12 +240,8 @@ void writeLogRaw(benchmark::State &state)
 const bool registered = [] {
     for (const LedgerSize &size : ledgerSizes()) {
         const qint64 n = size.postings;
-        const auto name = [&](const char *what, const char *peer = nullptr) {
-            return QStringLiteral("%1/%2%3")
-                .arg(QLatin1String(what), size.name,
-                    peer ? QStringLiteral("/") + QLatin1String(peer) : QString())
-                .toStdString();
-        };
+        const auto name
+            = [&](const char *what, const char *peer = nullptr) { return benchmarkName(what, size, peer); };
         benchmark::RegisterBenchmark(name("OpenClose").c_str(), openClose, n)
             ->Unit(benchmark::kMicrosecond)
             ->UseRealTime();

@@ -55,22 +55,21 @@ public:
     QString last;
 };
 
-// The refresh on the large ledger.
+// The refresh on a ledger of each size.
 struct Totals
 {
-    BenchSupport::AppDir app {LedgerGenerator::LargePostings};
+    explicit Totals(qint64 postings)
+        : app(postings)
+    { }
+    BenchSupport::AppDir app;
     FixedClock clock {QDateTime(QDate(year, 12, 15), QTime(10, 0))};
     AppContext context() { return AppContext {app.path(), &app.dialogs, &clock}; }
-    static Totals &get()
-    {
-        static Totals t;
-        return t;
-    }
+    static Totals &get(qint64 postings) { return BenchSupport::fixtureFor<Totals>(postings); }
 };
 
-void yearlyRefresh(benchmark::State &state)
+void yearlyRefresh(benchmark::State &state, qint64 postings)
 {
-    Totals &t = Totals::get();
+    Totals &t = Totals::get(postings);
     YearlyTotals w(t.context());
     w.load();
     auto *button = w.findChild<QPushButton *>(QStringLiteral("cmd_list"));
@@ -86,9 +85,9 @@ void yearlyRefresh(benchmark::State &state)
 }
 
 // The same 24 sums by the engine alone.
-void yearlyRefreshRaw(benchmark::State &state)
+void yearlyRefreshRaw(benchmark::State &state, qint64 postings)
 {
-    Totals &t = Totals::get();
+    Totals &t = Totals::get(postings);
     BenchSupport::RawDb db(t.app.dbPath());
     std::vector<QByteArray> statements;
     for (int m = 1; m <= 12; ++m) {
@@ -103,9 +102,9 @@ void yearlyRefreshRaw(benchmark::State &state)
 
 // What the month-prefix LIKE costs: the statements as the old dialect writes them, every
 // row of each month read and summed through the connection layer.
-void yearlyRefreshLike(benchmark::State &state)
+void yearlyRefreshLike(benchmark::State &state, qint64 postings)
 {
-    Totals &t = Totals::get();
+    Totals &t = Totals::get(postings);
     for (auto _ : state) {
         Database db(t.app.dbPath());
         qint64 sum = 0;
@@ -247,15 +246,18 @@ void csvExportCli(benchmark::State &state)
 }
 
 const int registered = [] {
-    benchmark::RegisterBenchmark("YearlyRefresh/large", yearlyRefresh)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
-    benchmark::RegisterBenchmark("YearlyRefresh/large/raw", yearlyRefreshRaw)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
-    benchmark::RegisterBenchmark("YearlyRefreshByLike/large", yearlyRefreshLike)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+    using Run = void (*)(benchmark::State &, qint64);
+    const std::pair<const char *, Run> refreshes[] = {{"YearlyRefresh/%1", yearlyRefresh},
+        {"YearlyRefresh/%1/raw", yearlyRefreshRaw}, {"YearlyRefreshByLike/%1", yearlyRefreshLike}};
+    for (const BenchSupport::LedgerSize &size : BenchSupport::ledgerSizes()) {
+        for (const auto &[name, run] : refreshes) {
+            const qint64 n = size.postings;
+            benchmark::RegisterBenchmark(QString::fromLatin1(name).arg(size.name).toStdString().c_str(),
+                [n, run = run](benchmark::State &s) { run(s, n); })
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+        }
+    }
     benchmark::RegisterBenchmark("CsvExport1M/large", csvExport)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime();

@@ -7,7 +7,11 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlResult>
+#include <QStringDecoder>
 #include <QUrl>
+#include <QVarLengthArray>
+#include <sqlite3.h>
 
 namespace {
 
@@ -104,6 +108,55 @@ qint32 Cursor::integer(int index) const
     if (n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
         throw DbError(QStringLiteral("column %1 out of 32-bit range").arg(m_record.fieldName(index)));
     return static_cast<qint32>(n);
+}
+
+void Cursor::readTexts(const std::vector<int> &positions, const CellSink &cell)
+{
+    for (int p : positions) {
+        if (p < 0 || p >= m_record.count())
+            throw DbError(QStringLiteral("no column %1").arg(p));
+    }
+    const QVariant handle = m_query.result() ? m_query.result()->handle() : QVariant();
+    sqlite3_stmt *stmt = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3_stmt*") == 0
+        ? *static_cast<sqlite3_stmt *const *>(handle.constData())
+        : nullptr;
+    if (!stmt) {
+        // Not the SQLite driver: the same through the driver's values.
+        for (; !m_eof; next()) {
+            for (size_t i = 0; i < positions.size(); ++i)
+                cell(int(i), text(positions[i]));
+        }
+        return;
+    }
+    // The driver has stepped the statement to the current row; read it and step on from there.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    QVarLengthArray<QChar, 256> buffer;
+    while (!m_eof) {
+        for (size_t i = 0; i < positions.size(); ++i) {
+            const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(stmt, positions[i]));
+            const int bytes = t ? sqlite3_column_bytes(stmt, positions[i]) : 0;
+            buffer.resize(qMax(bytes, 1));
+            // Dates, numbers and plain names are ASCII: widened without the decoder.
+            QChar *out = buffer.data();
+            int n = 0;
+            while (n < bytes && static_cast<signed char>(t[n]) >= 0) {
+                out[n] = QLatin1Char(t[n]);
+                ++n;
+            }
+            const QChar *end
+                = n == bytes ? out + n : utf8.appendToBuffer(out + n, QByteArrayView(t + n, bytes - n));
+            cell(int(i), QStringView(out, end - out));
+        }
+        ++m_count;
+        const int rc = sqlite3_step(stmt);
+        if (rc == SQLITE_DONE) {
+            m_eof = true;
+        } else if (rc != SQLITE_ROW) {
+            m_eof = true;
+            throw DbError(
+                QStringLiteral("fetch: ") + QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(stmt))), rc);
+        }
+    }
 }
 
 QVariant Cursor::value(const QString &name) const

@@ -81,7 +81,8 @@ CategoryReport::CategoryReport(const AppContext &context, QWidget *parent)
     headingFont.setBold(true);
     heading->setFont(headingFont);
 
-    // The year is chosen with the spinner only; the up arrow counts upwards.
+    // The year is chosen with the spinner only. Its arrows step as a scroll bar does: the top
+    // one to the year before, the bottom one to the year after.
     m_year->setReadOnly(true);
     m_year->setAlignment(Qt::AlignCenter);
     m_year->setFixedWidth(m_year->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 16);
@@ -268,11 +269,6 @@ void CategoryReport::exportCsv()
     if (m_shown.year == 0)
         m_shown = chosen(); // nothing read yet: the file holds the headings of the choice
     const QString kind = m_shown.by == By::Category ? QStringLiteral("区分別") : QStringLiteral("項目別");
-    const auto chosenPath = dialogs().saveFileName(
-        Csv::filter(), context().appDir, QStringLiteral("%1年%2集計.CSV").arg(m_shown.year).arg(kind));
-    if (!chosenPath)
-        return;
-    const QString path = Csv::withCsvSuffix(*chosenPath);
-    const bool saved = Csv::save(path, [this](QIODevice *out) { return writeCsv(out); });
-    dialogs().info(saved ? path + QStringLiteral("に保存しました") : QStringLiteral("CSV出力に失敗しました"));
+    Csv::saveAs(dialogs(), context().appDir, QStringLiteral("%1年%2集計.CSV").arg(m_shown.year).arg(kind),
+        [this](QIODevice *out) { return writeCsv(out); });
 }

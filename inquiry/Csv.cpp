@@ -1,5 +1,7 @@
 #include "Csv.h"
 
+#include "Dialogs.h"
+
 #include "BasGeneral.h"
 #include "Cp932.h"
 
@@ -94,6 +96,17 @@ bool Writer::finish()
 {
     flush();
     return m_ok;
+}
+
+void saveAs(Dialogs &dialogs, const QString &folder, const QString &proposedName,
+    const std::function<bool(QIODevice *)> &produce)
+{
+    const auto chosen = dialogs.saveFileName(filter(), folder, proposedName);
+    if (!chosen)
+        return;
+    const QString path = withCsvSuffix(*chosen);
+    dialogs.info(save(path, produce) ? path + QStringLiteral("に保存しました")
+                                     : QStringLiteral("CSV出力に失敗しました"));
 }
 
 } // namespace Csv

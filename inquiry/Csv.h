@@ -5,6 +5,7 @@
 #include <functional>
 
 class Clock;
+class Dialogs;
 class QIODevice;
 
 // The CSV files of the yearly totals and the list export: code page 932 without a byte-order
@@ -25,6 +26,12 @@ QString createdLine(const QString &label, const Clock &clock);
 // On any failure (including an exception out of `produce`) an existing file at path stays
 // exactly as it was. True when the new file is in place.
 bool save(const QString &path, const std::function<bool(QIODevice *)> &produce);
+
+// The whole export of a window's file: the save dialog in `folder` proposing `proposedName`,
+// the suffix rule, save(), then "<path>に保存しました" or "CSV出力に失敗しました". Nothing
+// happens when the dialog is cancelled.
+void saveAs(Dialogs &dialogs, const QString &folder, const QString &proposedName,
+    const std::function<bool(QIODevice *)> &produce);
 
 // Collects lines and writes them, encoded, to a device in large blocks.
 class Writer

@@ -1,14 +1,16 @@
 #pragma once
 
-#include <QString>
+#include "GridColumns.h"
+
 #include <vector>
 
-class Grid;
+class Cursor;
 
 namespace GridRows {
 
-// Replaces every data row of the grid with `cells.size() / cols` rows, filled from the texts
-// in `cells` row by row (cols texts per row, column 1 first).
-void replace(Grid &grid, int cols, const std::vector<QString> &cells);
+// Reads the cursor's rows from the current one to the end into a block for Grid::replaceRows:
+// the columns at `positions` (Cursor::indexOf), in the grid's column order. NULL reads as the
+// empty text.
+GridColumns read(Cursor &cursor, const std::vector<int> &positions);
 
 } // namespace GridRows

@@ -46,18 +46,13 @@ Grid *makeGrid(const char *name, const std::vector<Column> &columns)
 // leaves the grid as it was rather than showing part of a history as if it were all of it.
 void fill(Database &db, const QString &sql, const std::vector<Column> &columns, Grid *grid)
 {
-    std::vector<QString> cells;
     Cursor c = db.query(sql);
     std::vector<int> positions;
     if (!c.eof()) {
         for (const Column &col : columns)
             positions.push_back(c.indexOf(QString::fromLatin1(col.field)));
     }
-    for (; !c.eof(); c.next()) {
-        for (int position : positions)
-            cells.push_back(c.text(position));
-    }
-    GridRows::replace(*grid, int(columns.size()), cells);
+    grid->replaceRows(GridRows::read(c, positions));
 }
 
 const std::vector<Column> &stocktakeColumns()

@@ -4,7 +4,6 @@
 #include "BusyCursor.h"
 #include "Database.h"
 #include "Grid.h"
-#include "GridRows.h"
 #include "TypedCombo.h"
 
 #include <QComboBox>
@@ -15,8 +14,26 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <cmath>
+#include <limits>
 
 namespace {
+
+// An amount of the list as plain digits: a whole number as it is, a decimal one cut to its
+// whole part; anything else, or a value beyond 32 bits, is a failure of the read.
+QString amountText(QStringView text, const QString &column)
+{
+    bool ok = false;
+    qint64 n = text.trimmed().toLongLong(&ok);
+    if (!ok) {
+        const double d = text.toDouble(&ok);
+        ok = ok && std::isfinite(d) && std::fabs(d) < 9.2e18;
+        n = ok ? static_cast<qint64>(d) : 0;
+    }
+    if (!ok || n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
+        throw DbError(QStringLiteral("column %1 is no 32-bit number").arg(column));
+    return QString::number(n);
+}
 
 constexpr int initialRows = 500;
 constexpr qint64 numericLimit = 9'999'999'999;
@@ -215,7 +232,7 @@ void ItemDetail::search()
 
     // Everything is read before the grid is touched, so a failure leaves the list and the
     // graph of the previous search as they were.
-    std::vector<QString> cells;
+    GridColumns rows(4);
     const bool ok = withDb([&] {
         const BusyCursor busy;
         Database db(dbPath());
@@ -226,14 +243,22 @@ void ItemDetail::search()
         const QString p = income ? QStringLiteral("N") : QStringLiteral("S");
         const QString date = p + QStringLiteral("_date"), money = p + QStringLiteral("_money"),
                       hokan = p + QStringLiteral("_hokan"), memo = p + QStringLiteral("_memo");
-        for (Cursor c = db.query(searchStatement(income, item, start, byAmount)); !c.eof(); c.next())
-            cells.insert(
-                cells.end(), {c.text(date), QString::number(c.integer(money)), c.text(hokan), c.text(memo)});
+        Cursor c = db.query(searchStatement(income, item, start, byAmount));
+        if (c.eof())
+            return;
+        const std::vector<int> positions {
+            c.indexOf(date), c.indexOf(money), c.indexOf(hokan), c.indexOf(memo)};
+        c.readTexts(positions, [&rows, &money](int col, QStringView text) {
+            if (col == 1)
+                rows.append(col, amountText(text, money));
+            else
+                rows.append(col, text);
+        });
     });
     if (!ok)
         return;
     const BusyCursor busy;
-    GridRows::replace(*m_grid, 4, cells);
+    m_grid->replaceRows(std::move(rows));
     drawGraph();
 }
 

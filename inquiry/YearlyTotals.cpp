@@ -55,7 +55,8 @@ YearlyTotals::YearlyTotals(const AppContext &context, QWidget *parent)
     m_heading->setFont(headingFont);
     place(m_heading, 120, 120, 3600, 480);
 
-    // The year is chosen with the spinner only; the up arrow counts upwards.
+    // The year is chosen with the spinner only. Its arrows step as a scroll bar does: the top
+    // one to the year before, the bottom one to the year after.
     m_year->setReadOnly(true);
     m_year->setAlignment(Qt::AlignCenter);
     place(m_year, 4080, 180, 720, 360);
@@ -76,7 +77,7 @@ YearlyTotals::YearlyTotals(const AppContext &context, QWidget *parent)
     QStringList rowHeadings;
     for (const char16_t *h : kRowHeadings)
         rowHeadings << QString::fromUtf16(h);
-    m_grid->setVerticalHeaderLabels(rowHeadings);
+    m_grid->setRowHeadings(rowHeadings);
     m_grid->verticalHeader()->show();
     m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -168,13 +169,15 @@ bool YearlyTotals::refresh()
         return false;
     }
     m_skipActivation = false;
+    GridColumns rows(12);
     for (int m = 1; m <= 12; ++m) {
         const qint64 difference = totals.difference(m);
-        m_grid->setText(m, 1, QString::number(totals.income[m - 1]));
-        m_grid->setText(m, 2, QString::number(totals.expense[m - 1]));
+        rows.append(m - 1, QString::number(totals.income[m - 1]));
+        rows.append(m - 1, QString::number(totals.expense[m - 1]));
+        rows.append(m - 1, QString::number(difference));
         m_grid->setCellTextColor(m, 3, difference < 0 ? Qt::red : difference > 0 ? Qt::blue : Qt::black);
-        m_grid->setText(m, 3, QString::number(difference));
     }
+    m_grid->writeRows(1, rows);
     m_graph->setTotals(totals.income, totals.expense);
     m_shownYear = year;
     return true;
@@ -203,11 +206,6 @@ bool YearlyTotals::writeCsv(QIODevice *out) const
 
 void YearlyTotals::exportCsv()
 {
-    const auto chosen = dialogs().saveFileName(
-        Csv::filter(), context().appDir, m_year->text() + QStringLiteral("年収支合計.CSV"));
-    if (!chosen)
-        return;
-    const QString path = Csv::withCsvSuffix(*chosen);
-    const bool saved = Csv::save(path, [this](QIODevice *out) { return writeCsv(out); });
-    dialogs().info(saved ? path + QStringLiteral("に保存しました") : QStringLiteral("CSV出力に失敗しました"));
+    Csv::saveAs(dialogs(), context().appDir, m_year->text() + QStringLiteral("年収支合計.CSV"),
+        [this](QIODevice *out) { return writeCsv(out); });
 }

@@ -31,7 +31,7 @@ QLabel *label(const char *name, const QString &text, QWidget *parent)
 void fitGrid(Grid *grid, int visibleRows)
 {
     int width = 2 * grid->frameWidth();
-    for (int c = 0; c < grid->columnCount(); ++c)
+    for (int c = 0; c < grid->maxCols(); ++c)
         width += grid->columnWidth(c);
     if (visibleRows > 1)
         width += grid->verticalScrollBar()->sizeHint().width();

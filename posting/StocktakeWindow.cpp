@@ -72,7 +72,7 @@ StocktakeWindow::StocktakeWindow(const AppContext &context, QWidget *parent)
     m_grid->setColumnWidthChars(4, 20);
     // Every column in view without scrolling sideways.
     int gridWidth = 2 * m_grid->frameWidth() + m_grid->verticalScrollBar()->sizeHint().width();
-    for (int c = 0; c < m_grid->columnCount(); ++c)
+    for (int c = 0; c < m_grid->maxCols(); ++c)
         gridWidth += m_grid->columnWidth(c);
     m_grid->setMinimumWidth(gridWidth);
 

@@ -10,18 +10,8 @@
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QValidator>
-#include <cmath>
 
 namespace {
-
-// Per-cell settings live in the cell's item, over the column's; a role without data means
-// "as the column says".
-enum Role {
-    KindRole = Qt::UserRole + 1,
-    LockedRole,
-    EntriesRole,
-    CaptionRole,
-};
 
 const QColor editableBackground(255, 255, 128);
 const double defaultWidthChars = 9;
@@ -45,23 +35,6 @@ bool isPlainInteger(const QString &v)
             return false;
     }
     return true;
-}
-
-// Numeric cells hold whole numbers: a value given with decimals is rounded, one that is no
-// number at all is kept as it came, so nothing a window writes is silently lost.
-QString normalizeNumber(const QString &text)
-{
-    const QString t = text.trimmed();
-    if (t.isEmpty())
-        return t;
-    bool ok = false;
-    const qint64 n = t.toLongLong(&ok);
-    if (ok)
-        return QString::number(n);
-    const double d = t.toDouble(&ok);
-    if (ok && std::isfinite(d) && std::fabs(d) < 9e18)
-        return QString::number(qRound64(d));
-    return text;
 }
 
 QString groupDigits(const QString &v)
@@ -272,10 +245,32 @@ private:
     Grid *m_grid;
 };
 
-Grid::Grid(int cols, int rows, QWidget *parent)
-    : QTableWidget(qMax(0, rows), qMax(0, cols), parent)
-    , m_cols(qMax(0, cols))
+namespace {
+
+// The grid's kinds are the model's, in the same order.
+static_assert(int(Grid::Kind::Text) == int(GridModel::Kind::Text)
+    && int(Grid::Kind::Integer) == int(GridModel::Kind::Integer)
+    && int(Grid::Kind::Numeric) == int(GridModel::Kind::Numeric)
+    && int(Grid::Kind::Button) == int(GridModel::Kind::Button)
+    && int(Grid::Kind::Choice) == int(GridModel::Kind::Choice));
+
+GridModel::Kind modelKind(Grid::Kind kind)
 {
+    return GridModel::Kind(int(kind));
+}
+
+Grid::Kind gridKind(GridModel::Kind kind)
+{
+    return Grid::Kind(int(kind));
+}
+
+} // namespace
+
+Grid::Grid(int cols, int rows, QWidget *parent)
+    : QTableView(parent)
+    , m_model(new GridModel(cols, rows, this))
+{
+    setModel(m_model);
     setItemDelegate(new GridDelegate(this));
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -287,55 +282,55 @@ Grid::Grid(int cols, int rows, QWidget *parent)
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked
         | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
-    setHorizontalHeaderLabels(QStringList(m_cols.size(), QString()));
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
-    for (int c = 1; c <= m_cols.size(); ++c)
+    for (int c = 1; c <= maxCols(); ++c)
         applyColumnWidth(c);
 }
 
 int Grid::maxCols() const
 {
-    return columnCount();
+    return m_model->columnCount();
 }
 
 int Grid::maxRows() const
 {
-    return rowCount();
+    return m_model->rowCount();
 }
 
 void Grid::setMaxRows(int rows)
 {
-    setRowCount(qMax(0, rows));
+    m_model->setRows(rows);
 }
 
 void Grid::setHeading(int col, const QString &text)
 {
     if (col < 1 || col > maxCols())
         return;
-    if (QTableWidgetItem *h = horizontalHeaderItem(col - 1))
-        h->setText(text);
-    else
-        setHorizontalHeaderItem(col - 1, new QTableWidgetItem(text));
+    m_model->setHeaderData(col - 1, Qt::Horizontal, text);
     applyColumnWidth(col);
 }
 
 QString Grid::heading(int col) const
 {
-    const QTableWidgetItem *h = col >= 1 && col <= maxCols() ? horizontalHeaderItem(col - 1) : nullptr;
-    return h ? h->text() : QString();
+    return m_model->headerData(col - 1, Qt::Horizontal).toString();
+}
+
+void Grid::setRowHeadings(const QStringList &headings)
+{
+    m_model->setRowHeadings(headings);
 }
 
 void Grid::setColumnWidthChars(int col, double chars)
 {
     if (col < 1 || col > maxCols())
         return;
-    m_cols[col - 1].widthChars = chars;
+    m_model->specToChange(col - 1).widthChars = chars;
     applyColumnWidth(col);
 }
 
 void Grid::applyColumnWidth(int col)
 {
-    const ColumnSpec &spec = m_cols.at(col - 1);
+    const ColumnSpec &spec = m_model->spec(col - 1);
     const double chars = spec.widthChars < 0 ? defaultWidthChars : spec.widthChars;
     // One character unit is a little more than a half-width digit: a full-width character
     // takes about 1.7 units, so headings of the usual widths fit without being cut off.
@@ -352,41 +347,28 @@ void Grid::applyColumnWidth(int col)
 
 void Grid::changeEvent(QEvent *event)
 {
-    QTableWidget::changeEvent(event);
+    QTableView::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
         verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
-        for (int c = 1; c <= m_cols.size(); ++c)
+        for (int c = 1; c <= maxCols(); ++c)
             applyColumnWidth(c);
     }
 }
 
 void Grid::setColumnKind(int col, Kind kind, bool locked)
 {
-    ColumnSpec &spec = m_cols[col - 1];
-    spec.kind = kind;
+    ColumnSpec &spec = m_model->specToChange(col - 1);
+    spec.kind = modelKind(kind);
     spec.locked = locked;
-    dropCellOverrides(col, {KindRole, LockedRole});
-    viewport()->update();
-}
-
-void Grid::dropCellOverrides(int col, const QList<int> &roles)
-{
-    for (int r = 0; r < rowCount(); ++r) {
-        QTableWidgetItem *it = item(r, col - 1);
-        if (!it)
-            continue;
-        for (int role : roles) {
-            if (it->data(role).isValid())
-                it->setData(role, QVariant());
-        }
-    }
+    m_model->dropCellSettings(col - 1, GridModel::KindAndLock);
+    m_model->columnChanged(col - 1);
 }
 
 void Grid::setTextColumn(int col, int maxLength, bool locked)
 {
     if (col < 1 || col > maxCols())
         return;
-    m_cols[col - 1].maxLength = qMax(0, maxLength);
+    m_model->specToChange(col - 1).maxLength = qMax(0, maxLength);
     setColumnKind(col, Kind::Text, locked);
 }
 
@@ -394,8 +376,9 @@ void Grid::setIntegerColumn(int col, qint64 min, qint64 max, bool locked)
 {
     if (col < 1 || col > maxCols())
         return;
-    m_cols[col - 1].min = qMin(min, max);
-    m_cols[col - 1].max = qMax(min, max);
+    ColumnSpec &spec = m_model->specToChange(col - 1);
+    spec.min = qMin(min, max);
+    spec.max = qMax(min, max);
     setColumnKind(col, Kind::Integer, locked);
 }
 
@@ -403,8 +386,9 @@ void Grid::setNumericColumn(int col, qint64 min, qint64 max, bool locked)
 {
     if (col < 1 || col > maxCols())
         return;
-    m_cols[col - 1].min = qMin(min, max);
-    m_cols[col - 1].max = qMax(min, max);
+    ColumnSpec &spec = m_model->specToChange(col - 1);
+    spec.min = qMin(min, max);
+    spec.max = qMax(min, max);
     setColumnKind(col, Kind::Numeric, locked);
 }
 
@@ -412,8 +396,8 @@ void Grid::setButtonColumn(int col, const QString &caption)
 {
     if (col < 1 || col > maxCols())
         return;
-    m_cols[col - 1].caption = caption;
-    dropCellOverrides(col, {CaptionRole});
+    m_model->specToChange(col - 1).caption = caption;
+    m_model->dropCellSettings(col - 1, GridModel::Caption);
     setColumnKind(col, Kind::Button, true);
 }
 
@@ -421,72 +405,70 @@ void Grid::setChoiceColumn(int col, const QString &list, bool locked)
 {
     if (col < 1 || col > maxCols())
         return;
-    m_cols[col - 1].entries = parseChoiceList(list);
-    dropCellOverrides(col, {EntriesRole});
+    m_model->specToChange(col - 1).entries = parseChoiceList(list);
+    m_model->dropCellSettings(col - 1, GridModel::Entries);
     setColumnKind(col, Kind::Choice, locked);
 }
 
 bool Grid::validCell(int col, int row) const
 {
-    return col >= 1 && col <= columnCount() && row >= 1 && row <= rowCount();
-}
-
-QTableWidgetItem *Grid::cellItem(int col, int row)
-{
-    QTableWidgetItem *it = item(row - 1, col - 1);
-    if (!it) {
-        it = new QTableWidgetItem;
-        setItem(row - 1, col - 1, it);
-    }
-    return it;
+    return col >= 1 && col <= maxCols() && row >= 1 && row <= maxRows();
 }
 
 void Grid::setCellKind(int col, int row, Grid::Kind kind)
 {
-    if (validCell(col, row))
-        cellItem(col, row)->setData(KindRole, int(kind));
+    if (!validCell(col, row))
+        return;
+    m_model->cellSettings(row - 1, col - 1).kind = modelKind(kind);
+    m_model->cellChanged(row - 1, col - 1);
 }
 
 Grid::Kind Grid::cellKind(int col, int row) const
 {
-    return validCell(col, row) ? kindAt(model()->index(row - 1, col - 1)) : Kind::Text;
+    return validCell(col, row) ? gridKind(m_model->kindAt(row - 1, col - 1)) : Kind::Text;
 }
 
 void Grid::setCellLocked(int col, int row, bool locked)
 {
-    if (validCell(col, row))
-        cellItem(col, row)->setData(LockedRole, locked);
+    if (!validCell(col, row))
+        return;
+    m_model->cellSettings(row - 1, col - 1).locked = locked;
+    m_model->cellChanged(row - 1, col - 1);
 }
 
 bool Grid::isCellLocked(int col, int row) const
 {
-    return validCell(col, row) ? lockedAt(model()->index(row - 1, col - 1)) : true;
+    return validCell(col, row) ? m_model->lockedAt(row - 1, col - 1) : true;
 }
 
 void Grid::setCellChoiceList(int col, int row, const QString &list)
 {
-    if (validCell(col, row))
-        cellItem(col, row)->setData(EntriesRole, parseChoiceList(list));
+    if (!validCell(col, row))
+        return;
+    m_model->cellSettings(row - 1, col - 1).entries = parseChoiceList(list);
+    m_model->cellChanged(row - 1, col - 1);
 }
 
 void Grid::setColumnChoiceList(int col, const QString &list)
 {
     if (col < 1 || col > maxCols())
         return;
-    m_cols[col - 1].entries = parseChoiceList(list);
-    dropCellOverrides(col, {EntriesRole});
-    viewport()->update();
+    m_model->specToChange(col - 1).entries = parseChoiceList(list);
+    m_model->dropCellSettings(col - 1, GridModel::Entries);
+    m_model->columnChanged(col - 1);
 }
 
 QStringList Grid::choiceEntries(int col, int row) const
 {
-    return validCell(col, row) ? entriesAt(model()->index(row - 1, col - 1)) : QStringList();
+    return validCell(col, row) ? m_model->entriesAt(row - 1, col - 1) : QStringList();
 }
 
 void Grid::setButtonCaption(int col, int row, const QString &caption)
 {
-    if (validCell(col, row))
-        cellItem(col, row)->setData(CaptionRole, caption);
+    if (!validCell(col, row))
+        return;
+    m_model->cellSettings(row - 1, col - 1).caption = caption;
+    m_model->cellChanged(row - 1, col - 1);
 }
 
 QString Grid::text(int col, int row) const
@@ -495,74 +477,61 @@ QString Grid::text(int col, int row) const
         return heading(col);
     if (!validCell(col, row))
         return QString();
-    const QTableWidgetItem *it = item(row - 1, col - 1);
-    if (!it)
-        return QString();
-    const QString v = it->data(Qt::DisplayRole).toString();
-    if (kindAt(indexFromItem(it)) != Kind::Choice)
-        return v;
+    const QStringView v = m_model->text(row - 1, col - 1);
+    if (m_model->kindAt(row - 1, col - 1) != GridModel::Kind::Choice)
+        return v.toString();
     // A position outside the list (or no number) is no choice.
     bool ok = false;
     const int pos = v.toInt(&ok);
-    if (!ok || pos < 0 || pos >= entriesAt(indexFromItem(it)).size())
+    if (!ok || pos < 0 || pos >= m_model->entriesAt(row - 1, col - 1).size())
         return QString();
     return QString::number(pos);
 }
 
 void Grid::setText(int col, int row, const QString &text)
 {
-    if (row == 0) {
+    if (row == 0)
         setHeading(col, text);
-        return;
-    }
-    if (!validCell(col, row))
-        return;
-    QTableWidgetItem *it = item(row - 1, col - 1);
-    Kind kind = m_cols.at(col - 1).kind;
-    if (it) {
-        const QVariant k = it->data(KindRole);
-        if (k.isValid())
-            kind = Kind(k.toInt());
-    }
-    const QString value = kind == Kind::Numeric ? normalizeNumber(text) : text;
-    if (!it) {
-        if (!value.isEmpty())
-            setItem(row - 1, col - 1, new QTableWidgetItem(value));
-        return;
-    }
-    if (it->data(Qt::DisplayRole).toString() != value)
-        it->setData(Qt::DisplayRole, value);
+    else if (validCell(col, row))
+        m_model->setText(row - 1, col - 1, text);
 }
 
 void Grid::setCellTextColor(int col, int row, const QColor &color)
 {
-    if (validCell(col, row))
-        cellItem(col, row)->setForeground(color);
+    if (!validCell(col, row))
+        return;
+    m_model->cellSettings(row - 1, col - 1).foreground = color;
+    m_model->cellChanged(row - 1, col - 1);
 }
 
 QColor Grid::cellTextColor(int col, int row) const
 {
-    const QTableWidgetItem *it = validCell(col, row) ? item(row - 1, col - 1) : nullptr;
-    const QVariant fg = it ? it->data(Qt::ForegroundRole) : QVariant();
-    return fg.isValid() ? fg.value<QBrush>().color() : palette().color(QPalette::Text);
+    const std::optional<QColor> fg
+        = validCell(col, row) ? m_model->foregroundAt(row - 1, col - 1) : std::nullopt;
+    return fg ? *fg : palette().color(QPalette::Text);
 }
 
 QColor Grid::cellBackground(int col, int row) const
 {
-    if (validCell(col, row) && editableAt(model()->index(row - 1, col - 1)))
+    if (validCell(col, row) && m_model->editableAt(row - 1, col - 1))
         return editableBackground;
     return palette().color(QPalette::Base);
 }
 
 void Grid::clearCells()
 {
-    for (int r = 0; r < rowCount(); ++r) {
-        for (int c = 0; c < columnCount(); ++c) {
-            QTableWidgetItem *it = item(r, c);
-            if (it && !it->data(Qt::DisplayRole).toString().isEmpty())
-                it->setData(Qt::DisplayRole, QString());
-        }
-    }
+    m_model->clearTexts();
+}
+
+void Grid::replaceRows(GridColumns rows)
+{
+    m_model->replaceRows(std::move(rows));
+}
+
+void Grid::writeRows(int firstRow, const GridColumns &rows)
+{
+    if (firstRow >= 1)
+        m_model->writeRows(firstRow - 1, rows);
 }
 
 void Grid::clickButton(int col, int row)
@@ -586,38 +555,34 @@ void Grid::commitOpenEditor()
 
 Grid::Kind Grid::kindAt(const QModelIndex &index) const
 {
-    const QVariant k = index.data(KindRole);
-    return k.isValid() ? Kind(k.toInt()) : specAt(index).kind;
+    return gridKind(m_model->kindAt(index.row(), index.column()));
 }
 
 bool Grid::lockedAt(const QModelIndex &index) const
 {
-    const QVariant l = index.data(LockedRole);
-    return l.isValid() ? l.toBool() : specAt(index).locked;
+    return m_model->lockedAt(index.row(), index.column());
 }
 
 QStringList Grid::entriesAt(const QModelIndex &index) const
 {
-    const QVariant e = index.data(EntriesRole);
-    return e.isValid() ? e.toStringList() : specAt(index).entries;
+    return m_model->entriesAt(index.row(), index.column());
 }
 
 QString Grid::captionAt(const QModelIndex &index) const
 {
-    const QVariant c = index.data(CaptionRole);
-    return c.isValid() ? c.toString() : specAt(index).caption;
+    return m_model->captionAt(index.row(), index.column());
 }
 
 bool Grid::editableAt(const QModelIndex &index) const
 {
-    return index.isValid() && kindAt(index) != Kind::Button && !lockedAt(index);
+    return index.isValid() && m_model->editableAt(index.row(), index.column());
 }
 
 bool Grid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
 {
     if (index.isValid() && !editableAt(index))
         return false;
-    return QTableWidget::edit(index, trigger, event);
+    return QTableView::edit(index, trigger, event);
 }
 
 void Grid::keyboardSearch(const QString &)
@@ -645,7 +610,7 @@ void Grid::keyPressEvent(QKeyEvent *event)
                 && (key == Qt::Key_F4 || (key == Qt::Key_Down && (event->modifiers() & Qt::AltModifier)));
             if (enter || dropDown) {
                 m_popupOnEdit = kind == Kind::Choice;
-                QTableWidget::edit(cur);
+                QTableView::edit(cur);
                 m_popupOnEdit = false;
                 event->accept();
                 return;
@@ -657,13 +622,13 @@ void Grid::keyPressEvent(QKeyEvent *event)
             }
         }
     }
-    QTableWidget::keyPressEvent(event);
+    QTableView::keyPressEvent(event);
 }
 
 void Grid::mousePressEvent(QMouseEvent *event)
 {
     const QModelIndex index = indexAt(event->position().toPoint());
-    QTableWidget::mousePressEvent(event);
+    QTableView::mousePressEvent(event);
     if (event->button() == Qt::LeftButton && index.isValid() && kindAt(index) == Kind::Button) {
         m_pressed = index;
         viewport()->update(visualRect(index));
@@ -675,7 +640,7 @@ void Grid::mouseReleaseEvent(QMouseEvent *event)
     const QModelIndex index = indexAt(event->position().toPoint());
     const QPersistentModelIndex pressed = m_pressed;
     m_pressed = QPersistentModelIndex();
-    QTableWidget::mouseReleaseEvent(event);
+    QTableView::mouseReleaseEvent(event);
     if (event->button() != Qt::LeftButton)
         return;
     if (pressed.isValid()) {
@@ -688,7 +653,7 @@ void Grid::mouseReleaseEvent(QMouseEvent *event)
     if (index.isValid() && index == currentIndex() && kindAt(index) == Kind::Choice && editableAt(index)
         && state() != EditingState) {
         m_popupOnEdit = true;
-        QTableWidget::edit(index);
+        QTableView::edit(index);
         m_popupOnEdit = false;
     }
 }

@@ -1,14 +1,18 @@
 #pragma once
 
+#include "GridColumns.h"
+#include "GridModel.h"
+
 #include <QColor>
 #include <QPersistentModelIndex>
-#include <QTableWidget>
+#include <QTableView>
 
 // The table control of every list. Columns are 1..maxCols() and data rows 1..maxRows();
 // row 0 is the heading row (the horizontal header) and the row-header column is hidden.
 // Every value goes in and out as text: numbers as plain decimal digits, choices as the
-// 0-based position of the chosen entry ("" when nothing is chosen).
-class Grid : public QTableWidget
+// 0-based position of the chosen entry ("" when nothing is chosen). The cells live in a
+// GridModel: texts in compact columns, per-cell settings only where a cell has them.
+class Grid : public QTableView
 {
     Q_OBJECT
 
@@ -25,6 +29,8 @@ public:
 
     Q_INVOKABLE void setHeading(int col, const QString &text);
     Q_INVOKABLE QString heading(int col) const;
+    // Texts for the row-header column, where a grid shows it (row 1 first).
+    Q_INVOKABLE void setRowHeadings(const QStringList &headings);
     // Width in character units of the grid's font.
     Q_INVOKABLE void setColumnWidthChars(int col, double chars);
 
@@ -55,11 +61,18 @@ public:
 
     // Blanks every data cell (kinds, lists and row count stay).
     Q_INVOKABLE void clearCells();
+    // Replaces every data row with the rows of the block in one step (block column 0 is grid
+    // column 1). Kinds, lists and headings stay; per-cell settings go with the old rows;
+    // numeric cells are normalised as setText does.
+    void replaceRows(GridColumns rows);
+    // Writes the block's texts into the rows from `firstRow` on, as setText would, with one
+    // change notice; rows beyond the grid are left out, per-cell settings stay.
+    void writeRows(int firstRow, const GridColumns &rows);
 
     // Presses the button cell as a click would (tests and keyboard use).
     Q_INVOKABLE void clickButton(int col, int row);
 
-    using QTableWidget::edit;
+    using QTableView::edit;
     void keyboardSearch(const QString &search) override;
 
 signals:
@@ -76,23 +89,11 @@ protected:
 private:
     friend class GridDelegate;
 
-    struct ColumnSpec
-    {
-        Kind kind = Kind::Text;
-        bool locked = true;
-        int maxLength = 0;
-        qint64 min = 0;
-        qint64 max = 0;
-        QStringList entries;
-        QString caption;
-        double widthChars = -1; // < 0: the default width
-    };
+    using ColumnSpec = GridModel::ColumnSpec;
 
     bool validCell(int col, int row) const;
     void commitOpenEditor();
-    QTableWidgetItem *cellItem(int col, int row);
     void setColumnKind(int col, Kind kind, bool locked);
-    void dropCellOverrides(int col, const QList<int> &roles);
     void applyColumnWidth(int col);
 
     // What the cell at a model index is, with per-cell settings over the column's.
@@ -101,9 +102,9 @@ private:
     QStringList entriesAt(const QModelIndex &index) const;
     QString captionAt(const QModelIndex &index) const;
     bool editableAt(const QModelIndex &index) const;
-    const ColumnSpec &specAt(const QModelIndex &index) const { return m_cols.at(index.column()); }
+    const ColumnSpec &specAt(const QModelIndex &index) const { return m_model->spec(index.column()); }
 
-    QList<ColumnSpec> m_cols;
+    GridModel *m_model;
     QPersistentModelIndex m_pressed;
     bool m_popupOnEdit = false;
 };

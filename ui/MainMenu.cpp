@@ -162,6 +162,8 @@ void MainMenu::buildMenus()
     addSeparator(file, "se");
     addAction(file, "csv", "CSV出力(&C)",
         [this] { open(QStringLiteral("CSV出力画面起動"), QStringLiteral("F_csv")); });
+    addAction(file, "restore", "バックアップから復元(&R)...",
+        [this] { open(QStringLiteral("バックアップから復元"), QStringLiteral("F_restore")); });
     addSeparator(file, "se2");
     addAction(file, "En", "終了(&X)", [this] { endWith(QStringLiteral("AP終了(ﾒﾆｭｰ)")); });
 

@@ -81,6 +81,13 @@ std::vector<LedgerSize> ledgerSizes()
     return sizes;
 }
 
+std::string benchmarkName(const char *what, const LedgerSize &size, const char *peer)
+{
+    return QStringLiteral("%1/%2%3")
+        .arg(QLatin1String(what), size.name, peer ? QStringLiteral("/") + QLatin1String(peer) : QString())
+        .toStdString();
+}
+
 void SilentDialogs::info(const QString &text)
 {
     ++shown;

@@ -7,6 +7,9 @@
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <map>
+#include <memory>
+#include <string>
 #include <vector>
 
 struct sqlite3;
@@ -33,6 +36,18 @@ struct LedgerSize
     qint64 postings;
 };
 std::vector<LedgerSize> ledgerSizes();
+// "what/<size>" or "what/<size>/peer" ("Lookup99/large/raw"), the names the report pairs.
+std::string benchmarkName(const char *what, const LedgerSize &size, const char *peer = nullptr);
+
+// One fixture of type T per ledger size for the whole program, made on first use.
+template <typename T> T &fixtureFor(qint64 postings)
+{
+    static std::map<qint64, std::unique_ptr<T>> fixtures;
+    std::unique_ptr<T> &f = fixtures[postings];
+    if (!f)
+        f = std::make_unique<T>(postings);
+    return *f;
+}
 
 // Dialogs that show nothing: every question is answered Yes, every file picker cancelled.
 class SilentDialogs : public Dialogs

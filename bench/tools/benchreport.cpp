@@ -29,6 +29,8 @@ struct Result
     int repetitions = 0;
     std::optional<double> targetMs;
     std::optional<double> targetRatio;
+    std::optional<double> residentMb; // counter rss_mb: resident size after the work
+    std::optional<double> targetResidentMb;
     QString error;
 };
 
@@ -90,6 +92,10 @@ void readFile(const QString &path, std::vector<Result> &results)
             r.targetMs = o.value(u"target_ms").toDouble();
         if (o.contains(u"target_ratio"))
             r.targetRatio = o.value(u"target_ratio").toDouble();
+        if (o.contains(u"rss_mb"))
+            r.residentMb = o.value(u"rss_mb").toDouble();
+        if (o.contains(u"target_rss_mb"))
+            r.targetResidentMb = o.value(u"target_rss_mb").toDouble();
     }
     for (const QString &name : order) {
         Result r = byName.value(name);
@@ -210,6 +216,16 @@ int main(int argc, char **argv)
         else
             rows.push_back({r, {}});
     }
+    // A painted variant ("HistoryLoad100k/large/painted") does the reads of the unpainted one
+    // and then draws: without a baseline of its own it is measured against that one's.
+    for (Row &row : rows) {
+        QStringList parts = row.result.name.split(u'/');
+        if (row.peerNs.contains(Raw) || !parts.removeOne(QStringLiteral("painted")))
+            continue;
+        const QString base = parts.join(u'/');
+        if (rowOf.contains(base))
+            row.peerNs.insert(Raw, rows[rowOf.value(base)].peerNs.value(Raw, NAN));
+    }
 
     const QStringList headings = {QStringLiteral("benchmark"), QStringLiteral("median"),
         QStringLiteral("raw"), QStringLiteral("vs raw"), QStringLiteral("cli"), QStringLiteral("vs cli"),
@@ -248,6 +264,18 @@ int main(int argc, char **argv)
     for (const QStringList &line : cells)
         print(line);
     std::printf("%s\n", qPrintable(QString(total - 2, u'-')));
+    for (const Row &row : rows) {
+        const Result &r = row.result;
+        if (!r.residentMb)
+            continue;
+        QString line
+            = QStringLiteral("resident size after %1: %2 MB").arg(r.name).arg(*r.residentMb, 0, 'f', 1);
+        if (r.targetResidentMb) {
+            line += QStringLiteral(" (target < %1 MB) ").arg(*r.targetResidentMb)
+                + (*r.residentMb <= *r.targetResidentMb ? QStringLiteral("ok") : QStringLiteral("MISSED"));
+        }
+        std::printf("%s\n", qPrintable(line));
+    }
     std::printf("medians of %d repetitions, wall-clock time; \"vs raw\" = median / median of the same work\n"
                 "by the engine alone, \"vs cli\" = median / the same work by the sqlite3 command line\n",
         repetitions);

@@ -42,6 +42,46 @@ private slots:
         QCOMPARE(n, 3);
     }
 
+    void readingTheRestAtOnceGivesWhatRowByRowReadingGives()
+    {
+        TempAppDir dir;
+        Database db(dir.dbPath());
+        addIncome(db, QStringLiteral("給与"), -1200, 20030901);
+        addIncome(db, QStringLiteral("賞与（冬）"), 0, 20031215);
+        addIncome(db, QStringLiteral("利息"), 2147483647, 20040101);
+        db.execute(QStringLiteral("INSERT INTO N (N_index, N_money) VALUES ('未設定', NULL)"));
+        const QString sql = QStringLiteral("SELECT * FROM N ORDER BY N_date");
+        const QStringList columns {"N_memo", "N_index", "N_money", "N_date"};
+        QStringList expected;
+        for (Cursor c = db.query(sql); !c.eof(); c.next()) {
+            for (const QString &col : columns)
+                expected << c.text(col);
+        }
+
+        // From the first row, and from the middle, where row-by-row reading left off.
+        for (int skip : {0, 2}) {
+            Cursor c = db.query(sql);
+            std::vector<int> positions;
+            for (const QString &col : columns)
+                positions.push_back(c.indexOf(col));
+            for (int i = 0; i < skip; ++i)
+                c.next();
+            QStringList got;
+            std::vector<int> order;
+            c.readTexts(positions, [&](int position, QStringView text) {
+                order.push_back(position);
+                got << text.toString();
+            });
+            QCOMPARE(got, expected.mid(skip * columns.size()));
+            QCOMPARE(order.size(), got.size());
+            QCOMPARE(order.back(), 3);
+            QVERIFY(c.eof());
+            QCOMPARE(c.count(), 4);
+        }
+        Cursor c = db.query(sql);
+        QVERIFY_THROWS_EXCEPTION(DbError, c.readTexts({7}, [](int, QStringView) {}));
+    }
+
     void deleteFormsRemoveWholeRows()
     {
         TempAppDir dir;

@@ -366,6 +366,31 @@ private slots:
         QCOMPARE(f.graph()->dateCaption(0), QStringLiteral("20050103"));
     }
 
+    void amountsAreListedAsWholeNumbersOrRefused()
+    {
+        Fixture f;
+        f.income("給与", 300, 20050101);
+        f.dir.exec("INSERT INTO N (N_index, N_hokan, N_money, N_date, N_memo) "
+                   "VALUES ('端数', '財布', 12.75, 20050102, ''), ('端数', '財布', -3.5, 20050103, '')");
+        f.dir.exec("INSERT INTO N (N_index, N_hokan, N_money, N_date, N_memo) "
+                   "VALUES ('壊れ', '財布', 5, 20050104, ''), ('壊れ', '財布', 'abc', 20050105, ''), "
+                   "('上限超え', '財布', 2147483648, 20050106, '')");
+        f.open();
+        f.search("端数");
+        QVERIFY(f.dialogs.shown.isEmpty());
+        QCOMPARE(f.column(2), QStringList({"-3", "12"})); // cut to the whole part, newest first
+
+        f.search("給与");
+        // Text where an amount belongs, or an amount beyond 32 bits, fails the whole read: the
+        // list shown before stays, with no part of the failed one.
+        for (const char *item : {"壊れ", "上限超え"}) {
+            f.dialogs.infos.clear();
+            f.search(QString::fromUtf8(item));
+            QCOMPARE(f.dialogs.infos, QStringList({"DB接続失敗"}));
+            QCOMPARE(f.column(2), QStringList({"300"}));
+        }
+    }
+
     void missingLedgerAtSearchKeepsTheList()
     {
         Fixture f;

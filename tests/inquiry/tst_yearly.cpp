@@ -103,7 +103,7 @@ private slots:
         QCOMPARE(f.grid()->maxCols(), 12);
         QCOMPARE(f.grid()->maxRows(), 3);
         QCOMPARE(f.grid()->heading(12), QStringLiteral("12月"));
-        QCOMPARE(f.grid()->verticalHeaderItem(2)->text(), QStringLiteral("収支差額"));
+        QCOMPARE(f.grid()->model()->headerData(2, Qt::Vertical).toString(), QStringLiteral("収支差額"));
         QVERIFY(w.findChild<QWidget *>("Label1"));
         // The client area is 12750 x 7350 twips at the screen's resolution.
         QCOMPARE(w.size(), w.graph()->toPixels(QRect(0, 0, 12750, 7350)).size());

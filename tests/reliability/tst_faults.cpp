@@ -17,6 +17,7 @@
 #include "ChildProcess.h"
 #include "Cp932.h"
 #include "LedgerCheck.h"
+#include "Unprivileged.h"
 #include "WindowDriver.h"
 
 #include <QDir>
@@ -85,16 +86,6 @@ void addManyPostings(const TempAppDir &dir, int count = 4000)
 }
 
 // ------------------------------------------------------------------ children
-
-// Gives up root for good: as "nobody", file permissions apply.
-constexpr int CannotDropRoot = 97;
-void becomeNobody()
-{
-    if (geteuid() != 0)
-        return;
-    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
-        _exit(CannotDropRoot);
-}
 
 // A file-size limit in the child, with the signal it raises ignored, so writes past it
 // fail with EFBIG as they would on a full disk.
@@ -238,39 +229,6 @@ int childMain(const QStringList &args)
     if (role == u"fullfs")
         return childFullFs(args.value(1), args.value(2));
     return 2;
-}
-
-// The test binary, copied where an unprivileged user can run it (a build directory under a
-// home directory may be closed to others).
-QString binaryFor(const QTemporaryDir &where)
-{
-    const QString copy = where.path() + QStringLiteral("/childbin");
-    if (!QFileInfo::exists(copy))
-        QFile::copy(QCoreApplication::applicationFilePath(), copy);
-    return copy;
-}
-
-// Opens a directory tree to everybody (QTemporaryDir makes it private), so that the child
-// that gave up root can reach it.
-void openToAll(const QString &path)
-{
-    chmod(QFile::encodeName(path).constData(), 0777);
-}
-
-void chownToNobody(const QString &path)
-{
-    if (geteuid() == 0 && chown(QFile::encodeName(path).constData(), 65534, 65534) != 0)
-        qFatal("chown failed");
-}
-
-// Runs the child as "nobody" (when root); nullopt when this machine cannot (no such user in
-// a user namespace, a temporary directory mounted noexec).
-std::optional<Child::Report> runUnprivileged(const QStringList &args, const QTemporaryDir &bin)
-{
-    Child::Report r = Child::run(QStringList {"--child"} + args, becomeNobody, binaryFor(bin));
-    if (!r.started || r.exitCode == CannotDropRoot)
-        return std::nullopt;
-    return r;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "Database.h"
+#include "Grid.h"
 #include "LedgerFile.h"
 
 #include <QDir>
@@ -128,6 +129,38 @@ QStringList TempAppDir::rows(const QString &sql) const
         }
         return out;
     });
+}
+
+QStringList ledgerDump(const QString &path)
+{
+    return withRaw(path, [&](QSqlDatabase &db) {
+        QStringList out;
+        for (const char *table : {"Hokan_T", "Kubun_T", "Nyuukin_T", "Syukkin_T", "N", "S", "Zidourireki_T",
+                 "Idourireki_T", "Ktanaorosi_T"}) {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("SELECT rowid, * FROM %1 ORDER BY rowid").arg(QLatin1String(table))))
+                qFatal("cannot dump %s: %s", table, qPrintable(q.lastError().text()));
+            while (q.next()) {
+                QStringList cols {QLatin1String(table)};
+                for (int i = 0; i < q.record().count(); ++i)
+                    cols << q.value(i).toString();
+                out << cols.join(u'|');
+            }
+        }
+        return out;
+    });
+}
+
+QStringList gridTexts(const Grid &grid)
+{
+    QStringList out;
+    for (int r = 0; r <= grid.maxRows(); ++r) {
+        QStringList cells;
+        for (int c = 1; c <= grid.maxCols(); ++c)
+            cells << grid.text(c, r);
+        out << cells.join(u'|');
+    }
+    return out;
 }
 
 FixedClock clockAt(int y, int m, int d, int hh, int mm, int ss)

@@ -60,6 +60,13 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Every row of the nine tables with its row id, each "table|rowid|columns...", table by table.
+QStringList ledgerDump(const QString &path);
+
+class Grid;
+// The grid's heading row and every data row, each row's cells joined by "|".
+QStringList gridTexts(const Grid &grid);
+
 // A clock fixed at the given local date and time.
 FixedClock clockAt(int y, int m, int d, int hh = 9, int mm = 5, int ss = 7);
 

@@ -1,5 +1,6 @@
 #include "Grid.h"
 
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
@@ -22,9 +23,14 @@ QPoint centre(const Grid &g, int col, int row)
     return g.visualRect(cell(g, col, row)).center();
 }
 
+void setCurrentCell(Grid &g, int col, int row)
+{
+    g.setCurrentIndex(cell(g, col, row));
+}
+
 template <typename Editor> Editor *openEditor(Grid &g, int col, int row)
 {
-    g.setCurrentCell(row - 1, col - 1);
+    setCurrentCell(g, col, row);
     g.edit(cell(g, col, row));
     return g.viewport()->findChild<Editor *>();
 }
@@ -47,6 +53,9 @@ private slots:
     void onlyEditableCellsAreYellowAndLockedOnesReadOnly();
     void perCellSettingsOverrideTheColumn();
     void clearingKeepsKindsAndLists();
+    void modelStaysConsistentThroughEveryChange();
+    void blocksReplaceOrOverwriteRows();
+    void columnTextsSurviveEditsOfEveryLength();
 };
 
 void TestGrid::rowCountKeepsHeadingsAndDropsRows()
@@ -62,7 +71,7 @@ void TestGrid::rowCountKeepsHeadingsAndDropsRows()
         g.setText(1, r, QString::number(r));
 
     g.setMaxRows(2);
-    QCOMPARE(g.rowCount(), 2);
+    QCOMPARE(g.maxRows(), 2);
     QCOMPARE(g.text(1, 2), QStringLiteral("2"));
     QCOMPARE(g.text(1, 3), QString()); // beyond the grid
 
@@ -73,12 +82,12 @@ void TestGrid::rowCountKeepsHeadingsAndDropsRows()
     QCOMPARE(g.choiceEntries(3, 5).size(), 2);
 
     g.setMaxRows(0);
-    QCOMPARE(g.rowCount(), 0);
+    QCOMPARE(g.maxRows(), 0);
     QCOMPARE(g.heading(1), QStringLiteral("項目"));
     QCOMPARE(g.text(2, 0), QStringLiteral("金額"));
     QVERIFY(!g.horizontalHeader()->isHidden());
     g.setText(1, 1, QStringLiteral("x")); // no row to write into: ignored
-    QCOMPARE(g.rowCount(), 0);
+    QCOMPARE(g.maxRows(), 0);
 
     g.setMaxRows(-3);
     QCOMPARE(g.maxRows(), 0);
@@ -176,7 +185,7 @@ void TestGrid::typingIntoACellEditsItAndEnterCommits()
     QVERIFY(QTest::qWaitForWindowExposed(&g));
 
     // Out-of-range keystrokes are refused; Enter stores the plain number.
-    g.setCurrentCell(0, 0);
+    setCurrentCell(g, 1, 1);
     QTest::keyClick(&g, Qt::Key_Minus);
     auto *e = g.viewport()->findChild<QLineEdit *>();
     QVERIFY(e);
@@ -187,7 +196,7 @@ void TestGrid::typingIntoACellEditsItAndEnterCommits()
 
     // A lone minus sign replaces the value as typed, so that the window can refuse it as no
     // number rather than act on the 7 the cell no longer shows.
-    g.setCurrentCell(1, 0);
+    setCurrentCell(g, 1, 2);
     g.setText(1, 2, QStringLiteral("7"));
     QTest::keyClick(&g, Qt::Key_Minus);
     e = g.viewport()->findChild<QLineEdit *>();
@@ -197,7 +206,7 @@ void TestGrid::typingIntoACellEditsItAndEnterCommits()
     QCOMPARE(g.text(1, 2), QStringLiteral("-"));
 
     // Text cells take at most their maximum length.
-    g.setCurrentCell(0, 1);
+    setCurrentCell(g, 2, 1);
     QTest::keyClick(&g, Qt::Key_A);
     e = g.viewport()->findChild<QLineEdit *>();
     QVERIFY(e);
@@ -206,7 +215,7 @@ void TestGrid::typingIntoACellEditsItAndEnterCommits()
     QTRY_COMPARE(g.text(2, 1), QStringLiteral("abcde"));
 
     // Delete empties an editable cell.
-    g.setCurrentCell(0, 1);
+    setCurrentCell(g, 2, 1);
     QTest::keyClick(&g, Qt::Key_Delete);
     QCOMPARE(g.text(2, 1), QString());
 }
@@ -259,7 +268,7 @@ void TestGrid::buttonClicksReportColumnAndRow()
     QTest::mouseClick(g.viewport(), Qt::LeftButton, {}, centre(g, 1, 1));
     QCOMPARE(spy.size(), 1);
 
-    g.setCurrentCell(3, 1);
+    setCurrentCell(g, 2, 4);
     QTest::keyClick(&g, Qt::Key_Space);
     QCOMPARE(spy.size(), 2);
     QCOMPARE(spy.at(1), QVariantList({2, 4, true}));
@@ -292,7 +301,7 @@ void TestGrid::onlyEditableCellsAreYellowAndLockedOnesReadOnly()
 
     g.show();
     for (int c : {1, 4, 5, 7}) {
-        g.setCurrentCell(0, c - 1);
+        setCurrentCell(g, c, 1);
         g.edit(cell(g, c, 1));
         QTest::keyClick(&g, Qt::Key_1);
         QVERIFY(!g.viewport()->findChild<QLineEdit *>());
@@ -339,10 +348,109 @@ void TestGrid::clearingKeepsKindsAndLists()
     g.clearCells();
     QCOMPARE(g.text(1, 2), QString());
     QCOMPARE(g.text(2, 1), QString());
-    QCOMPARE(g.rowCount(), 2);
+    QCOMPARE(g.maxRows(), 2);
     QCOMPARE(g.choiceEntries(1, 2).size(), 3);
     g.setText(1, 2, QStringLiteral("2"));
     QCOMPARE(g.text(1, 2), QStringLiteral("2"));
+}
+
+void TestGrid::modelStaysConsistentThroughEveryChange()
+{
+    Grid g(3, 2);
+    QAbstractItemModelTester tester(g.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    g.setNumericColumn(2, -99, 99);
+    g.setChoiceColumn(3, QStringLiteral("a\tb\t"));
+    g.setText(1, 1, QStringLiteral("x"));
+    g.setHeading(1, QStringLiteral("項目"));
+    g.setRowHeadings({QStringLiteral("収入"), QStringLiteral("支出")});
+    g.setMaxRows(5);
+    g.setCellKind(1, 5, Grid::Kind::Button);
+    g.setCellTextColor(2, 4, Qt::red);
+    g.setMaxRows(1);
+    QCOMPARE(g.text(1, 1), QStringLiteral("x"));
+    GridColumns rows(3);
+    for (int r = 0; r < 1000; ++r)
+        rows.appendRow({QString::number(r), QString::number(-r), QStringLiteral("1")});
+    g.replaceRows(rows);
+    QCOMPARE(g.maxRows(), 1000);
+    g.writeRows(999, rows);
+    g.clearCells();
+    g.setMaxRows(0);
+    g.replaceRows(GridColumns(3));
+    QCOMPARE(g.maxRows(), 0);
+    QCOMPARE(g.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("項目"));
+}
+
+void TestGrid::blocksReplaceOrOverwriteRows()
+{
+    Grid g(3, 4);
+    g.setNumericColumn(2, -9999999999, 9999999999);
+    g.setChoiceColumn(3, QStringLiteral("a\tb\t"), false);
+    g.setCellLocked(3, 1, true);
+    g.setCellTextColor(1, 2, Qt::blue);
+    g.setText(1, 4, QStringLiteral("old"));
+
+    // Numbers are normalised as setText does; columns the block lacks are empty, and a
+    // shorter column reads empty beyond its end.
+    GridColumns block(2);
+    block.appendRow({QStringLiteral("日付"), QStringLiteral("0012")});
+    block.appendRow({QStringLiteral("金庫"), QStringLiteral("1234.6")});
+    block.append(1, QStringLiteral("-7"));
+    g.replaceRows(block);
+    QCOMPARE(g.maxRows(), 3);
+    QCOMPARE(g.text(2, 1), QStringLiteral("12"));
+    QCOMPARE(g.text(2, 2), QStringLiteral("1235"));
+    QCOMPARE(g.text(2, 3), QStringLiteral("-7"));
+    QCOMPARE(g.text(1, 3), QString());
+    QCOMPARE(g.text(3, 1), QString());
+    QCOMPARE(g.text(1, 4), QString()); // the old rows are gone
+    // Per-cell settings went with the old rows; the columns' stayed.
+    QVERIFY(!g.isCellLocked(3, 1));
+    QCOMPARE(g.cellTextColor(1, 2), g.palette().color(QPalette::Text));
+    QCOMPARE(g.cellKind(3, 2), Grid::Kind::Choice);
+
+    // Overwriting keeps the rows, their settings and what lies beyond the block.
+    g.setCellTextColor(1, 3, Qt::red);
+    GridColumns two(3);
+    two.appendRow({QStringLiteral("p"), QStringLiteral("5.5"), QStringLiteral("1")});
+    two.appendRow({QStringLiteral("q"), QStringLiteral("x"), QStringLiteral("0")});
+    g.writeRows(3, two); // row 4 does not exist: left out
+    QCOMPARE(g.maxRows(), 3);
+    QCOMPARE(g.text(1, 2), QStringLiteral("金庫"));
+    QCOMPARE(g.text(1, 3), QStringLiteral("p"));
+    QCOMPARE(g.text(2, 3), QStringLiteral("6"));
+    QCOMPARE(g.text(3, 3), QStringLiteral("1"));
+    QCOMPARE(g.cellTextColor(1, 3), QColor(Qt::red));
+}
+
+void TestGrid::columnTextsSurviveEditsOfEveryLength()
+{
+    GridColumns c(2);
+    QStringList expected;
+    for (int r = 0; r < 3000; ++r) {
+        c.appendRow({QString::number(r), QStringLiteral("備考")});
+        expected << QString::number(r);
+    }
+    // Longer, shorter and empty texts over and over, enough to make the column pack itself.
+    for (int round = 0; round < 4; ++round) {
+        for (int r = 0; r < 3000; r += 3) {
+            const QString t
+                = round % 2 ? QString() : QString(r % 50, QLatin1Char('x')) + QString::number(round);
+            c.setText(0, r, t);
+            expected[r] = t;
+        }
+    }
+    c.setText(1, 5000, QStringLiteral("末尾")); // beyond the end: the column grows
+    QCOMPARE(c.rowCount(), 5001);
+    c.setRowCount(2999);
+    QCOMPARE(c.rowCount(), 2999);
+    for (int r = 0; r < 2999; ++r)
+        QCOMPARE(c.string(0, r), expected.at(r));
+    QCOMPARE(c.string(1, 2998), QStringLiteral("備考"));
+    QCOMPARE(c.string(1, 2999), QString());
+    c.clearTexts();
+    QCOMPARE(c.rowCount(), 2999);
+    QCOMPARE(c.string(0, 1), QString());
 }
 
 QTEST_MAIN(TestGrid)

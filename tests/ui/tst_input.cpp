@@ -183,7 +183,7 @@ private slots:
         activate(&w);
         auto *grid = w.findChild<Grid *>(QStringLiteral("SP2"));
         grid->setFocus();
-        grid->setCurrentCell(1, 6); // 削除 of row 2
+        grid->setCurrentIndex(grid->model()->index(1, 6)); // 削除 of row 2
         HeldKey held(&w, Qt::Key_Return, 20);
         QTest::keyClick(grid, Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(held.finished(), 5000);
@@ -199,7 +199,7 @@ private slots:
         auto *grid = w->findChild<Grid *>(QStringLiteral("SP"));
         grid->setText(3, 1, QStringLiteral("700"));
         grid->setFocus();
-        grid->setCurrentCell(0, grid->maxCols() - 1);
+        grid->setCurrentIndex(grid->model()->index(0, grid->maxCols() - 1));
         {
             HeldKey held(w.get(), Qt::Key_Return, 20);
             QTest::keyClick(grid, Qt::Key_Return);
@@ -326,7 +326,7 @@ private slots:
         auto *grid = w->findChild<Grid *>(QStringLiteral("SP"));
         grid->setText(3, 1, QStringLiteral("500"));
         grid->setFocus();
-        grid->setCurrentCell(0, 2);
+        grid->setCurrentIndex(grid->model()->index(0, 2));
         QTest::keyClick(grid, Qt::Key_Return); // opens the editor
         auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
         QVERIFY(editor);

@@ -1,0 +1,85 @@
+#include "SessionBackup.h"
+
+#include "RestoreWindow.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const QString BackupFailed = QStringLiteral("バックアップを作成できませんでした");
+
+} // namespace
+
+SessionBackup::SessionBackup(const AppContext &context)
+    : m_context(context)
+{ }
+
+SessionBackup::~SessionBackup()
+{
+    if (m_worker)
+        m_worker->wait();
+}
+
+void SessionBackup::checkLedger()
+{
+    const QString db = m_context.dbPath();
+    const Backup::LedgerState state = Backup::checkLedger(db);
+    if (state != Backup::LedgerState::Damaged && state != Backup::LedgerState::Missing)
+        return;
+    m_damaged = state == Backup::LedgerState::Damaged;
+    // With no backup at all the start goes on as it always has: the program never creates a ledger.
+    if (Backup::list(db).isEmpty())
+        return;
+    const auto newest = Backup::newestGood(db);
+    if (!newest)
+        return;
+    const QString problem = m_damaged ? QStringLiteral("が壊れています") : QStringLiteral("がありません");
+    Dialogs &dialogs = *m_context.dialogs;
+    if (!dialogs.ask(QStringLiteral("台帳ファイル(velmo.mdb)") + problem
+            + QStringLiteral("　最新のバックアップ(") + RestoreWindow::timeText(newest->created)
+            + QStringLiteral(")から復元しますか？")))
+        return;
+    if (Backup::restoreOverDamaged(db, newest->path, m_context.clock->now())
+        == Backup::RestoreOutcome::Restored) {
+        m_damaged = false;
+        dialogs.info(QStringLiteral("復元しました"));
+    } else {
+        dialogs.info(QStringLiteral("復元できませんでした"));
+    }
+}
+
+void SessionBackup::startInBackground()
+{
+    // A damaged ledger cannot be backed up; the user has just been told it is damaged.
+    if (m_damaged || m_worker)
+        return;
+    const QString db = m_context.dbPath();
+    const QDateTime now = m_context.clock->now();
+    m_worker.reset(QThread::create([this, db, now] { m_background = Backup::take(db, now); }));
+    connect(m_worker.get(), &QThread::finished, this, &SessionBackup::finishBackground, Qt::QueuedConnection);
+    m_worker->start(QThread::LowPriority);
+}
+
+void SessionBackup::finishBackground()
+{
+    if (m_backgroundDone || !m_worker)
+        return;
+    m_worker->wait();
+    m_backgroundDone = true;
+    report(m_background);
+    emit backgroundFinished();
+}
+
+void SessionBackup::atExit()
+{
+    finishBackground();
+    report(Backup::take(m_context.dbPath(), m_context.clock->now()));
+}
+
+void SessionBackup::report(const Backup::Result &result)
+{
+    if (result.outcome != Backup::Outcome::Failed)
+        return;
+    qInfo("backup failed: %s", qPrintable(result.error));
+    m_context.dialogs->info(BackupFailed);
+}

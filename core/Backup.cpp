@@ -1,0 +1,570 @@
+#include "Backup.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSet>
+#include <QThread>
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <fcntl.h>
+#include <functional>
+#include <mutex>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace Backup {
+
+namespace {
+
+const QString StampFormat = QStringLiteral("yyyyMMdd-HHmmss");
+const QString StateFile = QStringLiteral("velmo.state");
+constexpr int BusyTimeoutMs = 3000;
+// Pages copied per step; the snapshot stays one state because the source's read transaction
+// spans every step.
+constexpr int PagesPerStep = 1024;
+
+// One backup or restore at a time in this process: the start's backup runs on a worker
+// thread while the user may already be restoring.
+std::recursive_mutex &serial()
+{
+    static std::recursive_mutex m;
+    return m;
+}
+
+const std::array<const char *, 9> &tables()
+{
+    static const std::array<const char *, 9> t {"Hokan_T", "Kubun_T", "Nyuukin_T", "Syukkin_T", "N", "S",
+        "Zidourireki_T", "Idourireki_T", "Ktanaorosi_T"};
+    return t;
+}
+
+QByteArray nativePath(const QString &path)
+{
+    return QFile::encodeName(QFileInfo(path).absoluteFilePath());
+}
+
+// One connection through the C API, closed when it goes out of scope.
+class Connection
+{
+public:
+    Connection(const QString &path, int flags)
+    {
+        m_rc = sqlite3_open_v2(nativePath(path).constData(), &m_db, flags, nullptr);
+        if (m_rc == SQLITE_OK)
+            sqlite3_busy_timeout(m_db, BusyTimeoutMs);
+    }
+    ~Connection() { sqlite3_close_v2(m_db); }
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    bool ok() const { return m_rc == SQLITE_OK; }
+    sqlite3 *handle() const { return m_db; }
+    int code() const { return m_db ? sqlite3_extended_errcode(m_db) : m_rc; }
+    QString error() const
+    {
+        return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(m_rc));
+    }
+
+    bool exec(const char *sql) { return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+    // The first column of every row; nullopt on an error.
+    std::optional<QStringList> column(const QByteArray &sql)
+    {
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &st, nullptr) != SQLITE_OK)
+            return std::nullopt;
+        QStringList out;
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+            out << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
+        sqlite3_finalize(st);
+        if (rc != SQLITE_DONE)
+            return std::nullopt;
+        return out;
+    }
+    std::optional<qint64> integer(const QByteArray &sql)
+    {
+        const auto rows = column(sql);
+        if (!rows || rows->size() != 1)
+            return std::nullopt;
+        return rows->first().toLongLong();
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+    int m_rc = SQLITE_ERROR;
+};
+
+Connection openReadOnly(const QString &path)
+{
+    return Connection(path, SQLITE_OPEN_READONLY);
+}
+
+// Row counts of the nine tables, in the order of tables().
+std::optional<std::vector<qint64>> rowCounts(Connection &c)
+{
+    std::vector<qint64> counts;
+    for (const char *t : tables()) {
+        const auto n = c.integer(QByteArray("SELECT COUNT(*) FROM ") + t);
+        if (!n)
+            return std::nullopt;
+        counts.push_back(*n);
+    }
+    return counts;
+}
+
+bool hasTables(Connection &c)
+{
+    const auto names = c.column("SELECT name FROM sqlite_master WHERE type = 'table'");
+    if (!names)
+        return false;
+    return std::all_of(tables().begin(), tables().end(),
+        [&](const char *t) { return names->contains(QString::fromLatin1(t), Qt::CaseInsensitive); });
+}
+
+bool integrityOk(Connection &c, const char *pragma, QString *error)
+{
+    const auto rows = c.column(pragma);
+    if (rows && *rows == QStringList {QStringLiteral("ok")})
+        return true;
+    if (error)
+        *error = rows ? rows->join(u'\n') : c.error();
+    return false;
+}
+
+// Flushes a file (or a folder's entries) to the disk.
+bool syncPath(const QString &path, bool directory = false)
+{
+    const int fd = ::open(nativePath(path).constData(), directory ? O_RDONLY | O_DIRECTORY : O_RDWR);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Replaces `to` by `from` in one step, flushing the folder so the rename survives a power cut.
+bool renameOver(const QString &from, const QString &to)
+{
+    if (std::rename(nativePath(from).constData(), nativePath(to).constData()) != 0)
+        return false;
+    syncPath(QFileInfo(to).absolutePath(), true);
+    return true;
+}
+
+// What identifies one state of the ledger file; see changedSinceBackup().
+QString fileState(const QString &dbPath)
+{
+    QFile f(dbPath);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray header = f.read(100);
+    if (header.size() < 100)
+        return {};
+    const auto be32 = [&](int at) {
+        const auto *p = reinterpret_cast<const uchar *>(header.constData() + at);
+        return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]);
+    };
+    const QFileInfo fi(dbPath);
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(be32(24))
+        .arg(be32(28))
+        .arg(fi.size())
+        .arg(fi.lastModified().toMSecsSinceEpoch());
+}
+
+QString statePath(const QString &dbPath)
+{
+    return QDir(folder(dbPath)).filePath(StateFile);
+}
+
+void recordState(const QString &dbPath, const QString &backupName, const QString &state)
+{
+    QSaveFile f(statePath(dbPath));
+    if (!f.open(QIODevice::WriteOnly))
+        return;
+    f.write((backupName + u'\n' + state + u'\n').toUtf8());
+    f.commit();
+}
+
+std::optional<QDateTime> stampOf(const QString &name)
+{
+    static const QRegularExpression form(QStringLiteral("^velmo-(\\d{8}-\\d{6})\\.mdb$"));
+    const auto m = form.match(name);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QDateTime t = QDateTime::fromString(m.captured(1), StampFormat);
+    if (!t.isValid())
+        return std::nullopt;
+    return t;
+}
+
+// Temporary files of backups that never finished (the program was killed): removed once
+// they are old enough not to belong to a backup running now.
+void removeLeftovers(const QString &dir)
+{
+    const QDateTime limit = QDateTime::currentDateTime().addSecs(-3600);
+    for (const QFileInfo &fi : QDir(dir).entryInfoList({QStringLiteral("velmo-*.tmp")}, QDir::Files)) {
+        if (fi.lastModified() < limit)
+            QFile::remove(fi.absoluteFilePath());
+    }
+}
+
+// Copies the source's current state into `target` page by page, inside the source's read
+// transaction. Returns an error text, empty on success.
+QString copyPages(Connection &source, const QString &target)
+{
+    Connection dest(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (!dest.ok())
+        return dest.error();
+    // The temporary file needs no journal of its own: a failed copy is thrown away whole.
+    dest.exec("PRAGMA journal_mode = OFF");
+    dest.exec("PRAGMA synchronous = OFF");
+    sqlite3_backup *b = sqlite3_backup_init(dest.handle(), "main", source.handle(), "main");
+    if (!b)
+        return dest.error();
+    int rc;
+    int waits = 0;
+    while ((rc = sqlite3_backup_step(b, PagesPerStep)) == SQLITE_OK || rc == SQLITE_BUSY
+        || rc == SQLITE_LOCKED) {
+        if (rc != SQLITE_OK) {
+            if (++waits > BusyTimeoutMs / 10)
+                break;
+            QThread::msleep(10);
+        }
+    }
+    const int finished = sqlite3_backup_finish(b);
+    if (rc != SQLITE_DONE)
+        return QString::fromUtf8(sqlite3_errstr(rc));
+    if (finished != SQLITE_OK)
+        return QString::fromUtf8(sqlite3_errstr(finished));
+    return {};
+}
+
+Result failed(const QString &temp, const QString &error)
+{
+    if (!temp.isEmpty())
+        QFile::remove(temp);
+    return Result {Outcome::Failed, {}, error};
+}
+
+QString freeName(const QString &dir, QDateTime at)
+{
+    // Two backups in one second (a restore's own backup, then the exit's) both keep their
+    // state: the later one takes the next free second.
+    while (QFileInfo::exists(QDir(dir).filePath(fileName(at))))
+        at = at.addSecs(1);
+    return QDir(dir).filePath(fileName(at));
+}
+
+// Settles the ledger: opening it read-write and reading its schema makes SQLite roll back a
+// hot journal. True when no journal is left with content.
+bool settle(const QString &dbPath)
+{
+    {
+        Connection c(dbPath, SQLITE_OPEN_READWRITE);
+        if (!c.ok() || !c.column("SELECT COUNT(*) FROM sqlite_master"))
+            return false;
+    }
+    return QFileInfo(dbPath + QStringLiteral("-journal")).size() == 0;
+}
+
+// The copy of a backup beside the ledger, flushed, ready to be renamed over it; removed
+// unless it was put in place.
+class Replacement
+{
+public:
+    Replacement(const QString &dbPath, const QString &backupPath)
+        : m_dbPath(dbPath)
+        , m_temp(dbPath + QStringLiteral(".restoring"))
+    {
+        QFile::remove(m_temp);
+        // The restored ledger keeps the access rights of the one it replaces.
+        const auto rights = QFileInfo::exists(dbPath) ? QFile::permissions(dbPath)
+                                                      : QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        m_ready
+            = QFile::copy(backupPath, m_temp) && QFile::setPermissions(m_temp, rights) && syncPath(m_temp);
+    }
+    ~Replacement()
+    {
+        if (!m_done)
+            QFile::remove(m_temp);
+    }
+    bool ready() const { return m_ready; }
+    bool putInPlace()
+    {
+        m_done = m_ready && renameOver(m_temp, m_dbPath);
+        return m_done;
+    }
+
+private:
+    QString m_dbPath;
+    QString m_temp;
+    bool m_ready = false;
+    bool m_done = false;
+};
+
+} // namespace
+
+QString folder(const QString &dbPath)
+{
+    return QFileInfo(dbPath).absoluteDir().filePath(QStringLiteral("backup"));
+}
+
+QString fileName(const QDateTime &at)
+{
+    return QStringLiteral("velmo-") + at.toString(StampFormat) + QStringLiteral(".mdb");
+}
+
+QList<Entry> list(const QString &dbPath)
+{
+    QList<Entry> out;
+    for (const QFileInfo &fi :
+        QDir(folder(dbPath)).entryInfoList({QStringLiteral("velmo-*.mdb")}, QDir::Files)) {
+        if (const auto t = stampOf(fi.fileName()))
+            out.append(Entry {fi.absoluteFilePath(), *t});
+    }
+    std::sort(out.begin(), out.end(), [](const Entry &a, const Entry &b) { return a.created > b.created; });
+    return out;
+}
+
+bool changedSinceBackup(const QString &dbPath)
+{
+    QFile f(statePath(dbPath));
+    if (!f.open(QIODevice::ReadOnly))
+        return true;
+    const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
+    if (lines.size() < 2 || !QFileInfo::exists(QDir(folder(dbPath)).filePath(lines.at(0))))
+        return true;
+    const QString now = fileState(dbPath);
+    return now.isEmpty() || now != lines.at(1);
+}
+
+Result take(const QString &dbPath, const QDateTime &now, bool force)
+{
+    const std::lock_guard lock(serial());
+    if (!QFileInfo(dbPath).isFile())
+        return Result {Outcome::NoLedger, {}, {}};
+    if (!force && !changedSinceBackup(dbPath))
+        return Result {Outcome::Unchanged, {}, {}};
+    const QString dir = folder(dbPath);
+    if (!QDir().mkpath(dir))
+        return failed({}, QStringLiteral("cannot create ") + dir);
+    removeLeftovers(dir);
+
+    const QString temp = QDir(dir).filePath(QStringLiteral("velmo-%1-%2.tmp")
+                                                .arg(now.toString(StampFormat))
+                                                .arg(QCoreApplication::applicationPid()));
+    QFile::remove(temp);
+
+    // Read-write, so that a hot journal left by a killed session is rolled back first.
+    Connection source(dbPath, SQLITE_OPEN_READWRITE);
+    if (!source.ok())
+        return failed({}, source.error());
+    if (!source.exec("BEGIN"))
+        return failed({}, source.error());
+    const auto counts = rowCounts(source); // takes the read lock the whole copy runs under
+    if (!counts)
+        return failed({}, source.error());
+    const QString state = fileState(dbPath);
+    const QString copyError = copyPages(source, temp);
+    source.exec("COMMIT");
+    if (!copyError.isEmpty())
+        return failed(temp, copyError);
+    if (!syncPath(temp))
+        return failed(temp, QStringLiteral("cannot flush ") + temp);
+
+    {
+        Connection check = openReadOnly(temp);
+        QString error;
+        if (!check.ok() || !integrityOk(check, "PRAGMA integrity_check", &error))
+            return failed(
+                temp, QStringLiteral("integrity check: ") + (error.isEmpty() ? check.error() : error));
+        const auto copied = rowCounts(check);
+        if (!copied || *copied != *counts)
+            return failed(temp, QStringLiteral("the row counts differ from the ledger's"));
+    }
+
+    const QString final = freeName(dir, now);
+    if (!renameOver(temp, final))
+        return failed(temp, QStringLiteral("cannot rename to ") + final);
+    recordState(dbPath, QFileInfo(final).fileName(), state);
+    rotate(dbPath, now);
+    return Result {Outcome::Taken, final, {}};
+}
+
+QList<QDateTime> kept(QList<QDateTime> times, const QDateTime &now)
+{
+    std::sort(times.begin(), times.end(), std::greater<>());
+    QSet<int> keep;
+    for (int i = 0; i < std::min<int>(10, int(times.size())); ++i)
+        keep.insert(i);
+    // Times are newest first, so the first one seen in a month or year is its newest.
+    const QDate thisMonth(now.date().year(), now.date().month(), 1);
+    const QDate windowStart = thisMonth.addMonths(-11);
+    QSet<int> monthsSeen;
+    QSet<int> yearsSeen;
+    for (int i = 0; i < times.size(); ++i) {
+        const QDate d = times.at(i).date();
+        if (d >= windowStart) {
+            const int month = d.year() * 12 + d.month();
+            if (!monthsSeen.contains(month) && d < thisMonth.addMonths(1)) {
+                monthsSeen.insert(month);
+                keep.insert(i);
+            }
+        } else if (!yearsSeen.contains(d.year())) {
+            yearsSeen.insert(d.year());
+            keep.insert(i);
+        }
+    }
+    QList<QDateTime> out;
+    for (int i = 0; i < times.size(); ++i) {
+        if (keep.contains(i))
+            out << times.at(i);
+    }
+    return out;
+}
+
+QStringList rotate(const QString &dbPath, const QDateTime &now)
+{
+    const QList<Entry> all = list(dbPath);
+    QList<QDateTime> times;
+    for (const Entry &e : all)
+        times << e.created;
+    const QList<QDateTime> keep = kept(times, now);
+    QStringList removed;
+    for (const Entry &e : all) {
+        if (!keep.contains(e.created) && QFile::remove(e.path))
+            removed << e.path;
+    }
+    return removed;
+}
+
+bool verify(const QString &path, QString *error)
+{
+    Connection c = openReadOnly(path);
+    if (!c.ok()) {
+        if (error)
+            *error = c.error();
+        return false;
+    }
+    if (!integrityOk(c, "PRAGMA integrity_check", error))
+        return false;
+    if (!hasTables(c)) {
+        if (error)
+            *error = QStringLiteral("tables are missing");
+        return false;
+    }
+    return true;
+}
+
+std::optional<Summary> summarize(const QString &path)
+{
+    Connection c = openReadOnly(path);
+    if (!c.ok() || !c.exec("BEGIN"))
+        return std::nullopt;
+    const auto n = c.integer("SELECT COUNT(*) FROM N");
+    const auto s = c.integer("SELECT COUNT(*) FROM S");
+    const auto money = c.integer("SELECT COALESCE(SUM(H_money), 0) FROM Hokan_T");
+    c.exec("COMMIT");
+    if (!n || !s || !money)
+        return std::nullopt;
+    return Summary {*n, *s, *money};
+}
+
+LedgerState checkLedger(const QString &dbPath)
+{
+    const QFileInfo fi(dbPath);
+    if (!fi.exists())
+        return LedgerState::Missing;
+    if (!fi.isFile())
+        return LedgerState::Unknown;
+    Connection c(dbPath, SQLITE_OPEN_READWRITE);
+    if (!c.ok())
+        return LedgerState::Unknown;
+    const auto pageSize = c.integer("PRAGMA page_size");
+    const auto pages = c.integer("PRAGMA page_count");
+    const int code = c.code() & 0xff;
+    if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
+        return LedgerState::Damaged;
+    if (!pageSize || !pages)
+        return LedgerState::Unknown;
+    // A file cut short holds fewer pages than its header says; an empty file has no tables.
+    if (*pageSize * *pages > QFileInfo(dbPath).size() || !hasTables(c)) {
+        const int schemaCode = c.code() & 0xff;
+        return schemaCode == SQLITE_BUSY || schemaCode == SQLITE_LOCKED ? LedgerState::Unknown
+                                                                        : LedgerState::Damaged;
+    }
+    return LedgerState::Sound;
+}
+
+bool deepCheck(const QString &dbPath)
+{
+    Connection c = openReadOnly(dbPath);
+    return c.ok() && integrityOk(c, "PRAGMA quick_check", nullptr);
+}
+
+std::optional<Entry> newestGood(const QString &dbPath)
+{
+    for (const Entry &e : list(dbPath)) {
+        if (verify(e.path))
+            return e;
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// Verifies the backup and copies it beside the ledger; then `makeWay` readies the ledger's
+// place, and the copy is renamed into it.
+RestoreOutcome replaceWith(
+    const QString &dbPath, const QString &backupPath, const std::function<RestoreOutcome()> &makeWay)
+{
+    const std::lock_guard lock(serial());
+    if (!verify(backupPath))
+        return RestoreOutcome::BadBackup;
+    // Copied first: the backup of the current ledger may rotate the chosen one away.
+    Replacement replacement(dbPath, backupPath);
+    if (!replacement.ready())
+        return RestoreOutcome::Failed;
+    const RestoreOutcome ready = makeWay();
+    if (ready != RestoreOutcome::Restored)
+        return ready;
+    return replacement.putInPlace() ? RestoreOutcome::Restored : RestoreOutcome::Failed;
+}
+
+} // namespace
+
+RestoreOutcome restore(const QString &dbPath, const QString &backupPath, const QDateTime &now)
+{
+    return replaceWith(dbPath, backupPath, [&] {
+        if (take(dbPath, now).outcome == Outcome::Failed)
+            return RestoreOutcome::BackupFailed;
+        if (QFileInfo::exists(dbPath) && !settle(dbPath))
+            return RestoreOutcome::Failed;
+        return RestoreOutcome::Restored;
+    });
+}
+
+RestoreOutcome restoreOverDamaged(const QString &dbPath, const QString &backupPath, const QDateTime &now)
+{
+    return replaceWith(dbPath, backupPath, [&] {
+        if (!QFileInfo::exists(dbPath))
+            return RestoreOutcome::Restored;
+        // The damaged file and its journal move together, the journal first: a journal must
+        // never be left beside a file it does not belong to.
+        const QString aside = dbPath + QStringLiteral(".damaged-") + now.toString(StampFormat);
+        const QString journal = dbPath + QStringLiteral("-journal");
+        if (QFileInfo::exists(journal) && !renameOver(journal, aside + QStringLiteral("-journal")))
+            return RestoreOutcome::Failed;
+        return renameOver(dbPath, aside) ? RestoreOutcome::Restored : RestoreOutcome::Failed;
+    });
+}
+
+} // namespace Backup

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <optional>
+
+// Dated, verified copies of the ledger in the folder backup/ beside it, and the ways back.
+//
+// A backup is a page-by-page snapshot of one committed state, made with SQLite's online
+// backup API inside one read transaction, written under a temporary name, flushed, checked
+// (integrity_check and the nine tables' row counts against the snapshot's source), and only
+// then renamed to backup/velmo-yyyyMMdd-HHmmss.mdb. Every function here uses connections of
+// its own through the C API, so it may run on any thread.
+namespace Backup {
+
+struct Entry
+{
+    QString path;
+    QDateTime created; // local time, from the file name
+};
+
+// backup/ beside the ledger.
+QString folder(const QString &dbPath);
+// "velmo-yyyyMMdd-HHmmss.mdb".
+QString fileName(const QDateTime &at);
+// The finished backups beside this ledger, newest first. Other files are ignored.
+QList<Entry> list(const QString &dbPath);
+
+enum class Outcome { Taken, Unchanged, NoLedger, Failed };
+struct Result
+{
+    Outcome outcome = Outcome::Failed;
+    QString path; // the new backup, when Taken
+    QString error; // what went wrong, when Failed (for the log of the developer, not the user)
+};
+
+// True when the ledger differs from what the newest backup was taken from. The state is the
+// header's file change counter and page count with the file's size and modification time,
+// recorded beside the backups when one is taken; anything unknown counts as changed.
+bool changedSinceBackup(const QString &dbPath);
+
+// Takes a backup named after `now` when the ledger changed (or always, with force), then
+// rotates. Never writes to the ledger; on failure leaves no file under a backup's name.
+Result take(const QString &dbPath, const QDateTime &now, bool force = false);
+
+// Which of these backup times the rotation keeps: the 10 newest, the newest of each of the
+// 12 calendar months up to now's, the newest of each year before those months.
+QList<QDateTime> kept(QList<QDateTime> times, const QDateTime &now);
+// Deletes the backups the rotation does not keep; returns their paths.
+QStringList rotate(const QString &dbPath, const QDateTime &now);
+
+// Opens a backup read-only and runs integrity_check over it, checking the nine tables are there.
+bool verify(const QString &path, QString *error = nullptr);
+
+// What the restore list shows of one backup; nullopt when it cannot be read.
+struct Summary
+{
+    qint64 incomes = 0;
+    qint64 expenses = 0;
+    qint64 balance = 0; // the sum of every storage place's balance
+};
+std::optional<Summary> summarize(const QString &path);
+
+enum class LedgerState { Sound, Damaged, Missing, Unknown };
+// The quick check at start: the file opens as a database (which also settles a hot journal),
+// its header's page count fits the file's size, and the nine tables are in its schema.
+// Unknown: it could not be looked at (locked, no permission); that is not damage.
+LedgerState checkLedger(const QString &dbPath);
+// The integrity check of the whole ledger, for comparison with the quick one.
+bool deepCheck(const QString &dbPath);
+
+// The newest backup that passes verify().
+std::optional<Entry> newestGood(const QString &dbPath);
+
+// Puts a verified backup in the ledger's place: the current ledger is backed up first (when it
+// changed), opened and closed so that SQLite settles an interrupted action, then the backup's
+// copy replaces it by rename. Fails, changing nothing, when any of that cannot be done.
+enum class RestoreOutcome { Restored, BadBackup, BackupFailed, Failed };
+RestoreOutcome restore(const QString &dbPath, const QString &backupPath, const QDateTime &now);
+// The same for a damaged or missing ledger: a damaged one (with its journal) is kept as
+// velmo.mdb.damaged-yyyyMMdd-HHmmss instead of being backed up.
+RestoreOutcome restoreOverDamaged(const QString &dbPath, const QString &backupPath, const QDateTime &now);
+
+} // namespace Backup

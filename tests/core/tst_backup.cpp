@@ -1,0 +1,365 @@
+#include "Backup.h"
+#include "FileTestSupport.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+#include <atomic>
+#include <thread>
+
+namespace {
+
+const QDateTime At = QDateTime(QDate(2003, 9, 17), QTime(9, 5, 7));
+
+void addPostings(const TempAppDir &dir, int count, int from = 0)
+{
+    dir.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT %1 UNION ALL SELECT i + 1 FROM n WHERE i < %2) "
+                            "INSERT INTO N SELECT '給料', '銀行', i, 20030101 + (i % 28), 'メモ' || i FROM n")
+                 .arg(from + 1)
+                 .arg(from + count));
+}
+
+QStringList entryNames(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+QStringList backupNames(const TempAppDir &dir)
+{
+    QStringList out;
+    for (const Backup::Entry &e : Backup::list(dir.dbPath()))
+        out << QFileInfo(e.path).fileName();
+    return out;
+}
+
+// Overwrites a run of bytes in the middle of a file, as a failing disk would.
+void damage(const QString &path, qint64 at)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QVERIFY(f.seek(at));
+    f.write(QByteArray(4096, '\x5a'));
+}
+
+// A write transaction caught part-way, as a killed program leaves it: the ledger file with
+// some of the transaction's pages already in it, and its hot journal.
+void leaveHotJournal(const TempAppDir &dir)
+{
+    const QString name = QStringLiteral("hot");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(dir.dbPath());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("PRAGMA cache_size = 1")); // pages spill into the file before commit
+        QVERIFY(q.exec("BEGIN"));
+        QVERIFY(q.exec("UPDATE N SET N_memo = N_memo || 'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx'"));
+        // What the disk holds at this moment is what a kill would leave.
+        const QByteArray file = fileBytes(dir.dbPath());
+        const QByteArray journal = fileBytes(dir.dbPath() + "-journal");
+        QVERIFY(!journal.isEmpty());
+        QVERIFY(q.exec("ROLLBACK"));
+        q = QSqlQuery();
+        db.close();
+        writeBytes(dir.dbPath(), file);
+        writeBytes(dir.dbPath() + "-journal", journal);
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+} // namespace
+
+class TestBackup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void aBackupIsAVerifiedCopyKeepingRowIdsAndIsTakenOnlyAfterAChange()
+    {
+        TempAppDir dir;
+        addPostings(dir, 200);
+        dir.exec("DELETE FROM N WHERE N_money % 3 = 0"); // gaps in the row ids
+        const QByteArray ledger = fileBytes(dir.dbPath());
+
+        const Backup::Result r = Backup::take(dir.dbPath(), At);
+        QCOMPARE(r.outcome, Backup::Outcome::Taken);
+        QCOMPARE(QFileInfo(r.path).fileName(), QStringLiteral("velmo-20030917-090507.mdb"));
+        QCOMPARE(QFileInfo(r.path).absolutePath(), QDir(dir.path()).filePath("backup"));
+        QCOMPARE(ledgerDump(r.path), ledgerDump(dir.dbPath()));
+        QCOMPARE(fileBytes(dir.dbPath()), ledger); // the ledger is only read
+        QVERIFY(Backup::verify(r.path));
+
+        QCOMPARE(Backup::take(dir.dbPath(), At.addSecs(60)).outcome, Backup::Outcome::Unchanged);
+        dir.exec("UPDATE Hokan_T SET H_money = 1"); // no rows: still a commit of the file
+        addPostings(dir, 1, 1000);
+        // The same second again: the new backup takes the next one, the first is kept.
+        QCOMPARE(Backup::take(dir.dbPath(), At).outcome, Backup::Outcome::Taken);
+        QCOMPARE(backupNames(dir), QStringList({"velmo-20030917-090508.mdb", "velmo-20030917-090507.mdb"}));
+        // Without the record of the last backup, the ledger counts as changed.
+        QVERIFY(QFile::remove(QDir(Backup::folder(dir.dbPath())).filePath("velmo.state")));
+        QVERIFY(Backup::changedSinceBackup(dir.dbPath()));
+        QCOMPARE(Backup::take(dir.dbPath(), At, true).outcome, Backup::Outcome::Taken);
+        QVERIFY(!Backup::changedSinceBackup(dir.dbPath()));
+    }
+
+    void noLedgerNoBackupAndNoFolder()
+    {
+        TempAppDir dir(false);
+        QCOMPARE(Backup::take(dir.dbPath(), At).outcome, Backup::Outcome::NoLedger);
+        QVERIFY(!QFileInfo::exists(Backup::folder(dir.dbPath())));
+    }
+
+    // Two simulated years of one session a day: every day's backup is added, then rotated.
+    void rotationOverTwoYearsOfDailySessions()
+    {
+        QList<QDateTime> kept;
+        const QDateTime first(QDate(2025, 1, 1), QTime(21, 30, 0));
+        QDateTime now = first;
+        for (int day = 0; day < 730; ++day) {
+            now = first.addDays(day);
+            const QDateTime previousNewest = kept.isEmpty() ? QDateTime() : kept.first();
+            kept.prepend(now);
+            kept = Backup::kept(kept, now);
+            QCOMPARE(kept.first(), now);
+            if (previousNewest.isValid())
+                QCOMPARE(kept.at(1), previousNewest);
+            QVERIFY(kept.size() <= 10 + 12 + 3);
+        }
+        QCOMPARE(now.date(), QDate(2026, 12, 31));
+        QStringList days;
+        for (const QDateTime &t : kept)
+            days << t.date().toString("yyyyMMdd");
+        QStringList expected;
+        for (int d = 31; d >= 22; --d) // the 10 newest
+            expected << QStringLiteral("202612%1").arg(d);
+        for (const char *monthEnd : {"20261130", "20261031", "20260930", "20260831", "20260731", "20260630",
+                 "20260531", "20260430", "20260331", "20260228", "20260131"})
+            expected << monthEnd;
+        expected << "20251231"; // the year before the last 12 months
+        QCOMPARE(days, expected);
+
+        // A third year later, 2025 and 2026 each keep their newest.
+        QList<QDateTime> later = kept;
+        later.prepend(QDateTime(QDate(2028, 3, 1), QTime(8, 0, 0)));
+        const QList<QDateTime> after = Backup::kept(later, later.first());
+        QVERIFY(after.contains(QDateTime(QDate(2025, 12, 31), QTime(21, 30, 0))));
+        QVERIFY(after.contains(QDateTime(QDate(2026, 12, 31), QTime(21, 30, 0))));
+        QVERIFY(!after.contains(QDateTime(QDate(2026, 11, 30), QTime(21, 30, 0))));
+    }
+
+    void rotationDeletesOnlyBackupsItDoesNotKeep()
+    {
+        TempAppDir dir;
+        const QString folder = Backup::folder(dir.dbPath());
+        QVERIFY(QDir().mkpath(folder));
+        for (int i = 0; i < 40; ++i)
+            writeBytes(QDir(folder).filePath(Backup::fileName(At.addDays(-i * 7))), "x");
+        writeBytes(QDir(folder).filePath("velmo-mine.mdb"), "y");
+        writeBytes(QDir(folder).filePath("notes.txt"), "z");
+        const Backup::Result r = Backup::take(dir.dbPath(), At.addDays(1));
+        QCOMPARE(r.outcome, Backup::Outcome::Taken);
+        QList<QDateTime> all {At.addDays(1)};
+        for (int i = 0; i < 40; ++i)
+            all << At.addDays(-i * 7);
+        QStringList expected;
+        for (const QDateTime &t : Backup::kept(all, At.addDays(1)))
+            expected << Backup::fileName(t);
+        QCOMPARE(backupNames(dir), expected);
+        QVERIFY(QFileInfo::exists(QDir(folder).filePath("velmo-mine.mdb")));
+        QVERIFY(QFileInfo::exists(QDir(folder).filePath("notes.txt")));
+    }
+
+    // Another connection commits batches of 500 rows while the backup runs: the backup holds a
+    // whole number of batches, and every commit went through.
+    void aBackupTakenWhileAnotherConnectionCommitsHoldsOneStateWhole()
+    {
+        TempAppDir dir;
+        addPostings(dir, 50'000);
+        std::atomic<bool> done {false};
+        Backup::Result r;
+        std::thread worker([&] {
+            r = Backup::take(dir.dbPath(), At, true);
+            done = true;
+        });
+        int batches = 0;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "writer");
+            db.setDatabaseName(dir.dbPath());
+            db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=5000");
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            while (!done || batches == 0) {
+                QVERIFY(q.exec("BEGIN IMMEDIATE"));
+                QVERIFY(
+                    q.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                          "WHERE i < 500) INSERT INTO S SELECT '食費', '財布', i, 20030917, "
+                                          "'' FROM n")));
+                QVERIFY(q.exec("COMMIT"));
+                ++batches;
+            }
+            q = QSqlQuery();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("writer");
+        worker.join();
+        qInfo("%d batches committed during the backup", batches);
+        QCOMPARE(r.outcome, Backup::Outcome::Taken);
+        QCOMPARE(dir.scalar("SELECT COUNT(*) FROM S").toInt(), batches * 500);
+        QSqlDatabase b = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "copy");
+        b.setDatabaseName(r.path);
+        QVERIFY(b.open());
+        QSqlQuery q(b);
+        QVERIFY(q.exec("SELECT COUNT(*) FROM S") && q.next());
+        QCOMPARE(q.value(0).toInt() % 500, 0);
+        QVERIFY(q.exec("SELECT COUNT(*) FROM N") && q.next());
+        QCOMPARE(q.value(0).toInt(), 50'000);
+        q = QSqlQuery();
+        b.close();
+        b = QSqlDatabase();
+        QSqlDatabase::removeDatabase("copy");
+    }
+
+    void aBackupThatCannotBeMadeLeavesNothingAndTheLedgerAsItWas_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("full disk") << "full";
+        QTest::newRow("no folder") << "folder";
+        QTest::newRow("locked ledger") << "locked";
+        QTest::newRow("damaged ledger") << "damaged";
+    }
+    void aBackupThatCannotBeMadeLeavesNothingAndTheLedgerAsItWas()
+    {
+        QFETCH(QString, fault);
+        TempAppDir dir;
+        addPostings(dir, 20'000);
+        const QString folder = Backup::folder(dir.dbPath());
+        if (fault == "folder")
+            writeBytes(folder, "a file where the folder would be");
+        if (fault == "damaged")
+            damage(dir.dbPath(), QFileInfo(dir.dbPath()).size() / 2);
+        const QByteArray ledger = fileBytes(dir.dbPath());
+        QSqlDatabase holder;
+        if (fault == "locked") {
+            holder = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "holder");
+            holder.setDatabaseName(dir.dbPath());
+            QVERIFY(holder.open());
+            QVERIFY(QSqlQuery(holder).exec("BEGIN EXCLUSIVE"));
+            QVERIFY(QSqlQuery(holder).exec("DELETE FROM N WHERE N_money < 10"));
+        }
+        Backup::Result r;
+        if (fault == "full") {
+            const FileSizeLimit limit(QFileInfo(dir.dbPath()).size() / 2);
+            r = Backup::take(dir.dbPath(), At);
+        } else {
+            r = Backup::take(dir.dbPath(), At);
+        }
+        if (holder.isValid()) {
+            QSqlQuery(holder).exec("ROLLBACK");
+            holder.close();
+            holder = QSqlDatabase();
+            QSqlDatabase::removeDatabase("holder");
+        }
+        QCOMPARE(r.outcome, Backup::Outcome::Failed);
+        QVERIFY(!r.error.isEmpty());
+        QCOMPARE(fileBytes(dir.dbPath()), ledger);
+        QVERIFY(Backup::list(dir.dbPath()).isEmpty());
+        if (fault != "folder")
+            QCOMPARE(entryNames(folder), QStringList());
+    }
+
+    void restoreRoundTripAndTheRestoreCanBeUndone()
+    {
+        TempAppDir dir;
+        addPostings(dir, 300);
+        dir.exec("INSERT INTO Hokan_T (H_index, H_money, H_name, H_memo) VALUES ('銀行', 5000, '本人', '')");
+        const Backup::Result a = Backup::take(dir.dbPath(), At);
+        const QStringList stateA = ledgerDump(dir.dbPath());
+        dir.exec("DELETE FROM N WHERE N_money > 100");
+        dir.exec("UPDATE Hokan_T SET H_money = 1");
+        const QStringList stateB = ledgerDump(dir.dbPath());
+
+        const auto rights = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+        QVERIFY(QFile::setPermissions(dir.dbPath(), rights));
+        const auto before = QFile::permissions(dir.dbPath());
+        QCOMPARE(Backup::restore(dir.dbPath(), a.path, At.addSecs(3600)), Backup::RestoreOutcome::Restored);
+        QCOMPARE(ledgerDump(dir.dbPath()), stateA);
+        QCOMPARE(QFile::permissions(dir.dbPath()), before); // the replaced ledger's access rights
+        QCOMPARE(ledgerDump(a.path), stateA);
+        const QList<Backup::Entry> all = Backup::list(dir.dbPath());
+        QCOMPARE(all.size(), 2);
+        QCOMPARE(all.first().created, At.addSecs(3600));
+        QCOMPARE(ledgerDump(all.first().path), stateB);
+        QCOMPARE(entryNames(dir.path()), QStringList({"AP.log", "velmo.mdb", "yazirusi.gif"}));
+
+        QCOMPARE(Backup::restore(dir.dbPath(), all.first().path, At.addSecs(7200)),
+            Backup::RestoreOutcome::Restored);
+        QCOMPARE(ledgerDump(dir.dbPath()), stateB);
+    }
+
+    void aDamagedBackupIsRefusedAndChangesNothing()
+    {
+        TempAppDir dir;
+        addPostings(dir, 20'000);
+        const Backup::Result r = Backup::take(dir.dbPath(), At);
+        dir.exec("DELETE FROM N WHERE N_money < 100");
+        damage(r.path, QFileInfo(r.path).size() / 2);
+        const QByteArray ledger = fileBytes(dir.dbPath());
+        QVERIFY(!Backup::verify(r.path));
+        QCOMPARE(Backup::restore(dir.dbPath(), r.path, At.addSecs(60)), Backup::RestoreOutcome::BadBackup);
+        QCOMPARE(fileBytes(dir.dbPath()), ledger);
+        QCOMPARE(Backup::list(dir.dbPath()).size(), 1);
+        QVERIFY(!Backup::newestGood(dir.dbPath()));
+
+        writeBytes(r.path, "not a database at all");
+        QVERIFY(!Backup::summarize(r.path));
+    }
+
+    // The old ledger's interrupted action is rolled back into it, never into the restored one.
+    void aHotJournalIsSettledBeforeTheLedgerIsReplaced()
+    {
+        TempAppDir dir;
+        addPostings(dir, 3000);
+        const Backup::Result a = Backup::take(dir.dbPath(), At);
+        dir.exec("DELETE FROM N WHERE N_money > 2000");
+        const QStringList committed = ledgerDump(dir.dbPath());
+        leaveHotJournal(dir);
+        QVERIFY(QFileInfo(dir.dbPath() + "-journal").size() > 0);
+
+        QCOMPARE(Backup::restore(dir.dbPath(), a.path, At.addSecs(60)), Backup::RestoreOutcome::Restored);
+        QVERIFY(QFileInfo(dir.dbPath() + "-journal").size() == 0);
+        QCOMPARE(ledgerDump(dir.dbPath()), ledgerDump(a.path));
+        QCOMPARE(ledgerDump(Backup::list(dir.dbPath()).first().path), committed);
+    }
+
+    void theStartCheckTellsSoundDamagedAndMissing()
+    {
+        TempAppDir dir;
+        addPostings(dir, 20'000);
+        QCOMPARE(Backup::checkLedger(dir.dbPath()), Backup::LedgerState::Sound);
+        const QByteArray good = fileBytes(dir.dbPath());
+
+        leaveHotJournal(dir);
+        QCOMPARE(Backup::checkLedger(dir.dbPath()), Backup::LedgerState::Sound);
+
+        writeBytes(dir.dbPath(), good.left(good.size() / 2));
+        QCOMPARE(Backup::checkLedger(dir.dbPath()), Backup::LedgerState::Damaged);
+        writeBytes(dir.dbPath(), QByteArray());
+        QCOMPARE(Backup::checkLedger(dir.dbPath()), Backup::LedgerState::Damaged);
+        writeBytes(dir.dbPath(), QByteArray(8192, 'r'));
+        QCOMPARE(Backup::checkLedger(dir.dbPath()), Backup::LedgerState::Damaged);
+        QByteArray header = good;
+        header.replace(0, 16, "SQLite format 2");
+        writeBytes(dir.dbPath(), header);
+        QCOMPARE(Backup::checkLedger(dir.dbPath()), Backup::LedgerState::Damaged);
+        QVERIFY(QFile::remove(dir.dbPath()));
+        QCOMPARE(Backup::checkLedger(dir.dbPath()), Backup::LedgerState::Missing);
+        QVERIFY(QDir(dir.path()).mkdir("velmo.mdb"));
+        QCOMPARE(Backup::checkLedger(dir.dbPath()), Backup::LedgerState::Unknown);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBackup)
+#include "tst_backup.moc"

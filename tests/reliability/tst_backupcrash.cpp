@@ -1,0 +1,215 @@
+// Backups and restores killed at random moments, and a backup into a folder the program may
+// not write.
+//
+// A child takes backup after backup (or restores one backup after another through the real
+// F_restore window) and is killed with SIGKILL at a random moment. After every kill the
+// ledger is whole and is one of the states it was allowed to be in (a backup never changes
+// it; a restore leaves the old ledger or the restored one), and every file that carries a
+// backup's name is a finished, verified backup.
+//
+// VELMO_CRASH_KILLS sets the number of kills of each kind (default 12), VELMO_CRASH_SEED
+// the random seed.
+
+#include "Backup.h"
+#include "FileTestSupport.h"
+#include "Grid.h"
+#include "MainMenu.h"
+#include "Tasks.h"
+#include "TestSupport.h"
+#include "Unprivileged.h"
+
+#include <QAction>
+#include <QDir>
+#include <QPushButton>
+#include <QSet>
+#include <QTest>
+#include <csignal>
+#include <random>
+#include <sys/prctl.h>
+#include <thread>
+
+namespace {
+
+int envInt(const char *name, int fallback)
+{
+    bool ok = false;
+    const int v = qEnvironmentVariableIntValue(name, &ok);
+    return ok ? v : fallback;
+}
+
+// "backup <appdir>": one forced backup after another, each a second later than the last.
+[[noreturn]] void backupForever(const QString &appDir)
+{
+    const QString db = QDir(appDir).filePath(QStringLiteral("velmo.mdb"));
+    QDateTime at(QDate(2003, 9, 17), QTime(9, 0, 0));
+    Child::say(QStringLiteral("ready"));
+    for (;;) {
+        if (Backup::take(db, at, true).outcome != Backup::Outcome::Taken)
+            Child::say(QStringLiteral("failed"));
+        at = at.addSecs(1);
+    }
+}
+
+// "restore <appdir> <seed>": restores a random readable backup through F_restore, again and again.
+[[noreturn]] void restoreForever(const QString &appDir, quint32 seed)
+{
+    Child::ReportingDialogs dialogs;
+    FixedClock clock = clockAt(2003, 9, 17, 12, 0, 0);
+    const AppContext context {appDir, &dialogs, &clock};
+    MainMenu menu(context);
+    registerTasks(menu);
+    menu.setQuit([] {});
+    menu.show();
+    menu.load();
+    std::mt19937 rng(seed);
+    Child::say(QStringLiteral("ready"));
+    for (;;) {
+        clock.set(clock.now().addSecs(1));
+        menu.findChild<QAction *>(QStringLiteral("restore"))->trigger();
+        TaskWindow *w = menu.openTask();
+        auto *grid = w->findChild<Grid *>(QStringLiteral("SP"));
+        if (grid->maxRows() > 0)
+            grid->clickButton(5, 1 + int(rng() % unsigned(grid->maxRows())));
+        w->findChild<QPushButton *>(QStringLiteral("cmd_end"))->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// "readonly <appdir>": one backup, by a user who may not write the backup folder.
+int backupOnce(const QString &appDir)
+{
+    const Backup::Result r = Backup::take(
+        QDir(appDir).filePath(QStringLiteral("velmo.mdb")), QDateTime(QDate(2003, 9, 17), QTime(9, 0, 0)));
+    Child::say(
+        r.outcome == Backup::Outcome::Failed ? QStringLiteral("failed") : QStringLiteral("not failed"));
+    return 0;
+}
+
+int childMain(const QStringList &args)
+{
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    const QString role = args.value(0);
+    if (role == u"backup")
+        backupForever(args.value(1));
+    if (role == u"restore")
+        restoreForever(args.value(1), args.value(2).toUInt());
+    if (role == u"readonly")
+        return backupOnce(args.value(1));
+    return 2;
+}
+
+// Starts the child, waits for it to be ready, kills it after a random pause.
+void runAndKill(const QStringList &args, std::mt19937 &rng, int maxPauseMs)
+{
+    QProcess child;
+    child.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    child.start(QCoreApplication::applicationFilePath(), QStringList {"--child"} + args);
+    QVERIFY2(child.waitForStarted(30000), qPrintable(child.errorString()));
+    QByteArray out;
+    while (!out.contains("ready\n")) {
+        QVERIFY2(child.waitForReadyRead(60000), "the child never got ready");
+        out += child.readAllStandardOutput();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(rng() % unsigned(maxPauseMs)));
+    child.kill();
+    QVERIFY(child.waitForFinished(30000));
+    out += child.readAllStandardOutput();
+    QVERIFY2(!out.contains("failed"), out.constData());
+}
+
+// Every file under a backup's name is a verified backup of one of the allowed states.
+void checkBackups(const TempAppDir &dir, const QSet<QStringList> &allowed, int kill)
+{
+    for (const Backup::Entry &e : Backup::list(dir.dbPath())) {
+        QString error;
+        QVERIFY2(Backup::verify(e.path, &error),
+            qPrintable(QStringLiteral("kill %1: %2: %3").arg(kill).arg(e.path, error)));
+        QVERIFY2(allowed.contains(ledgerDump(e.path)),
+            qPrintable(QStringLiteral("kill %1: %2 holds no known state").arg(kill).arg(e.path)));
+    }
+}
+
+void seed(const TempAppDir &dir, int postings)
+{
+    dir.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                            "INSERT INTO N SELECT '給料', '銀行', i, 20030101 + (i % 28), 'メモ' || i FROM n")
+                 .arg(postings));
+}
+
+} // namespace
+
+class TestBackupCrash : public QObject
+{
+    Q_OBJECT
+
+    int kills = envInt("VELMO_CRASH_KILLS", 12);
+    std::mt19937 rng {quint32(envInt("VELMO_CRASH_SEED", int(std::random_device {}() >> 1)))};
+
+private slots:
+    void aKilledBackupLeavesTheLedgerAndNoHalfBackup()
+    {
+        TempAppDir dir;
+        seed(dir, 30'000);
+        const QByteArray ledger = fileBytes(dir.dbPath());
+        const QSet<QStringList> allowed {ledgerDump(dir.dbPath())};
+        for (int kill = 1; kill <= kills; ++kill) {
+            runAndKill({"backup", dir.path()}, rng, 400);
+            QCOMPARE(fileBytes(dir.dbPath()), ledger);
+            checkBackups(dir, allowed, kill);
+        }
+        QVERIFY(!Backup::list(dir.dbPath()).isEmpty());
+    }
+
+    void aKilledRestoreLeavesTheOldLedgerOrTheRestoredOneWhole()
+    {
+        TempAppDir dir;
+        QSet<QStringList> allowed;
+        // Four states, each a backup; the ledger is left in a fifth.
+        for (int state = 0; state < 5; ++state) {
+            seed(dir, 4000);
+            dir.exec(QStringLiteral("DELETE FROM N WHERE N_money % 5 = %1").arg(state));
+            allowed.insert(ledgerDump(dir.dbPath()));
+            if (state < 4)
+                Backup::take(dir.dbPath(), QDateTime(QDate(2003, 9, 1 + state), QTime(8, 0, 0)));
+        }
+        const QStringList initial = ledgerDump(dir.dbPath());
+        bool restored = false;
+        for (int kill = 1; kill <= kills; ++kill) {
+            runAndKill({"restore", dir.path(), QString::number(rng())}, rng, 1500);
+            QCOMPARE(Backup::checkLedger(dir.dbPath()), Backup::LedgerState::Sound);
+            QVERIFY2(Backup::deepCheck(dir.dbPath()), qPrintable(QStringLiteral("kill %1").arg(kill)));
+            QVERIFY2(allowed.contains(ledgerDump(dir.dbPath())),
+                qPrintable(QStringLiteral("kill %1: the ledger holds no known state").arg(kill)));
+            QVERIFY(QFileInfo(dir.dbPath() + QStringLiteral("-journal")).size() == 0);
+            checkBackups(dir, allowed, kill);
+            restored = restored || ledgerDump(dir.dbPath()) != initial;
+        }
+        QVERIFY(restored);
+    }
+
+    void aBackupIntoAReadOnlyFolderFailsAndLeavesNothing()
+    {
+        QTemporaryDir bin;
+        openToAll(bin.path());
+        TempAppDir dir;
+        seed(dir, 100);
+        openToAll(dir.path());
+        chownToNobody(dir.dbPath());
+        const QString folder = Backup::folder(dir.dbPath());
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::setPermissions(folder,
+            QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther | QFileDevice::ExeOther));
+        const QByteArray ledger = fileBytes(dir.dbPath());
+        const auto child = runUnprivileged({"readonly", dir.path()}, bin);
+        if (!child)
+            QSKIP("no process can give up root here; the missing folder covers an unwritable one");
+        QVERIFY2(child->finishedCleanly(), qPrintable(child->errors));
+        QCOMPARE(child->lines, QStringList {"failed"});
+        QCOMPARE(fileBytes(dir.dbPath()), ledger);
+        QCOMPARE(
+            QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    }
+};
+
+RELIABILITY_MAIN(TestBackupCrash, childMain)
+#include "tst_backupcrash.moc"

@@ -1,0 +1,226 @@
+#include "Backup.h"
+#include "Cp932.h"
+#include "FileTestSupport.h"
+#include "Grid.h"
+#include "MainMenu.h"
+#include "RestoreWindow.h"
+#include "SessionBackup.h"
+#include "Tasks.h"
+#include "TestSupport.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+const QString Question
+    = QStringLiteral("の状態に戻します　現在の台帳はバックアップしてから置き換えます　よろしいですか？");
+const QString Unreadable = QStringLiteral("このバックアップは読めません　復元できません");
+
+} // namespace
+
+class TestRestore : public QObject
+{
+    Q_OBJECT
+
+    struct Fixture
+    {
+        TempAppDir dir;
+        ScriptedDialogs dialogs;
+        FixedClock clock = clockAt(2003, 9, 17, 21, 0, 0);
+        std::unique_ptr<RestoreWindow> window;
+
+        // Three backups a day apart with 1, 2 and 3 income postings; the middle one unreadable.
+        Fixture()
+        {
+            dir.exec("INSERT INTO Hokan_T (H_index, H_money, H_name, H_memo) VALUES ('銀行', 1000, '', ''), "
+                     "('財布', -300, '', '')");
+            for (int day = 1; day <= 3; ++day) {
+                dir.exec(QStringLiteral("INSERT INTO N VALUES ('給料', '銀行', %1, 2003091%1, '')").arg(day));
+                dir.exec("INSERT INTO S VALUES ('食費', '財布', 5, 20030910, '')");
+                dir.exec("UPDATE Hokan_T SET H_money = H_money + 1000 WHERE H_index = '銀行'");
+                Backup::take(dir.dbPath(), QDateTime(QDate(2003, 9, 13 + day), QTime(8, 4, 3)));
+            }
+            writeBytes(QDir(Backup::folder(dir.dbPath())).filePath("velmo-20030915-080403.mdb"), "garbage");
+        }
+        RestoreWindow &open()
+        {
+            window = std::make_unique<RestoreWindow>(dir.context(dialogs, clock));
+            window->show();
+            window->load();
+            return *window;
+        }
+        Grid *grid() const { return window->findChild<Grid *>("SP"); }
+    };
+
+private slots:
+    void listsTheBackupsNewestFirstWithWhatTheyHold()
+    {
+        Fixture f;
+        RestoreWindow &w = f.open();
+        QCOMPARE(w.windowTitle(), QStringLiteral("バックアップから復元"));
+        QCOMPARE(w.findChild<QPushButton *>("cmd_end")->text(), QStringLiteral("閉じる"));
+        QCOMPARE(gridTexts(*f.grid()),
+            QStringList({"作成日時|収入件数|支出件数|残高合計|復元", "2003/09/16 8:04:03|3|3|3700|",
+                "2003/09/15 8:04:03|読めません|読めません|読めません|", "2003/09/14 8:04:03|1|1|1700|"}));
+        QCOMPARE(f.grid()->cellKind(5, 1), Grid::Kind::Button);
+        QVERIFY(f.dialogs.shown.isEmpty());
+    }
+
+    void anUnreadableBackupIsRefused()
+    {
+        Fixture f;
+        f.open();
+        const QByteArray ledger = fileBytes(f.dir.dbPath());
+        f.grid()->clickButton(5, 2);
+        QCOMPARE(f.dialogs.shown, QStringList {Unreadable});
+        QCOMPARE(fileBytes(f.dir.dbPath()), ledger);
+    }
+
+    void restoringAsksThenBacksUpReplacesAndReloads()
+    {
+        Fixture f;
+        f.open();
+        f.dir.exec("DELETE FROM N");
+        const QStringList current = ledgerDump(f.dir.dbPath());
+
+        f.dialogs.answers = {false};
+        f.grid()->clickButton(5, 3);
+        QCOMPARE(f.dialogs.shown, QStringList {"2003/09/14 8:04:03" + Question});
+        QCOMPARE(f.dir.scalar("SELECT COUNT(*) FROM N").toInt(), 0);
+        QCOMPARE(f.grid()->maxRows(), 3);
+
+        f.dialogs.clear();
+        f.grid()->clickButton(5, 3);
+        QCOMPARE(f.dialogs.shown, QStringList({"2003/09/14 8:04:03" + Question, "復元しました"}));
+        QCOMPARE(f.dir.scalar("SELECT COUNT(*) FROM N").toInt(), 1);
+        // The ledger as it was before the restore is the newest backup now.
+        QCOMPARE(f.grid()->maxRows(), 4);
+        QCOMPARE(f.grid()->text(1, 1), QStringLiteral("2003/09/17 21:00:00"));
+        QCOMPARE(f.grid()->text(2, 1), QStringLiteral("0"));
+        QCOMPARE(ledgerDump(Backup::list(f.dir.dbPath()).first().path), current);
+    }
+
+    void theMenuEntryLogsAndOpensTheWindowAsEveryTask()
+    {
+        Fixture f;
+        MainMenu menu(f.dir.context(f.dialogs, f.clock));
+        registerTasks(menu);
+        menu.load();
+        menu.show();
+        auto *entry = menu.findChild<QAction *>("restore");
+        QCOMPARE(entry->text(), QStringLiteral("バックアップから復元(&R)..."));
+        // Above the separator before the end entry.
+        const QList<QAction *> actions = menu.findChild<QMenu *>("file")->actions();
+        QCOMPARE(actions.indexOf(entry) + 1, actions.indexOf(menu.findChild<QAction *>("se2")));
+        entry->trigger();
+        QVERIFY(menu.openTask());
+        QCOMPARE(menu.openTask()->objectName(), QStringLiteral("F_restore"));
+        QVERIFY(!menu.openTask()->isModal());
+        QVERIFY(!menu.isEnabled());
+        QVERIFY(Cp932::decode(fileBytes(f.dir.logPath())).contains(u",バックアップから復元\r\n"));
+        menu.openTask()->findChild<QPushButton *>("cmd_end")->click();
+        QVERIFY(menu.isEnabled());
+    }
+
+    void aDamagedOrMissingLedgerAtStartOffersTheNewestGoodBackup_data()
+    {
+        QTest::addColumn<bool>("missing");
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("damaged, yes") << false << true;
+        QTest::newRow("damaged, no") << false << false;
+        QTest::newRow("missing, yes") << true << true;
+        QTest::newRow("missing, no") << true << false;
+    }
+    void aDamagedOrMissingLedgerAtStartOffersTheNewestGoodBackup()
+    {
+        QFETCH(bool, missing);
+        QFETCH(bool, answer);
+        Fixture f;
+        const QString newest = Backup::list(f.dir.dbPath()).first().path;
+        writeBytes(newest, "garbage too"); // the newest good one is the oldest
+        const QStringList good = ledgerDump(Backup::list(f.dir.dbPath()).last().path);
+        const QByteArray damaged("this is not a ledger any more");
+        if (missing)
+            QVERIFY(QFile::remove(f.dir.dbPath()));
+        else
+            writeBytes(f.dir.dbPath(), damaged);
+
+        f.dialogs.answers = {answer};
+        SessionBackup session(f.dir.context(f.dialogs, f.clock));
+        session.checkLedger();
+        const QString problem = missing ? "がありません" : "が壊れています";
+        QCOMPARE(f.dialogs.asked,
+            QStringList {"台帳ファイル(velmo.mdb)" + problem
+                + "　最新のバックアップ(2003/09/14 8:04:03)から復元しますか？"});
+        const QString aside = f.dir.dbPath() + ".damaged-20030917-210000";
+        if (answer) {
+            QCOMPARE(f.dialogs.infos, QStringList {"復元しました"});
+            QCOMPARE(ledgerDump(f.dir.dbPath()), good);
+            QCOMPARE(fileBytes(aside), missing ? QByteArray() : damaged);
+        } else {
+            QVERIFY(f.dialogs.infos.isEmpty());
+            QCOMPARE(QFileInfo::exists(f.dir.dbPath()), !missing);
+            QVERIFY(!QFileInfo::exists(aside));
+        }
+    }
+
+    void aSoundLedgerOrNoBackupAsksNothing()
+    {
+        Fixture f;
+        SessionBackup sound(f.dir.context(f.dialogs, f.clock));
+        sound.checkLedger();
+        TempAppDir bare(false);
+        SessionBackup none(bare.context(f.dialogs, f.clock));
+        none.checkLedger();
+        QVERIFY(f.dialogs.shown.isEmpty());
+        QVERIFY(!QFileInfo::exists(bare.dbPath()));
+    }
+
+    // The start's backup runs on its own thread (the ledger changed since the last backup: the
+    // last run was killed); the end's is taken only when this run changed the ledger again.
+    void aRunBacksUpAtStartAndAtTheEndOnlyAfterChanges()
+    {
+        Fixture f;
+        f.dir.exec("DELETE FROM S");
+        {
+            SessionBackup session(f.dir.context(f.dialogs, f.clock));
+            QSignalSpy finished(&session, &SessionBackup::backgroundFinished);
+            session.startInBackground();
+            QVERIFY(finished.wait(10000));
+            QCOMPARE(Backup::list(f.dir.dbPath()).size(), 4);
+            session.atExit();
+            QCOMPARE(Backup::list(f.dir.dbPath()).size(), 4);
+        }
+        {
+            f.clock.set(f.clock.now().addSecs(60));
+            SessionBackup session(f.dir.context(f.dialogs, f.clock));
+            session.startInBackground();
+            f.dir.exec("DELETE FROM N"); // the run's own change, made while the start's check runs
+            session.atExit();
+            QCOMPARE(Backup::list(f.dir.dbPath()).size(), 5);
+            QCOMPARE(ledgerDump(Backup::list(f.dir.dbPath()).first().path), ledgerDump(f.dir.dbPath()));
+        }
+        QVERIFY(f.dialogs.shown.isEmpty());
+    }
+
+    void aFailedBackupAtTheEndIsReportedOnce()
+    {
+        Fixture f;
+        f.dir.exec("DELETE FROM S");
+        QVERIFY(QDir(Backup::folder(f.dir.dbPath())).removeRecursively());
+        writeBytes(Backup::folder(f.dir.dbPath()), "a file where the folder would be");
+        SessionBackup session(f.dir.context(f.dialogs, f.clock));
+        session.atExit();
+        QCOMPARE(f.dialogs.shown, QStringList {"バックアップを作成できませんでした"});
+    }
+};
+
+QTEST_MAIN(TestRestore)
+#include "tst_restore.moc"

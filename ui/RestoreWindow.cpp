@@ -1,0 +1,115 @@
+#include "RestoreWindow.h"
+
+#include "BusyCursor.h"
+#include "Grid.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <limits>
+
+namespace {
+
+const QString Unreadable = QStringLiteral("読めません");
+const QString CannotRestore = QStringLiteral("このバックアップは読めません　復元できません");
+constexpr int ButtonCol = 5;
+
+} // namespace
+
+RestoreWindow::RestoreWindow(const AppContext &context, QWidget *parent)
+    : TaskWindow(context, parent)
+{
+    setObjectName(QStringLiteral("F_restore"));
+    setWindowTitle(QStringLiteral("バックアップから復元"));
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(12, 10, 12, 12);
+    auto *top = new QHBoxLayout;
+    top->addStretch(1);
+    auto *end = new QPushButton(QStringLiteral("閉じる"), this);
+    end->setObjectName(QStringLiteral("cmd_end"));
+    connect(end, &QPushButton::clicked, this, &QWidget::close);
+    top->addWidget(end);
+    outer->addLayout(top);
+
+    m_grid = new Grid(ButtonCol, 0, this);
+    m_grid->setObjectName(QStringLiteral("SP"));
+    const char *headings[] = {"作成日時", "収入件数", "支出件数", "残高合計"};
+    const double widths[] = {19, 10, 10, 16};
+    for (int c = 1; c < ButtonCol; ++c) {
+        m_grid->setHeading(c, QString::fromUtf8(headings[c - 1]));
+        if (c == 1)
+            m_grid->setTextColumn(c);
+        else
+            m_grid->setNumericColumn(
+                c, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
+        m_grid->setColumnWidthChars(c, widths[c - 1]);
+    }
+    m_grid->setHeading(ButtonCol, QStringLiteral("復元"));
+    m_grid->setButtonColumn(ButtonCol, QStringLiteral("復元"));
+    m_grid->setColumnWidthChars(ButtonCol, 8);
+    connect(m_grid, &Grid::buttonClicked, this, [this](int col, int row, bool) {
+        if (col == ButtonCol)
+            restore(row);
+    });
+    outer->addWidget(m_grid, 1);
+    resize(560, 360);
+}
+
+QString RestoreWindow::timeText(const QDateTime &at)
+{
+    return at.toString(QStringLiteral("yyyy/MM/dd H:mm:ss"));
+}
+
+void RestoreWindow::load()
+{
+    const BusyCursor busy;
+    m_rows.clear();
+    const QList<Backup::Entry> entries = Backup::list(dbPath());
+    m_grid->clearCells();
+    m_grid->setMaxRows(int(entries.size()));
+    for (int i = 0; i < entries.size(); ++i) {
+        const int r = i + 1;
+        const auto summary = Backup::summarize(entries.at(i).path);
+        m_rows.append(Row {entries.at(i), summary.has_value()});
+        m_grid->setText(1, r, timeText(entries.at(i).created));
+        m_grid->setText(2, r, summary ? QString::number(summary->incomes) : Unreadable);
+        m_grid->setText(3, r, summary ? QString::number(summary->expenses) : Unreadable);
+        m_grid->setText(4, r, summary ? QString::number(summary->balance) : Unreadable);
+    }
+}
+
+void RestoreWindow::restore(int row)
+{
+    if (row < 1 || row > m_rows.size())
+        return;
+    const Row &chosen = m_rows.at(row - 1);
+    if (!chosen.readable) {
+        dialogs().info(CannotRestore);
+        return;
+    }
+    if (!dialogs().ask(timeText(chosen.entry.created)
+            + QStringLiteral(
+                "の状態に戻します　現在の台帳はバックアップしてから置き換えます　よろしいですか？")))
+        return;
+    Backup::RestoreOutcome outcome;
+    {
+        const BusyCursor busy;
+        outcome = Backup::restore(dbPath(), chosen.entry.path, clock().now());
+    }
+    switch (outcome) {
+    case Backup::RestoreOutcome::Restored:
+        dialogs().info(QStringLiteral("復元しました"));
+        break;
+    case Backup::RestoreOutcome::BadBackup:
+        dialogs().info(CannotRestore);
+        break;
+    case Backup::RestoreOutcome::BackupFailed:
+        dialogs().info(QStringLiteral("バックアップを作成できませんでした"));
+        break;
+    case Backup::RestoreOutcome::Failed:
+        dialogs().info(QStringLiteral("復元できませんでした"));
+        break;
+    }
+    load();
+}
