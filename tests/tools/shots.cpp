@@ -5,6 +5,7 @@
 // the user's guide. Run it in a real X server with the Japanese fonts (scripts/screenshot).
 // Questions are answered Yes; one of them is shown as the real box and pictured as well.
 #include "AppStyle.h"
+#include "Backup.h"
 #include "QtDialogs.h"
 #include "WindowDriver.h"
 
@@ -128,6 +129,17 @@ int main(int argc, char *argv[])
     const auto nothing = [](TaskWindow *) {};
     using Drive::child;
 
+    // The backups the restore window lists, at fixed times: last night's at the end of the
+    // program, then two taken between the postings below, so that their counts differ.
+    const auto backupAt = [&](const QDate &day, const QTime &time) {
+        const Backup::Result r = Backup::take(context.dbPath(), QDateTime(day, time), true);
+        if (r.outcome != Backup::Outcome::Taken) {
+            std::fprintf(stderr, "velmo-shots: no backup: %s\n", qPrintable(r.error));
+            ++g_failures;
+        }
+    };
+    backupAt(QDate(2026, 12, 7), QTime(21, 12, 40));
+
     shoot("ho", QStringLiteral("F_hokanM"), nothing);
     shoot("nyu", QStringLiteral("F_kubunM"), nothing);
     shoot("syu", QStringLiteral("F_nyuM"), nothing);
@@ -140,6 +152,7 @@ int main(int argc, char *argv[])
         dialogs.pictureNext = QStringLiteral("message");
         Drive::post(w, QStringLiteral("食料品"), QStringLiteral("2480"), QStringLiteral("スーパー"));
     });
+    backupAt(QDate(2026, 12, 8), QTime(9, 34, 12));
     shoot("cmd_zidou", QStringLiteral("F_zidou"),
         [](TaskWindow *w) { Drive::post(w, QStringLiteral("電気代"), QStringLiteral("10800")); });
     shoot("cmd_idou", QStringLiteral("F_idou"), [](TaskWindow *w) {
@@ -149,6 +162,8 @@ int main(int argc, char *argv[])
     shoot("cmd_tanaorosi", QStringLiteral("F_tanaorosi"), [](TaskWindow *w) {
         Drive::stocktake(w, QStringLiteral("貯金箱"), QStringLiteral("16300"), QStringLiteral("数え直した"));
     });
+
+    backupAt(QDate(2026, 12, 8), QTime(9, 41, 5));
 
     shoot("cmd_all", QStringLiteral("F_all_S"), nothing);
     const auto detail = [&](int tab) {
@@ -175,6 +190,7 @@ int main(int argc, char *argv[])
         child<QComboBox>(w, "CB")->setCurrentIndex(1);
         child<QComboBox>(w, "CBM1")->setCurrentIndex(0);
     });
+    shoot("restore", QStringLiteral("F_restore"), nothing);
     shoot("VER", QStringLiteral("F_ver"), nothing);
 
     for (const QString &text : dialogs.shown)
