@@ -5,7 +5,7 @@ PACKAGE_BUILD ?= build-package
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps desktop-deps package-deps configure build run test test-long test-asan bench screenshot package format fuzz clean
+.PHONY: all deps desktop-deps package-deps configure build run demo test test-long test-asan bench screenshot screenshots package format fuzz clean
 
 all: build
 
@@ -30,6 +30,13 @@ build: configure
 run: desktop-deps build
 	cd $(BUILD)/bin && ./velmo
 
+# A demo household's ledger dated to today, in $(BUILD)/demo with its own copy of the program;
+# $(BUILD)/bin and the user's own ledger are never touched.
+demo: desktop-deps build
+	scripts/demo-dir $(BUILD) $(BUILD)/demo
+	cp $(BUILD)/bin/velmo $(BUILD)/demo/velmo
+	cd $(BUILD)/demo && ./velmo --dir "$$PWD"
+
 # Builds everything and runs every test headless.
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -LE long
@@ -45,6 +52,15 @@ bench: deps
 # A screenshot of the main menu in a real X server with Japanese fonts.
 screenshot: desktop-deps build
 	scripts/screenshot $(BUILD)/bin/velmo $(BUILD)/screenshots/main.png
+
+# Every window on a demo ledger, at scale 1 and 2, in $(BUILD)/screenshots/1 and /2; the
+# scale-1 pictures, optimised, replace those of the user's guide in docs/images/.
+screenshots: desktop-deps build
+	cmake --build $(BUILD) -j $(JOBS) --target velmo-shots
+	scripts/screenshot --windows $(BUILD) $(BUILD)/screenshots
+	mkdir -p docs/images
+	cp $(BUILD)/screenshots/1/*.png docs/images/
+	optipng -quiet -o2 -strip all docs/images/*.png
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer (clang).
 test-asan: deps

@@ -1,5 +1,6 @@
 #include "AppContext.h"
 #include "AppFolder.h"
+#include "AppStyle.h"
 #include "MainMenu.h"
 #include "QtDialogs.h"
 #include "SessionBackup.h"
@@ -9,29 +10,11 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QProxyStyle>
 #include <QStandardPaths>
 #include <QTranslator>
 #include <cstdio>
 
 namespace {
-
-// Fusion, without the icons it would put on the buttons of message boxes: every box of
-// the program is a plain text with OK or Yes/No.
-class VelmoStyle : public QProxyStyle
-{
-public:
-    VelmoStyle()
-        : QProxyStyle(QStringLiteral("Fusion"))
-    { }
-    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
-        QStyleHintReturn *returnData) const override
-    {
-        if (hint == SH_DialogButtonBox_ButtonsHaveIcons)
-            return 0;
-        return QProxyStyle::styleHint(hint, option, widget, returnData);
-    }
-};
 
 int finish(const AppFolder::Options &options)
 {
@@ -71,7 +54,7 @@ int main(int argc, char *argv[])
     if (!warning.isEmpty())
         std::fprintf(stderr, "velmo: %s\n", qPrintable(warning));
 
-    QApplication::setStyle(new VelmoStyle);
+    QApplication::setStyle(new AppStyle);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/velmo.png")));
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -37,6 +38,14 @@ struct Summary
 // with `postings` rows of N and S together, the same for the same seed. On failure the file
 // is removed and errorText says why.
 bool generate(const QString &path, qint64 postings, quint64 seed, QString *errorText = nullptr,
+    Summary *summary = nullptr);
+
+// Creates a new ledger at path holding what one household would have kept over the two years
+// up to lastDay: four storage places, a few categories, three income and five expense items,
+// two automatic debits (電気代, ガス代), a salary every month and a bonus twice a year, daily
+// expenses with memos, cash withdrawals, monthly savings and a stocktake each half year. The
+// same seed and lastDay give the same file; nothing is dated after lastDay.
+bool generateDemo(const QString &path, const QDate &lastDay, quint64 seed, QString *errorText = nullptr,
     Summary *summary = nullptr);
 
 // The names the generator registers, in the order it inserts them.

@@ -1,4 +1,5 @@
 // genledger <path> <small|large|huge|postings> [seed]   makes a ledger of that size
+// genledger <path> demo [seed [yyyymmdd]]               a household's two years up to that day
 // genledger --check <path>                              replays a ledger's history
 #include "LedgerCheck.h"
 #include "LedgerGenerator.h"
@@ -13,6 +14,7 @@ int usage()
 {
     std::fprintf(stderr,
         "usage: genledger <path> <small|large|huge|postings> [seed]\n"
+        "       genledger <path> demo [seed [yyyymmdd]]   (default: today)\n"
         "       genledger --check <path>\n");
     return 2;
 }
@@ -29,6 +31,37 @@ int check(const QString &path)
     return r.ok() ? 0 : 1;
 }
 
+void report(const QString &path, const LedgerGenerator::Summary &s, qint64 ms)
+{
+    std::printf("%s: %lld income, %lld expense (%lld automatic debits), %lld transfers, %lld stocktakes "
+                "in %.2f s\n",
+        qPrintable(path), static_cast<long long>(s.income), static_cast<long long>(s.expense),
+        static_cast<long long>(s.debits), static_cast<long long>(s.transfers),
+        static_cast<long long>(s.stocktakes), ms / 1000.0);
+}
+
+int demo(const QStringList &args)
+{
+    if (args.size() > 4)
+        return usage();
+    bool ok = true;
+    const quint64 seed = args.size() >= 3 ? args[2].toULongLong(&ok) : 1;
+    const QDate day
+        = args.size() == 4 ? QDate::fromString(args[3], QStringLiteral("yyyyMMdd")) : QDate::currentDate();
+    if (!ok || !day.isValid())
+        return usage();
+    QElapsedTimer t;
+    t.start();
+    QString error;
+    LedgerGenerator::Summary s;
+    if (!LedgerGenerator::generateDemo(args[0], day, seed, &error, &s)) {
+        std::fprintf(stderr, "genledger: %s\n", qPrintable(error));
+        return 1;
+    }
+    report(args[0], s, t.elapsed());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -37,6 +70,8 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments().mid(1);
     if (args.size() == 2 && args[0] == u"--check")
         return check(args[1]);
+    if (args.size() >= 2 && args[1] == u"demo")
+        return demo(args);
     if (args.size() < 2 || args.size() > 3)
         return usage();
 
@@ -62,10 +97,6 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "genledger: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("%s: %lld income, %lld expense (%lld automatic debits), %lld transfers, %lld stocktakes "
-                "in %.2f s\n",
-        qPrintable(args[0]), static_cast<long long>(s.income), static_cast<long long>(s.expense),
-        static_cast<long long>(s.debits), static_cast<long long>(s.transfers),
-        static_cast<long long>(s.stocktakes), t.elapsed() / 1000.0);
+    report(args[0], s, t.elapsed());
     return 0;
 }

@@ -43,6 +43,22 @@ public:
     LedgerGenerator::Summary summary;
 };
 
+// A directory whose ledger is the demo household's, up to lastDay.
+class DemoDir : public TempAppDir
+{
+public:
+    DemoDir(const QDate &lastDay, quint64 seed)
+        : TempAppDir(false)
+    {
+        QString error;
+        ok = LedgerGenerator::generateDemo(dbPath(), lastDay, seed, &error, &summary);
+        if (!ok)
+            qWarning("%s", qPrintable(error));
+    }
+    bool ok = false;
+    LedgerGenerator::Summary summary;
+};
+
 } // namespace
 
 class TestGenerator : public QObject
@@ -139,6 +155,89 @@ private slots:
         QVERIFY(a.ok && b.ok && c.ok);
         QCOMPARE(digest(a), digest(b));
         QVERIFY(digest(a) != digest(c));
+    }
+
+    // Two years up to a day: the span crosses year ends, and a leap day as its last day.
+    void demoLedgerIsAHouseholdsTwoYears_data()
+    {
+        QTest::addColumn<QDate>("lastDay");
+        QTest::newRow("December") << QDate(2026, 12, 8);
+        QTest::newRow("leap day") << QDate(2024, 2, 29);
+        QTest::newRow("end of June") << QDate(2025, 6, 30);
+    }
+    void demoLedgerIsAHouseholdsTwoYears()
+    {
+        QFETCH(QDate, lastDay);
+        DemoDir dir(lastDay, 1);
+        QVERIFY(dir.ok);
+        const auto &s = dir.summary;
+        const auto day = [](const QDate &d) { return d.year() * 10000 + d.month() * 100 + d.day(); };
+        const int first = day(lastDay.addYears(-2).addDays(1));
+        const int last = day(lastDay);
+
+        QCOMPARE(dir.rows("SELECT H_index FROM Hokan_T ORDER BY H_no"),
+            QStringList({"財布", "銀行", "郵便貯金", "貯金箱"}));
+        QCOMPARE(dir.rows("SELECT N_index FROM Nyuukin_T ORDER BY N_no"),
+            QStringList({"給料", "賞与", "お小遣い"}));
+        QCOMPARE(dir.rows("SELECT S_index FROM Syukkin_T WHERE S_kubun <> '自動' ORDER BY S_no"),
+            QStringList({"食料品", "外食", "日用品", "交通費", "娯楽"}));
+        QCOMPARE(dir.rows("SELECT S_index FROM Syukkin_T WHERE S_kubun = '自動' ORDER BY S_no"),
+            QStringList({"電気代", "ガス代"}));
+        QCOMPARE(count(dir,
+                     "SELECT COUNT(*) FROM (SELECT N_kubun k, N_hokan h FROM Nyuukin_T UNION ALL "
+                     "SELECT S_kubun, S_hokan FROM Syukkin_T) WHERE k NOT IN (SELECT K_index FROM Kubun_T) "
+                     "OR h NOT IN (SELECT H_index FROM Hokan_T)"),
+            0);
+
+        // Every movement inside the two years; the opening balances counted the day before.
+        for (const char *sql : {"SELECT MIN(N_date) FROM N", "SELECT MIN(S_date) FROM S",
+                 "SELECT MIN(I_day) FROM Idourireki_T", "SELECT MIN(Z_beforeday) FROM Zidourireki_T"})
+            QVERIFY2(count(dir, sql) >= first, sql);
+        for (const char *sql : {"SELECT MAX(N_date) FROM N", "SELECT MAX(S_date) FROM S",
+                 "SELECT MAX(I_day) FROM Idourireki_T", "SELECT MAX(K_day) FROM Ktanaorosi_T"})
+            QVERIFY2(count(dir, sql) <= last, sql);
+        QCOMPARE(count(dir, "SELECT MIN(K_day) FROM Ktanaorosi_T"), day(lastDay.addYears(-2)));
+        QVERIFY(count(dir, "SELECT COUNT(*) FROM Ktanaorosi_T") >= 4 + 3);
+
+        // A salary every month, a bonus each half year, both debits every month.
+        QCOMPARE(count(dir, "SELECT COUNT(DISTINCT N_date / 100) FROM N WHERE N_index = '給料'"), 24);
+        QCOMPARE(count(dir, "SELECT COUNT(*) FROM N WHERE N_index = '給料'"), 24);
+        QCOMPARE(count(dir, "SELECT COUNT(*) FROM N WHERE N_index = '賞与'"), 4);
+        QCOMPARE(count(dir, "SELECT COUNT(*) FROM Zidourireki_T WHERE Z_index = '電気代'"), 24);
+        QCOMPARE(count(dir, "SELECT COUNT(*) FROM Zidourireki_T WHERE Z_index = 'ガス代'"), 24);
+        QCOMPARE(dir.rows("SELECT Z_index, Z_hokan, Z_money, Z_beforeday FROM Zidourireki_T ORDER BY rowid"),
+            dir.rows("SELECT S_index, S_hokan, S_money, S_date FROM S WHERE S_memo = '自動引落処理' "
+                     "ORDER BY rowid"));
+
+        // Daily expenses of every kind, most with a memo; cash drawn from the bank.
+        QCOMPARE(count(dir, "SELECT COUNT(DISTINCT S_index) FROM S"), 7);
+        QVERIFY(s.expense > 600 && s.transfers > 40);
+        QVERIFY(count(dir, "SELECT COUNT(*) FROM S WHERE S_memo <> ''") > s.expense / 2);
+        QVERIFY(count(dir,
+                    "SELECT COUNT(*) FROM Idourireki_T WHERE I_hokanmoto = '銀行' AND I_hokansaki = '財布'")
+            > 10);
+        QCOMPARE(count(dir, "SELECT COUNT(*) FROM S WHERE S_money < 100 OR S_money > 20000"), 0);
+
+        // Nothing held goes negative: neither now nor at any counting.
+        QCOMPARE(count(dir, "SELECT COUNT(*) FROM Hokan_T WHERE H_money < 0"), 0);
+        QCOMPARE(count(dir, "SELECT COUNT(*) FROM Ktanaorosi_T WHERE K_bmoney < 0 OR K_amoney < 0"), 0);
+
+        const LedgerCheck::Result check = LedgerCheck::check(dir.dbPath());
+        QVERIFY2(check.ok(), qPrintable(check.problems.join(u'\n')));
+        QCOMPARE(check.rowsReplayed, s.income + s.expense + 2 * s.transfers + s.stocktakes);
+    }
+
+    void demoLedgerDependsOnSeedAndDayOnly()
+    {
+        const QDate day(2026, 12, 8);
+        DemoDir a(day, 3), b(day, 3), c(day, 4), d(day.addDays(1), 3);
+        QVERIFY(a.ok && b.ok && c.ok && d.ok);
+        QCOMPARE(digest(a), digest(b));
+        QVERIFY(digest(a) != digest(c));
+        QVERIFY(digest(a) != digest(d));
+        QString error;
+        QVERIFY(!LedgerGenerator::generateDemo(a.dbPath(), day, 3, &error)); // exists: refused, kept
+        QCOMPARE(digest(a), digest(b));
     }
 
     void refusesAnExistingFile()

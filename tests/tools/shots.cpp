@@ -1,0 +1,199 @@
+// velmo-shots <application directory> <folder for the pictures>
+//
+// Opens every window of the program through the real main menu, puts it in a state worth
+// showing (a posting made, a search run, a tab chosen) and saves a PNG of it: the pictures of
+// the user's guide. Run it in a real X server with the Japanese fonts (scripts/screenshot).
+// Questions are answered Yes; one of them is shown as the real box and pictured as well.
+#include "AppStyle.h"
+#include "Backup.h"
+#include "QtDialogs.h"
+#include "WindowDriver.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QTranslator>
+#include <cstdio>
+
+namespace {
+
+QString g_outDir;
+int g_failures = 0;
+
+void save(QWidget *w, const QString &name)
+{
+    QTest::qWait(150);
+    const QString path = QDir(g_outDir).filePath(name + QStringLiteral(".png"));
+    if (!w->grab().save(path)) {
+        std::fprintf(stderr, "velmo-shots: could not save %s\n", qPrintable(path));
+        ++g_failures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(path));
+}
+
+// Answers every question Yes and confirms every notice, remembering the texts; when asked to,
+// shows the next question as the real box, pictures it and answers it.
+class ShotDialogs : public Dialogs
+{
+public:
+    void info(const QString &text) override { shown << text; }
+    bool ask(const QString &text) override
+    {
+        shown << text;
+        if (pictureNext.isEmpty())
+            return true;
+        const QString name = std::exchange(pictureNext, QString());
+        QTimer::singleShot(300, [name] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box) {
+                std::fprintf(stderr, "velmo-shots: no message box\n");
+                ++g_failures;
+                return;
+            }
+            save(box, name);
+            box->done(QMessageBox::Yes);
+        });
+        return m_real.ask(text);
+    }
+    std::optional<QString> saveFileName(const QString &, const QString &, const QString &) override
+    {
+        return std::nullopt;
+    }
+
+    QStringList shown;
+    QString pictureNext;
+
+private:
+    QtDialogs m_real;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    Q_INIT_RESOURCE(assets);
+    const QStringList args = QApplication::arguments();
+    if (args.size() != 3) {
+        std::fprintf(stderr, "usage: velmo-shots <application directory> <folder for the pictures>\n");
+        return 2;
+    }
+    g_outDir = args[2];
+    QDir().mkpath(g_outDir);
+
+    QApplication::setStyle(new AppStyle);
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    QTranslator qtbase;
+    if (qtbase.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtbase);
+
+    // The day the demo ledger of the pictures ends, so that they are the same at every run.
+    const FixedClock clock(QDateTime(QDate(2026, 12, 8), QTime(9, 30)));
+    ShotDialogs dialogs;
+    const AppContext context {args[1], &dialogs, &clock};
+    Drive::Menu m(context);
+    m.menu.move(0, 0);
+    save(&m.menu, QStringLiteral("main"));
+
+    // Opens a window from its menu button or entry, lets `act` prepare it, pictures it, closes it.
+    const auto shoot
+        = [&](const char *opener, const QString &name, const std::function<void(TaskWindow *)> &act) {
+              TaskWindow *w = m.open(opener);
+              if (!w) {
+                  std::fprintf(stderr, "velmo-shots: %s opened no window\n", opener);
+                  ++g_failures;
+                  return;
+              }
+              w->move(0, 0);
+              QTest::qWait(100);
+              act(w);
+              QCoreApplication::processEvents();
+              save(w, name);
+              // The About window closes with its OK; every other one with its 閉じる.
+              if (auto *ok = w->findChild<QPushButton *>(QStringLiteral("cmdOK"));
+                  ok && !w->findChild<QPushButton *>(QStringLiteral("cmd_end")))
+                  ok->click();
+              if (!m.close()) {
+                  std::fprintf(stderr, "velmo-shots: %s did not close\n", opener);
+                  ++g_failures;
+              }
+          };
+    const auto nothing = [](TaskWindow *) {};
+    using Drive::child;
+
+    // The backups the restore window lists, at fixed times: last night's at the end of the
+    // program, then two taken between the postings below, so that their counts differ.
+    const auto backupAt = [&](const QDate &day, const QTime &time) {
+        const Backup::Result r = Backup::take(context.dbPath(), QDateTime(day, time), true);
+        if (r.outcome != Backup::Outcome::Taken) {
+            std::fprintf(stderr, "velmo-shots: no backup: %s\n", qPrintable(r.error));
+            ++g_failures;
+        }
+    };
+    backupAt(QDate(2026, 12, 7), QTime(21, 12, 40));
+
+    shoot("ho", QStringLiteral("F_hokanM"), nothing);
+    shoot("nyu", QStringLiteral("F_kubunM"), nothing);
+    shoot("syu", QStringLiteral("F_nyuM"), nothing);
+    shoot("si", QStringLiteral("F_syuM"), nothing);
+
+    shoot("cmd_nyuukin", QStringLiteral("F_nyuukin"), [](TaskWindow *w) {
+        Drive::post(w, QStringLiteral("お小遣い"), QStringLiteral("5000"), QStringLiteral("実家から"));
+    });
+    shoot("cmd_syukkin", QStringLiteral("F_syukkin"), [&](TaskWindow *w) {
+        dialogs.pictureNext = QStringLiteral("message");
+        Drive::post(w, QStringLiteral("食料品"), QStringLiteral("2480"), QStringLiteral("スーパー"));
+    });
+    backupAt(QDate(2026, 12, 8), QTime(9, 34, 12));
+    shoot("cmd_zidou", QStringLiteral("F_zidou"),
+        [](TaskWindow *w) { Drive::post(w, QStringLiteral("電気代"), QStringLiteral("10800")); });
+    shoot("cmd_idou", QStringLiteral("F_idou"), [](TaskWindow *w) {
+        Drive::transfer(w, QStringLiteral("銀行"), QStringLiteral("財布"), QStringLiteral("30000"),
+            QStringLiteral("20261208"), QStringLiteral("ATMで引出"));
+    });
+    shoot("cmd_tanaorosi", QStringLiteral("F_tanaorosi"), [](TaskWindow *w) {
+        Drive::stocktake(w, QStringLiteral("貯金箱"), QStringLiteral("16300"), QStringLiteral("数え直した"));
+    });
+
+    backupAt(QDate(2026, 12, 8), QTime(9, 41, 5));
+
+    shoot("cmd_all", QStringLiteral("F_all_S"), nothing);
+    const auto detail = [&](int tab) {
+        return [tab](TaskWindow *w) {
+            Drive::setCombo(child<QComboBox>(w, "cb_list"), QStringLiteral("食料品"));
+            child<QRadioButton>(w, "Ohitotuki")->setChecked(true);
+            child<QPushButton>(w, "cmd_kensaku")->click();
+            child<QTabWidget>(w, "TAB")->setCurrentIndex(tab);
+        };
+    };
+    shoot("cmd_list", QStringLiteral("F_list_S"), detail(0));
+    shoot("cmd_list", QStringLiteral("F_list_S-graph"), detail(1));
+    shoot("cmd_rireki", QStringLiteral("F_rireki_S"), nothing);
+    shoot("cmd_rireki", QStringLiteral("F_rireki_S-transfers"),
+        [](TaskWindow *w) { child<QTabWidget>(w, "TAB")->setCurrentIndex(1); });
+    shoot("cmd_bunrui", QStringLiteral("F_bunrui_S"), [](TaskWindow *w) {
+        // Last year's expenses by category: a whole year, every month filled.
+        child<QRadioButton>(w, "O_syu")->click();
+        child<QRadioButton>(w, "O_kubun")->click();
+        child<QScrollBar>(w, "SC")->setValue(2025);
+    });
+    shoot("csv", QStringLiteral("F_csv"), [](TaskWindow *w) {
+        // This year's expenses, January to December, ready to be written.
+        child<QComboBox>(w, "CB")->setCurrentIndex(1);
+        child<QComboBox>(w, "CBM1")->setCurrentIndex(0);
+    });
+    shoot("restore", QStringLiteral("F_restore"), nothing);
+    shoot("VER", QStringLiteral("F_ver"), nothing);
+
+    for (const QString &text : dialogs.shown)
+        std::printf("  message: %s\n", qPrintable(text));
+    return g_failures == 0 ? 0 : 1;
+}
