@@ -6,12 +6,20 @@
 // Questions are answered Yes; one of them is shown as the real box and pictured as well.
 #include "AppStyle.h"
 #include "Backup.h"
+#include "Cp932.h"
+#include "Database.h"
+#include "Grid.h"
+#include "ImportLedger.h"
+#include "ImportWindow.h"
+#include "PresetEditor.h"
 #include "QtDialogs.h"
 #include "WindowDriver.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLibraryInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QRadioButton>
@@ -74,6 +82,48 @@ public:
 private:
     QtDialogs m_real;
 };
+
+// The bank account's statement over the last weeks as the bank writes it: the salary, the
+// debits, the cash drawn and the savings moved, all typed by hand already, and the debit-card
+// purchases nobody typed. Its balances follow on from the ledger's at its first day.
+QString writeStatement(const AppContext &context)
+{
+    struct Row
+    {
+        int date;
+        const char *kind, *text;
+        qint32 amount;
+    };
+    const Row rows[] = {{20261115, "カード", "ATM", -50000}, {20261118, "デビット", "ｱﾏｿﾞﾝ", -3280},
+        {20261121, "デビット", "ﾄﾞﾗﾂｸﾞｽﾄｱ", -1960}, {20261125, "振込", "ｷﾕｳﾖ", 271000},
+        {20261126, "振替", "ﾕｳﾁﾖ", -30000}, {20261127, "口座振替", "ﾃﾞﾝｷﾘﾖｳｷﾝ", -6547},
+        {20261127, "口座振替", "ｶﾞｽﾘﾖｳｷﾝ", -7747}, {20261129, "カード", "ATM", -40000},
+        {20261130, "振替", "ﾕｳﾁﾖ", -140000}, {20261203, "デビット", "ｼﾈﾏ", -3600},
+        {20261205, "デビット", "ﾚｽﾄﾗﾝ", -4200}, {20261207, "デビット", "ｽｰﾊﾟｰ", -5830}};
+    Database db(context.dbPath());
+    qint64 balance = ImportLedger::balanceAtStartOf(db, QStringLiteral("銀行"), rows[0].date).value_or(0);
+    QStringList lines {
+        QStringLiteral("\"日付\",\"摘要\",\"摘要内容\",\"支払い金額\",\"預かり金額\",\"差引残高\"")};
+    for (const Row &r : rows) {
+        balance += r.amount;
+        lines << QStringLiteral("\"%1/%2/%3\",\"%4\",\"%5\",\"%6\",\"%7\",\"%8\"")
+                     .arg(r.date / 10000)
+                     .arg(r.date / 100 % 100)
+                     .arg(r.date % 100)
+                     .arg(QString::fromUtf8(r.kind), QString::fromUtf8(r.text))
+                     .arg(r.amount < 0 ? QLocale(QLocale::English).toString(-r.amount) : QString())
+                     .arg(r.amount > 0 ? QString::number(r.amount) : QString())
+                     .arg(balance);
+    }
+    const QString path = QDir(context.appDir).filePath(QStringLiteral("meisai_202612.csv"));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)
+        || f.write(Cp932::encode(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"))) < 0) {
+        std::fprintf(stderr, "velmo-shots: cannot write %s\n", qPrintable(path));
+        ++g_failures;
+    }
+    return path;
+}
 
 } // namespace
 
@@ -189,6 +239,40 @@ int main(int argc, char *argv[])
         // This year's expenses, January to December, ready to be written.
         child<QComboBox>(w, "CB")->setCurrentIndex(1);
         child<QComboBox>(w, "CBM1")->setCurrentIndex(0);
+    });
+    // The statement read (the lines typed by hand to be checked, the card purchases new with
+    // their items chosen), the user preset editor on it, and the statement after its import.
+    const QString statement = writeStatement(context);
+    const auto openStatement = [&](TaskWindow *w) {
+        Drive::setCombo(child<QComboBox>(w, "cb_hokan"), QStringLiteral("銀行"));
+        qobject_cast<ImportWindow *>(w)->openFile(statement);
+        auto *grid = child<Grid>(w, "SP");
+        const QList<QPair<QString, QString>> items {{QStringLiteral("ｱﾏｿﾞﾝ"), QStringLiteral("日用品")},
+            {QStringLiteral("ﾄﾞﾗﾂｸﾞ"), QStringLiteral("日用品")},
+            {QStringLiteral("ｼﾈﾏ"), QStringLiteral("娯楽")},
+            {QStringLiteral("ﾚｽﾄﾗﾝ"), QStringLiteral("外食")},
+            {QStringLiteral("ｽｰﾊﾟｰ"), QStringLiteral("食料品")}};
+        for (int r = 1; r <= grid->maxRows(); ++r)
+            for (const auto &[text, item] : items)
+                if (grid->text(ImportWindow::ColText, r).contains(text))
+                    grid->setText(ImportWindow::ColItem, r,
+                        QString::number(grid->choiceEntries(ImportWindow::ColItem, r).indexOf(item)));
+    };
+    shoot("import", QStringLiteral("F_import"), [&](TaskWindow *w) {
+        openStatement(w);
+        qobject_cast<ImportWindow *>(w)->setEditorRunner([](PresetEditor &editor) {
+            editor.findChild<QLineEdit *>(QStringLiteral("txt_name"))
+                ->setText(QStringLiteral("わが家の銀行"));
+            editor.show();
+            editor.move(0, 0);
+            save(&editor, QStringLiteral("F_preset"));
+            return false;
+        });
+        child<QPushButton>(w, "cmd_preset")->click();
+    });
+    shoot("import", QStringLiteral("F_import-done"), [&](TaskWindow *w) {
+        openStatement(w);
+        child<QPushButton>(w, "cmd_ok")->click();
     });
     shoot("restore", QStringLiteral("F_restore"), nothing);
     shoot("VER", QStringLiteral("F_ver"), nothing);
