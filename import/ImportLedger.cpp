@@ -65,11 +65,6 @@ QSet<QString> names(Database &db, const QString &sql)
     return set;
 }
 
-QString yen(qint64 amount)
-{
-    return QStringLiteral("\\") + QString::number(amount);
-}
-
 } // namespace
 
 QList<LineState> analyse(Database &db, const QString &place, const QList<StatementLine> &lines)
@@ -152,6 +147,11 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
         }
     }
     return states;
+}
+
+QString yen(qint64 amount)
+{
+    return QStringLiteral("\\") + QString::number(amount);
 }
 
 std::optional<qint32> balanceAtStartOf(Database &db, const QString &place, int date)

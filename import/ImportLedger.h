@@ -43,6 +43,10 @@ struct Batch
     std::optional<qint32> stocktakeTo;
 };
 
+// An amount as the import's messages show it: "\\" and the digits, ungrouped, as the posting
+// windows' questions write it.
+QString yen(qint64 amount);
+
 // The place's balance at the start of `date`, as its history replays: the balance now less
 // every movement of the place dated that day or later. nullopt when a stocktake of the place is
 // dated that day or later: that count fixed the balance, whatever came before it.

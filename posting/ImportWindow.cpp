@@ -40,11 +40,6 @@ QString stateText(State s)
     return QStringLiteral("新規");
 }
 
-QString yen(qint64 v)
-{
-    return QStringLiteral("\\") + QString::number(v);
-}
-
 // yyyymmdd as yyyy/mm/dd.
 QString dayText(int yyyymmdd)
 {
@@ -55,6 +50,8 @@ QString dayText(int yyyymmdd)
 }
 
 } // namespace
+
+using ImportLedger::yen;
 
 ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
     : TaskWindow(context, parent)
