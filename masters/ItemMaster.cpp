@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "Grid.h"
+#include "ImportLedger.h"
 #include "MasterLayout.h"
 #include "MasterQueries.h"
 
@@ -219,6 +220,7 @@ void ItemMaster::updateRow(int row)
     // One transaction: the postings and the item row take the new name together or not at all.
     if (!withWrite([&](Database &db) {
             MasterQueries::renameWhereUsed(db, m_v.postingTable, m_v.indexColumn, oldName, name);
+            ImportLedger::renameItem(db, m_v.postingTable, oldName, name);
             db.execute(QStringLiteral("UPDATE %1 SET %2 = '").arg(m_v.itemTable, m_v.indexColumn) + q(name)
                 + QStringLiteral("',") + otherColumns + QStringLiteral(" WHERE (") + m_v.indexColumn
                 + QStringLiteral(" = '") + q(oldName) + QStringLiteral("')"));
@@ -239,6 +241,7 @@ void ItemMaster::deleteRow(int row)
     if (!withWrite([&](Database &db) {
             db.execute(QStringLiteral("DELETE * FROM ") + m_v.itemTable + QStringLiteral(" WHERE (")
                 + m_v.indexColumn + QStringLiteral(" = '") + q(oldName) + QStringLiteral("')"));
+            ImportLedger::forgetItem(db, m_v.postingTable, oldName);
         }))
         return;
     dialogs().info(oldName + QStringLiteral("を削除しました"));
