@@ -79,6 +79,12 @@ bool isHeading(const Preset &preset, const QString &line, Match match)
 {
     if (line.size() > MaxHeadingChars)
         return false;
+    // Every heading the preset can read names its date column: a line without that text is
+    // not split at all (a file is tried with every preset, line by line).
+    const QStringList dateNames = preset.headingsOf(preset.date.value(0));
+    if (std::none_of(dateNames.begin(), dateNames.end(),
+            [&](const QString &name) { return name.contains(u'"') || line.contains(name); }))
+        return false;
     const QStringList f = withoutTrailingEmpty(fields(line, preset.separator));
     if (match == Match::ByColumns) {
         Columns c;
