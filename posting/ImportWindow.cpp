@@ -384,6 +384,12 @@ void ImportWindow::execute()
         dialogs().info(QStringLiteral("保管場所を選択して下さい"));
         return;
     }
+    // The place is typed into an editable list: one the ledger does not have is named before
+    // anything is read for it.
+    if (m_hokan->findText(place) < 0) {
+        dialogs().info(QStringLiteral("保管場所") + place + QStringLiteral("がありません"));
+        return;
+    }
     QList<ImportLedger::Line> lines;
     int firstIndex = -1; // in m_statement.lines, of the first line to import
     for (int i = 0; i < m_statement.lines.size(); ++i) {

@@ -419,6 +419,16 @@ private slots:
         QCOMPARE(f.dir.scalar("SELECT COUNT(*) FROM S").toInt(), 0);
     }
 
+    void aPlaceTheLedgerDoesNotHaveIsNamed()
+    {
+        Fixture f;
+        f.open("nov.csv", november(), "金庫");
+        f.dialogs.clear();
+        f.press("cmd_ok");
+        QCOMPARE(f.dialogs.shown, QStringList({"保管場所金庫がありません"}));
+        QCOMPARE(f.dir.scalar("SELECT COUNT(*) FROM X_import_batch").toInt(), 0);
+    }
+
     // A "%1" in a file's path or a place's name is shown as it is.
     void namesWithPercentSignsAreShownAsTheyAre()
     {
