@@ -260,7 +260,8 @@ std::optional<int> ImportWindow::editPreset(const QStringList &lines)
 {
     PresetEditor editor(dialogs(), lines.mid(0, EditorLines), m_presets, clock().today(), this);
     editor.setSaver([this](const Preset &p) {
-        return withWrite([&](Database &db) { ImportLedger::saveUserPreset(db, p); });
+        return withWrite(QStringLiteral("取込形式「") + p.name + QStringLiteral("」を保存"),
+            [&](Database &db) { ImportLedger::saveUserPreset(db, p); });
     });
     if (!m_runEditor(editor) || editor.saved().name.isEmpty())
         return std::nullopt;
@@ -421,12 +422,13 @@ void ImportWindow::execute()
     ImportLedger::Refusal refusal;
     bool imported = false;
     const QString presetName = m_preset->currentText();
-    const bool ok = withWrite([&](Database &db) {
-        // A refusal comes before the first statement that writes: nothing to roll back.
-        imported = ImportLedger::importLines(db, batch, lines, refusal).has_value();
-        if (imported)
-            ImportLedger::rememberPlace(db, presetName, m_statement.account, place);
-    });
+    const bool ok = withWrite(
+        QStringLiteral("明細%1件を").arg(lines.size()) + place + QStringLiteral("に取込"), [&](Database &db) {
+            // A refusal comes before the first statement that writes: nothing to roll back.
+            imported = ImportLedger::importLines(db, batch, lines, refusal).has_value();
+            if (imported)
+                ImportLedger::rememberPlace(db, presetName, m_statement.account, place);
+        });
     if (!refusal.message.isEmpty()) {
         dialogs().info(refusal.message);
         return;
@@ -468,7 +470,8 @@ void ImportWindow::undoBatch()
     if (!dialogs().ask(question + QStringLiteral("　よろしいですか？")))
         return;
     ImportLedger::Refusal refusal;
-    const bool ok = withWrite([&](Database &db) { ImportLedger::undo(db, b.no, refusal); });
+    const bool ok = withWrite(QStringLiteral("%1の取込の取消").arg(b.when),
+        [&](Database &db) { ImportLedger::undo(db, b.no, refusal); });
     if (!refusal.message.isEmpty()) {
         dialogs().info(refusal.message);
         return;
