@@ -309,6 +309,8 @@ bool hasHistory(Database &db)
                 .eof();
 }
 
+} // namespace
+
 QList<Entry> entriesFrom(Database &db, qint64 from)
 {
     QList<Entry> list;
@@ -321,7 +323,20 @@ QList<Entry> entriesFrom(Database &db, qint64 from)
     return list;
 }
 
-} // namespace
+std::optional<qint64> insertedBy(Database &db, const QString &table, qint64 rowid)
+{
+    if (!hasHistory(db))
+        return std::nullopt;
+    for (Cursor c
+         = db.query(QStringLiteral("SELECT XU_no,XU_changes FROM X_undo_action ORDER BY XU_no DESC"));
+         !c.eof(); c.next()) {
+        for (const RecordedChange &change : ChangeRecorder::decode(c.value(1).toByteArray())) {
+            if (change.kind == RecordedChange::Insert && change.rowid == rowid && change.table == table)
+                return c.integer64(0);
+        }
+    }
+    return std::nullopt;
+}
 
 void append(Database &db, const QDateTime &when, const QString &window, const QString &text,
     const QByteArray &changes)

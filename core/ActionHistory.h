@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <optional>
 
 class Database;
 
@@ -31,6 +32,12 @@ void append(Database &db, const QDateTime &when, const QString &window, const QS
 
 // The entries, newest first; at most `limit` of them.
 QList<Entry> recent(Database &db, int limit = KeptActions);
+
+// The entries numbered `from` and later, oldest first.
+QList<Entry> entriesFrom(Database &db, qint64 from);
+
+// The newest entry that inserted the row `rowid` of `table`, if the history still holds one.
+std::optional<qint64> insertedBy(Database &db, const QString &table, qint64 rowid);
 
 // The description of taking back `taken` (oldest first) as one action.
 QString undoText(const QList<Entry> &taken);

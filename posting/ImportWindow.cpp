@@ -1,5 +1,6 @@
 #include "ImportWindow.h"
 
+#include "ActionHistory.h"
 #include "Database.h"
 #include "Grid.h"
 #include "PresetEditor.h"
@@ -458,6 +459,33 @@ void ImportWindow::undoBatch()
     if (!chosen || *chosen < 0 || *chosen >= list.size())
         return;
     const ImportLedger::BatchInfo &b = list.at(*chosen);
+    // The import is an action of the history: taking it back takes back every later action
+    // too, as the history does. Only a batch the history no longer holds (imported before it
+    // was kept, or pruned) is taken back on its own.
+    std::optional<qint64> entry;
+    int actions = 0;
+    if (!withRead([&](Database &db) {
+            entry = ActionHistory::insertedBy(db, QStringLiteral("X_import_batch"), b.no);
+            if (entry)
+                actions = int(ActionHistory::entriesFrom(db, *entry).size());
+        }))
+        return;
+    if (entry) {
+        QString question = QStringLiteral("%1の取込（%2件）を取り消します").arg(b.when).arg(b.count);
+        if (actions > 1)
+            question += QStringLiteral("\r\nその後の操作%1件も取り消します").arg(actions - 1);
+        if (!dialogs().ask(question + QStringLiteral("　よろしいですか？")))
+            return;
+        ActionHistory::Outcome outcome;
+        if (!withDb([&] {
+                outcome = ActionHistory::takeBackFrom(dbPath(), *entry, objectName(), clock().now(), actions);
+            }))
+            return;
+        dialogs().info(outcome.done ? QStringLiteral("取込を取り消しました") : outcome.refusal);
+        if (m_statement.matched)
+            refresh();
+        return;
+    }
     ImportLedger::Later later;
     if (!withRead([&](Database &db) { later = ImportLedger::laterThan(db, b.no); }))
         return;

@@ -35,6 +35,26 @@ class TestUndo : public QObject
         g->clickButton(buttonCol, r);
     }
 
+    // Imports two lines of a statement into 銀行 through F_import.
+    static void importStatement(TaskWindow *w)
+    {
+        auto *importer = qobject_cast<ImportWindow *>(w);
+        const QString path
+            = StatementFiles::writeFile(QFile::decodeName(qgetenv("VELMO_TEST_DIR")) + "/s.csv",
+                StatementFiles::bytes(StatementFiles::yucho(
+                    {"20030915,1,,300,ｶｰﾄﾞ,ｺﾝﾋﾞﾆ,99700,", "20030916,2,2000,,振込,ｷﾕｳﾖ,101700,"})));
+        importer->setFilePicker([path](const QString &, const QString &) { return path; });
+        importer->setListPicker([](const QString &, const QStringList &) { return std::optional<int>(0); });
+        child<QPushButton>(w, "cmd_file")->click();
+        child<QComboBox>(w, "cb_hokan")->setEditText("銀行");
+        Grid *g = child<Grid>(w, "SP");
+        for (int r = 1; r <= 2; ++r)
+            g->setText(ImportWindow::ColItem, r,
+                QString::number(
+                    g->choiceEntries(ImportWindow::ColItem, r).indexOf(r == 1 ? "食費" : "給料")));
+        child<QPushButton>(w, "cmd_ok")->click();
+    }
+
     static std::vector<Case> cases()
     {
         std::vector<Case> list;
@@ -90,156 +110,193 @@ class TestUndo : public QObject
                             clickRow(
                                 w, "SP2", "食費", 1, 5, [](Grid *g, int r) { g->setText(1, r, "外食"); });
                         }});
-        list.push_back({"import", "F_import", "明細2件を銀行に取込", [](TaskWindow *w) {
-            auto *import = qobject_cast<ImportWindow *>(w);
-            const QString path = StatementFiles::writeFile(
-                QFileInfo(QFile::decodeName(qgetenv("VELMO_TEST_DIR"))).filePath() + "/s.csv",
-                StatementFiles::bytes(StatementFiles::yucho(
-                    {"20030915,1,,300,ｶｰﾄﾞ,ｺﾝﾋﾞﾆ,99700,", "20030916,2,2000,,振込,ｷﾕｳﾖ,101700,"})));
-                            import->setFilePicker([path](const QString &, const QString &) { return path; });
-                            child<QPushButton>(w, "cmd_file")->click();
-                            child<QComboBox>(w, "cb_hokan")->setEditText("銀行");
-                            Grid *g = child<Grid>(w, "SP");
-                            for (int r = 1; r <= 2; ++r)
-                                g->setText(ImportWindow::ColItem, r,
-                                    QString::number(g->choiceEntries(ImportWindow::ColItem, r)
-                                                        .indexOf(r == 1 ? "食費" : "給料")));
-                            child<QPushButton>(w, "cmd_ok")->click();
-    }});
-return list;
-}
+        list.push_back({"import", "F_import", "明細2件を銀行に取込", &importStatement});
+        return list;
+    }
 
-// The nine tables and the import's, each row with its row id and values as SQL literals.
-static QStringList ledger(const TempAppDir &dir)
-{
-    QStringList rows = ledgerRows(dir);
-    for (const char *t : {"X_import_batch", "X_import_line", "X_import_rule", "X_import_place"})
-        rows
-            += dir.rows(QStringLiteral("SELECT '%1', rowid, * FROM %1 ORDER BY rowid").arg(QLatin1String(t)));
-    rows += dir.rows("SELECT rowid, typeof(H_money), H_money FROM Hokan_T");
-    return rows;
-}
+    // The nine tables and the import's, each row with its row id and values as SQL literals.
+    static QStringList ledger(const TempAppDir &dir)
+    {
+        QStringList rows = ledgerRows(dir);
+        for (const char *t : {"X_import_batch", "X_import_line", "X_import_rule", "X_import_place"})
+            rows += dir.rows(
+                QStringLiteral("SELECT '%1', rowid, * FROM %1 ORDER BY rowid").arg(QLatin1String(t)));
+        rows += dir.rows("SELECT rowid, typeof(H_money), H_money FROM Hokan_T");
+        return rows;
+    }
 
 private slots:
-void everyWindowsWriteActionIsTakenBackAndDoneAgain_data()
-{
-    QTest::addColumn<int>("index");
-    const std::vector<Case> all = cases();
-    for (size_t i = 0; i < all.size(); ++i)
-        QTest::newRow(qPrintable(all[i].description)) << int(i);
-}
+    void everyWindowsWriteActionIsTakenBackAndDoneAgain_data()
+    {
+        QTest::addColumn<int>("index");
+        const std::vector<Case> all = cases();
+        for (size_t i = 0; i < all.size(); ++i)
+            QTest::newRow(qPrintable(all[i].description)) << int(i);
+    }
 
-void everyWindowsWriteActionIsTakenBackAndDoneAgain()
-{
-    QFETCH(int, index);
-    const Case c = cases().at(size_t(index));
-    TempAppDir dir;
-    qputenv("VELMO_TEST_DIR", QFile::encodeName(dir.path()));
-    seed(dir);
-    dir.exec("INSERT INTO Kubun_T (K_index,K_memo) VALUES ('予備','')");
-    ScriptedDialogs dialogs;
-    FixedClock clock = clockAt(2003, 9, 17);
-    Menu m(dir.context(dialogs, clock));
-    const QStringList before = ledger(dir);
+    void everyWindowsWriteActionIsTakenBackAndDoneAgain()
+    {
+        QFETCH(int, index);
+        const Case c = cases().at(size_t(index));
+        TempAppDir dir;
+        qputenv("VELMO_TEST_DIR", QFile::encodeName(dir.path()));
+        seed(dir);
+        dir.exec("INSERT INTO Kubun_T (K_index,K_memo) VALUES ('予備','')");
+        ScriptedDialogs dialogs;
+        FixedClock clock = clockAt(2003, 9, 17);
+        Menu m(dir.context(dialogs, clock));
+        const QStringList before = ledger(dir);
 
-    TaskWindow *w = m.open(c.opener);
-    QVERIFY(w);
-    c.act(w);
-    QCoreApplication::processEvents();
-    QVERIFY(m.close());
-    const QStringList after = ledger(dir);
-    QVERIFY2(after != before, qPrintable(dialogs.shown.join(u'/')));
-    QCOMPARE(dir.rows("SELECT XU_window, XU_text FROM X_undo_action"),
-        QStringList {c.window + u'|' + c.description});
+        TaskWindow *w = m.open(c.opener);
+        QVERIFY(w);
+        c.act(w);
+        QCoreApplication::processEvents();
+        QVERIFY(m.close());
+        const QStringList after = ledger(dir);
+        QVERIFY2(after != before, qPrintable(dialogs.shown.join(u'/')));
+        QCOMPARE(dir.rows("SELECT XU_window, XU_text FROM X_undo_action"),
+            QStringList {c.window + u'|' + c.description});
 
-    // Ctrl+Z on the main menu, on another day.
-    clock.set(QDateTime(QDate(2003, 9, 20), QTime(8, 0, 0)));
-    dialogs.clear();
-    QAction *undo = m.menu.findChild<QAction *>("undo");
-    QVERIFY(undo && undo->isEnabled());
-    QCOMPARE(undo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
-    undo->trigger();
-    QCOMPARE(dialogs.asked, QStringList {c.description + "を取り消します　よろしいですか？"});
-    QCOMPARE(dialogs.infos, QStringList {c.description + "を取り消しました"});
-    QCOMPARE(ledger(dir), before);
+        // Ctrl+Z on the main menu, on another day.
+        clock.set(QDateTime(QDate(2003, 9, 20), QTime(8, 0, 0)));
+        dialogs.clear();
+        QAction *undo = m.menu.findChild<QAction *>("undo");
+        QVERIFY(undo && undo->isEnabled());
+        QCOMPARE(undo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
+        undo->trigger();
+        QCOMPARE(dialogs.asked, QStringList {c.description + "を取り消します　よろしいですか？"});
+        QCOMPARE(dialogs.infos, QStringList {c.description + "を取り消しました"});
+        QCOMPARE(ledger(dir), before);
 
-    // F_undo shows the taking back as the newest action; taking that back does it again.
-    dialogs.clear();
-    w = m.open("history");
-    QVERIFY(w);
-    QCOMPARE(w->objectName(), QStringLiteral("F_undo"));
-    Grid *g = child<Grid>(w, "SP");
-    QCOMPARE(g->maxRows(), 2);
-    QCOMPARE(gridTexts(*g).mid(0, 2),
-        QStringList(
-            {"日時|画面|内容|取消", "2003/09/20 08:00:00|メインメニュー|「" + c.description + "」の取消|"}));
-    g->clickButton(4, 1);
-    QCOMPARE(dialogs.asked, QStringList {"1件の操作を取り消します　よろしいですか？"});
-    QCOMPARE(ledger(dir), after);
-    QCOMPARE(g->maxRows(), 3);
-    QCOMPARE(g->text(2, 1), QStringLiteral("操作の履歴"));
-    QVERIFY(m.close());
-}
+        // F_undo shows the taking back as the newest action; taking that back does it again.
+        dialogs.clear();
+        w = m.open("history");
+        QVERIFY(w);
+        QCOMPARE(w->objectName(), QStringLiteral("F_undo"));
+        Grid *g = child<Grid>(w, "SP");
+        QCOMPARE(g->maxRows(), 2);
+        QCOMPARE(gridTexts(*g).mid(0, 2),
+            QStringList({"日時|画面|内容|取消",
+                "2003/09/20 08:00:00|メインメニュー|「" + c.description + "」の取消|"}));
+        g->clickButton(4, 1);
+        QCOMPARE(dialogs.asked, QStringList {"1件の操作を取り消します　よろしいですか？"});
+        QCOMPARE(ledger(dir), after);
+        QCOMPARE(g->maxRows(), 3);
+        QCOMPARE(g->text(2, 1), QStringLiteral("操作の履歴"));
+        QVERIFY(m.close());
+    }
 
-void takingBackSeveralFromTheWindowAndRefusals()
-{
-    TempAppDir dir;
-    seed(dir);
-    ScriptedDialogs dialogs;
-    const FixedClock clock = clockAt(2003, 9, 17);
-    Menu m(dir.context(dialogs, clock));
-    const QStringList before = ledger(dir);
+    void theImportsOwnUndoGoesThroughTheHistory()
+    {
+        TempAppDir dir;
+        qputenv("VELMO_TEST_DIR", QFile::encodeName(dir.path()));
+        seed(dir);
+        ScriptedDialogs dialogs;
+        const FixedClock clock = clockAt(2003, 9, 17);
+        Menu m(dir.context(dialogs, clock));
+        const QStringList before = ledger(dir);
+        importStatement(m.open("import"));
+        QVERIFY(m.close());
+        post(m.open("cmd_syukkin"), "食費", "100");
+        QVERIFY(m.close());
 
-    // The edit menu stands between the file and master menus.
-    QStringList menus;
-    for (QAction *a : m.menu.menuBar()->actions())
-        menus << a->menu()->objectName();
-    QCOMPARE(menus, QStringList({"file", "edit", "masta", "help"}));
+        // Taking the import back takes back the posting after it too, as the history does.
+        dialogs.clear();
+        TaskWindow *w = m.open("import");
+        qobject_cast<ImportWindow *>(w)->setListPicker(
+            [](const QString &, const QStringList &) { return std::optional<int>(0); });
+        child<QPushButton>(w, "cmd_undo")->click();
+        QCOMPARE(dialogs.asked,
+            QStringList {
+                "2003/09/17 "
+                "09:05:07の取込（2件）を取り消します\r\nその後の操作1件も取り消します　よろしいですか？"});
+        QCOMPARE(dialogs.infos, QStringList {"取込を取り消しました"});
+        QCOMPARE(ledger(dir), before);
+        QCOMPARE(dir.scalar("SELECT XU_window || '|' || XU_text FROM X_undo_action ORDER BY XU_no DESC")
+                     .toString(),
+            QStringLiteral("F_import|「明細2件を銀行に取込」以降2件の取消"));
+        QVERIFY(m.close());
 
-    // Nothing to take back yet.
-    m.menu.findChild<QAction *>("undo")->trigger();
-    QCOMPARE(dialogs.infos, QStringList {"取り消せる操作がありません"});
+        // A batch the history does not hold (imported before it was kept) goes on its own, and
+        // that is an action of the history.
+        importStatement(m.open("import"));
+        QVERIFY(m.close());
+        const QStringList imported = ledger(dir);
+        dir.exec("DELETE FROM X_undo_action");
+        dialogs.clear();
+        w = m.open("import");
+        qobject_cast<ImportWindow *>(w)->setListPicker(
+            [](const QString &, const QStringList &) { return std::optional<int>(0); });
+        child<QPushButton>(w, "cmd_undo")->click();
+        QCOMPARE(dialogs.infos, QStringList {"取込を取り消しました"});
+        QCOMPARE(dir.scalar("SELECT count(*) FROM X_import_batch").toInt(), 0);
+        QVERIFY(m.close());
+        dialogs.clear();
+        m.menu.findChild<QAction *>("undo")->trigger();
+        QCOMPARE(
+            dialogs.asked, QStringList {"2003/09/17 09:05:07の取込の取消を取り消します　よろしいですか？"});
+        QCOMPARE(ledger(dir), imported);
+    }
 
-    TaskWindow *w = m.open("cmd_syukkin");
-    post(w, "食費", "100");
-    post(w, "食費", "200");
-    QVERIFY(m.close());
-    w = m.open("cmd_idou");
-    transfer(w, "銀行", "財布", "1000", "20030917");
-    QVERIFY(m.close());
-    const QStringList afterAll = ledger(dir);
+    void takingBackSeveralFromTheWindowAndRefusals()
+    {
+        TempAppDir dir;
+        seed(dir);
+        ScriptedDialogs dialogs;
+        const FixedClock clock = clockAt(2003, 9, 17);
+        Menu m(dir.context(dialogs, clock));
+        const QStringList before = ledger(dir);
 
-    // Another program changes the balance the transfer left.
-    dir.exec("UPDATE Hokan_T SET H_money = H_money + 1 WHERE H_index = '財布'");
-    dialogs.clear();
-    w = m.open("history");
-    Grid *g = child<Grid>(w, "SP");
-    QCOMPARE(g->maxRows(), 3);
-    QCOMPARE(g->text(3, 3), QStringLiteral("財布から食費代 \\100を出金"));
-    g->clickButton(4, 3);
-    QCOMPARE(dialogs.asked, QStringList {"3件の操作を取り消します　よろしいですか？"});
-    QCOMPARE(dialogs.infos, QStringList {"保管場所「財布」がこの操作の後で変更されているため取り消せません"});
-    QCOMPARE(g->maxRows(), 3);
-    // Answering no changes nothing either.
-    dir.exec("UPDATE Hokan_T SET H_money = H_money - 1 WHERE H_index = '財布'");
-    QCOMPARE(ledger(dir), afterAll);
-    dialogs.clear();
-    dialogs.answers = {false};
-    g->clickButton(4, 3);
-    QCOMPARE(ledger(dir), afterAll);
+        // The edit menu stands between the file and master menus.
+        QStringList menus;
+        for (QAction *a : m.menu.menuBar()->actions())
+            menus << a->menu()->objectName();
+        QCOMPARE(menus, QStringList({"file", "edit", "masta", "help"}));
 
-    g->clickButton(4, 3);
-    QCOMPARE(dialogs.infos, QStringList {"3件の操作を取り消しました"});
-    QCOMPARE(ledger(dir), before);
-    QCOMPARE(g->text(3, 1), QStringLiteral("「財布から食費代 \\100を出金」以降3件の取消"));
-    QVERIFY(m.close());
+        // Nothing to take back yet.
+        m.menu.findChild<QAction *>("undo")->trigger();
+        QCOMPARE(dialogs.infos, QStringList {"取り消せる操作がありません"});
 
-    QFile log(dir.logPath());
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    QVERIFY(Cp932::decode(log.readAll()).contains(",操作の履歴画面起動\r\n"));
-}
-}
-;
+        TaskWindow *w = m.open("cmd_syukkin");
+        post(w, "食費", "100");
+        post(w, "食費", "200");
+        QVERIFY(m.close());
+        w = m.open("cmd_idou");
+        transfer(w, "銀行", "財布", "1000", "20030917");
+        QVERIFY(m.close());
+        const QStringList afterAll = ledger(dir);
+
+        // Another program changes the balance the transfer left.
+        dir.exec("UPDATE Hokan_T SET H_money = H_money + 1 WHERE H_index = '財布'");
+        dialogs.clear();
+        w = m.open("history");
+        Grid *g = child<Grid>(w, "SP");
+        QCOMPARE(g->maxRows(), 3);
+        QCOMPARE(g->text(3, 3), QStringLiteral("財布から食費代 \\100を出金"));
+        g->clickButton(4, 3);
+        QCOMPARE(dialogs.asked, QStringList {"3件の操作を取り消します　よろしいですか？"});
+        QCOMPARE(
+            dialogs.infos, QStringList {"保管場所「財布」がこの操作の後で変更されているため取り消せません"});
+        QCOMPARE(g->maxRows(), 3);
+        // Answering no changes nothing either.
+        dir.exec("UPDATE Hokan_T SET H_money = H_money - 1 WHERE H_index = '財布'");
+        QCOMPARE(ledger(dir), afterAll);
+        dialogs.clear();
+        dialogs.answers = {false};
+        g->clickButton(4, 3);
+        QCOMPARE(ledger(dir), afterAll);
+
+        g->clickButton(4, 3);
+        QCOMPARE(dialogs.infos, QStringList {"3件の操作を取り消しました"});
+        QCOMPARE(ledger(dir), before);
+        QCOMPARE(g->text(3, 1), QStringLiteral("「財布から食費代 \\100を出金」以降3件の取消"));
+        QVERIFY(m.close());
+
+        QFile log(dir.logPath());
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(Cp932::decode(log.readAll()).contains(",操作の履歴画面起動\r\n"));
+    }
+};
 
 QTEST_MAIN(TestUndo)
 #include "tst_undo.moc"
