@@ -14,6 +14,7 @@
 #include "StocktakeWindow.h"
 #include "StorageMaster.h"
 #include "TransferWindow.h"
+#include "UndoWindow.h"
 #include "YearlyTotals.h"
 
 void registerTasks(MainMenu &menu)
@@ -34,6 +35,7 @@ void registerTasks(MainMenu &menu)
         "F_nyuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::income()); });
     menu.setTaskFactory(
         "F_syuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::expense()); });
+    menu.setTaskFactory("F_undo", [](const AppContext &c) { return new UndoWindow(c); });
     menu.setTaskFactory("F_restore", [](const AppContext &c) { return new RestoreWindow(c); });
     menu.setTaskFactory("F_ver", [](const AppContext &c) { return new AboutWindow(c); });
     menu.setTaskFactory("F_nyuukin", &PostingWindow::newIncome);

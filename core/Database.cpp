@@ -1,5 +1,7 @@
 #include "Database.h"
 
+#include "ActionHistory.h"
+#include "ChangeRecorder.h"
 #include "SqlDialect.h"
 
 #include <QAtomicInteger>
@@ -221,7 +223,7 @@ void Database::setObserver(Observer o)
 
 QSqlQuery Database::run(const QString &statement, const QString &original)
 {
-    if (observer()) {
+    if (observer() && !m_bookkeeping) {
         try {
             observer()(original);
         } catch (...) {
@@ -264,7 +266,7 @@ void Database::insert(const QString &table, const std::vector<std::pair<QString,
     }
     const QString sql
         = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u','), marks.join(u','));
-    if (observer()) {
+    if (observer() && !m_bookkeeping) {
         try {
             observer()(sql);
         } catch (...) {
@@ -302,10 +304,55 @@ void Database::beginWrite()
     m_inTransaction = true;
 }
 
+void Database::beginAction(const QString &window, const QString &description, const QDateTime &when)
+{
+    beginWrite();
+    m_recorder = std::make_unique<ChangeRecorder>(handle());
+    m_window = window;
+    m_description = description;
+    m_when = when;
+}
+
+sqlite3 *Database::handle() const
+{
+    const QVariant h = QSqlDatabase::database(m_name, false).driver()->handle();
+    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
+        throw DbError(QStringLiteral("not an SQLite connection"));
+    return *static_cast<sqlite3 *const *>(h.constData());
+}
+
+void Database::announce(const QString &statement)
+{
+    if (!observer())
+        return;
+    try {
+        observer()(statement);
+    } catch (...) {
+        rollback();
+        throw;
+    }
+}
+
 void Database::commit()
 {
     if (!m_inTransaction)
         return;
+    if (m_recorder) {
+        m_recorder->detach();
+        const QByteArray changes = m_recorder->changes();
+        m_recorder.reset();
+        if (!changes.isEmpty()) {
+            m_bookkeeping = true;
+            try {
+                ActionHistory::append(*this, m_when, m_window, m_description, changes);
+            } catch (...) {
+                m_bookkeeping = false;
+                rollback();
+                throw;
+            }
+            m_bookkeeping = false;
+        }
+    }
     QSqlQuery q(QSqlDatabase::database(m_name, false));
     if (!q.exec(QStringLiteral("COMMIT"))) {
         const DbError e = errorFrom(q.lastError(), QStringLiteral("COMMIT"));
@@ -317,6 +364,7 @@ void Database::commit()
 
 void Database::rollback() noexcept
 {
+    m_recorder.reset();
     if (!m_inTransaction)
         return;
     // After an error SQLite may have undone only the failing statement; ROLLBACK, never

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QDateTime>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
 #include <QVariant>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -24,6 +26,9 @@ public:
 private:
     int m_code;
 };
+
+class ChangeRecorder;
+struct sqlite3;
 
 // The rows of one SELECT, read forward only. Lives no longer than its Database.
 class Cursor
@@ -89,9 +94,22 @@ public:
     // Appends one row, setting the named columns in the order given.
     void insert(const QString &table, const std::vector<std::pair<QString, QVariant>> &columns);
 
+    // A write transaction that is not an action of the history (migrations, the history's
+    // own upkeep).
     void beginWrite();
+    // A write transaction that is one action of the history: every row it changes is recorded,
+    // and commit() writes the record (when anything changed) in the same transaction. `window`
+    // is the objectName of the window that acts, `description` names what it does.
+    void beginAction(const QString &window, const QString &description, const QDateTime &when);
+    // Names the action once its work has shown what it did.
+    void setActionDescription(const QString &description) { m_description = description; }
     void commit();
     bool inTransaction() const { return m_inTransaction; }
+
+    // The engine's own handle, for the history's work row by row. Statements run on it
+    // directly are announced to the observer through announce() first.
+    sqlite3 *handle() const;
+    void announce(const QString &statement);
 
     // Doubles single quotes so that a text can stand between two of them in a statement.
     static QString escape(const QString &text);
@@ -106,4 +124,10 @@ private:
 
     QString m_name;
     bool m_inTransaction = false;
+    std::unique_ptr<ChangeRecorder> m_recorder;
+    QString m_window, m_description;
+    // While the history writes its entry: its statements are the connection layer's own, not
+    // the window's, and are not shown to the observer.
+    bool m_bookkeeping = false;
+    QDateTime m_when;
 };

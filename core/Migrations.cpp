@@ -28,6 +28,14 @@ const char *const step1[] = {
     " XA_preset TEXT, XA_account TEXT, XA_hokan TEXT, PRIMARY KEY (XA_preset, XA_account))",
 };
 
+// Step 2: the history of actions. Each entry is one write action: when, the window's
+// objectName, a description, and the row changes it made in the compact form ChangeRecorder
+// writes. Numbers grow with time, so pruning takes the first ones.
+const char *const step2[] = {
+    "CREATE TABLE IF NOT EXISTS X_undo_action ("
+    " XU_no INTEGER PRIMARY KEY, XU_when TEXT, XU_window TEXT, XU_text TEXT, XU_changes BLOB)",
+};
+
 template <size_t N> QStringList toList(const char *const (&statements)[N])
 {
     QStringList list;
@@ -40,7 +48,7 @@ template <size_t N> QStringList toList(const char *const (&statements)[N])
 
 int latest()
 {
-    return 1;
+    return 2;
 }
 
 QStringList step(int n)
@@ -48,6 +56,8 @@ QStringList step(int n)
     switch (n) {
     case 1:
         return toList(step1);
+    case 2:
+        return toList(step2);
     default:
         return {};
     }

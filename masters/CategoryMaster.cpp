@@ -89,7 +89,7 @@ void CategoryMaster::registerCategory()
     if (!dialogs().ask(QStringLiteral("登録します　よろしいですか？")))
         return;
 
-    if (!withWrite([&](Database &db) {
+    if (!withWrite(QStringLiteral("入出金区分「") + name + QStringLiteral("」を登録"), [&](Database &db) {
             db.insert(QStringLiteral("Kubun_T"),
                 {{QStringLiteral("K_index"), name}, {QStringLiteral("K_memo"), memo}});
         }))
@@ -112,7 +112,7 @@ void CategoryMaster::updateRow(int row)
         // Only the remark changed; "自動" too may have its remark changed.
         if (!dialogs().ask(QStringLiteral("更新します　よろしいですか？")))
             return;
-        if (!withWrite([&](Database &db) {
+        if (!withWrite(QStringLiteral("入出金区分「") + name + QStringLiteral("」を更新"), [&](Database &db) {
                 db.execute(QStringLiteral("UPDATE Kubun_T SET K_memo = '") + q(memo)
                     + QStringLiteral("' WHERE (K_index = '") + q(name) + QStringLiteral("')"));
             }))
@@ -149,15 +149,17 @@ void CategoryMaster::updateRow(int row)
         return;
 
     // One transaction: the item masters and the category row change together or not at all.
-    if (!withWrite([&](Database &db) {
-            MasterQueries::renameWhereUsed(
-                db, QStringLiteral("Nyuukin_T"), QStringLiteral("N_kubun"), oldName, name);
-            MasterQueries::renameWhereUsed(
-                db, QStringLiteral("Syukkin_T"), QStringLiteral("S_kubun"), oldName, name);
-            db.execute(QStringLiteral("UPDATE Kubun_T SET K_index = '") + q(name)
-                + QStringLiteral("',K_memo = '") + q(memo) + QStringLiteral("' WHERE K_index = '")
-                + q(oldName) + QStringLiteral("'"));
-        }))
+    if (!withWrite(QStringLiteral("入出金区分「") + oldName + QStringLiteral("」を「") + name
+                + QStringLiteral("」に変更"),
+            [&](Database &db) {
+                MasterQueries::renameWhereUsed(
+                    db, QStringLiteral("Nyuukin_T"), QStringLiteral("N_kubun"), oldName, name);
+                MasterQueries::renameWhereUsed(
+                    db, QStringLiteral("Syukkin_T"), QStringLiteral("S_kubun"), oldName, name);
+                db.execute(QStringLiteral("UPDATE Kubun_T SET K_index = '") + q(name)
+                    + QStringLiteral("',K_memo = '") + q(memo) + QStringLiteral("' WHERE K_index = '")
+                    + q(oldName) + QStringLiteral("'"));
+            }))
         return;
     dialogs().info(name + QStringLiteral("に変更しました"));
     load();
@@ -190,7 +192,7 @@ void CategoryMaster::deleteRow(int row)
     }
     if (!dialogs().ask(oldName + QStringLiteral("を削除します　よろしいですか？")))
         return;
-    if (!withWrite([&](Database &db) {
+    if (!withWrite(QStringLiteral("入出金区分「") + oldName + QStringLiteral("」を削除"), [&](Database &db) {
             db.execute(QStringLiteral("DELETE K_index FROM kubun_T WHERE (K_index = '") + q(oldName)
                 + QStringLiteral("')"));
         }))

@@ -157,11 +157,12 @@ void ItemMaster::registerItem()
     if (!dialogs().ask(QStringLiteral("登録します　よろしいですか？")))
         return;
 
-    if (!withWrite([&](Database &db) {
-            db.insert(m_v.itemTable,
-                {{m_v.indexColumn, name}, {m_v.kubunColumn, kubun}, {m_v.hokanColumn, hokan},
-                    {m_v.memoColumn, memo}});
-        }))
+    if (!withWrite(
+            m_v.nameHeading + QStringLiteral("「") + name + QStringLiteral("」を登録"), [&](Database &db) {
+                db.insert(m_v.itemTable,
+                    {{m_v.indexColumn, name}, {m_v.kubunColumn, kubun}, {m_v.hokanColumn, hokan},
+                        {m_v.memoColumn, memo}});
+            }))
         return;
     dialogs().info(QStringLiteral("登録完了しました"));
     load();
@@ -187,11 +188,12 @@ void ItemMaster::updateRow(int row)
     if (name == oldName) {
         if (!dialogs().ask(QStringLiteral("更新します　よろしいですか？")))
             return;
-        if (!withWrite([&](Database &db) {
-                db.execute(QStringLiteral("UPDATE ") + m_v.itemTable + QStringLiteral(" SET ") + otherColumns
-                    + QStringLiteral(" WHERE (") + m_v.indexColumn + QStringLiteral(" = '") + q(name)
-                    + QStringLiteral("')"));
-            }))
+        if (!withWrite(m_v.nameHeading + QStringLiteral("「") + name + QStringLiteral("」を更新"),
+                [&](Database &db) {
+                    db.execute(QStringLiteral("UPDATE ") + m_v.itemTable + QStringLiteral(" SET ")
+                        + otherColumns + QStringLiteral(" WHERE (") + m_v.indexColumn + QStringLiteral(" = '")
+                        + q(name) + QStringLiteral("')"));
+                }))
             return;
         dialogs().info(QStringLiteral("更新終了しました"));
         load();
@@ -218,13 +220,15 @@ void ItemMaster::updateRow(int row)
         return;
 
     // One transaction: the postings and the item row take the new name together or not at all.
-    if (!withWrite([&](Database &db) {
-            MasterQueries::renameWhereUsed(db, m_v.postingTable, m_v.indexColumn, oldName, name);
-            ImportLedger::renameItem(db, m_v.postingTable, oldName, name);
-            db.execute(QStringLiteral("UPDATE %1 SET %2 = '").arg(m_v.itemTable, m_v.indexColumn) + q(name)
-                + QStringLiteral("',") + otherColumns + QStringLiteral(" WHERE (") + m_v.indexColumn
-                + QStringLiteral(" = '") + q(oldName) + QStringLiteral("')"));
-        }))
+    if (!withWrite(m_v.nameHeading + QStringLiteral("「") + oldName + QStringLiteral("」を「") + name
+                + QStringLiteral("」に変更"),
+            [&](Database &db) {
+                MasterQueries::renameWhereUsed(db, m_v.postingTable, m_v.indexColumn, oldName, name);
+                ImportLedger::renameItem(db, m_v.postingTable, oldName, name);
+                db.execute(QStringLiteral("UPDATE %1 SET %2 = '").arg(m_v.itemTable, m_v.indexColumn)
+                    + q(name) + QStringLiteral("',") + otherColumns + QStringLiteral(" WHERE (")
+                    + m_v.indexColumn + QStringLiteral(" = '") + q(oldName) + QStringLiteral("')"));
+            }))
         return;
     dialogs().info(name + QStringLiteral("に変更しました"));
     load();
@@ -238,11 +242,12 @@ void ItemMaster::deleteRow(int row)
     if (!dialogs().ask(oldName + QStringLiteral("を削除します　よろしいですか？")))
         return;
     // The item's postings stay as they are.
-    if (!withWrite([&](Database &db) {
-            db.execute(QStringLiteral("DELETE * FROM ") + m_v.itemTable + QStringLiteral(" WHERE (")
-                + m_v.indexColumn + QStringLiteral(" = '") + q(oldName) + QStringLiteral("')"));
-            ImportLedger::forgetItem(db, m_v.postingTable, oldName);
-        }))
+    if (!withWrite(
+            m_v.nameHeading + QStringLiteral("「") + oldName + QStringLiteral("」を削除"), [&](Database &db) {
+                db.execute(QStringLiteral("DELETE * FROM ") + m_v.itemTable + QStringLiteral(" WHERE (")
+                    + m_v.indexColumn + QStringLiteral(" = '") + q(oldName) + QStringLiteral("')"));
+                ImportLedger::forgetItem(db, m_v.postingTable, oldName);
+            }))
         return;
     dialogs().info(oldName + QStringLiteral("を削除しました"));
     load();

@@ -168,7 +168,7 @@ void StorageMaster::registerPlace()
     if (!dialogs().ask(QStringLiteral("登録します　よろしいですか？")))
         return;
 
-    if (!withWrite([&](Database &db) {
+    if (!withWrite(QStringLiteral("保管場所「") + name + QStringLiteral("」を登録"), [&](Database &db) {
             db.insert(QStringLiteral("Hokan_T"),
                 {{QStringLiteral("H_index"), name}, {QStringLiteral("H_money"), 0},
                     {QStringLiteral("H_name"), keeper}, {QStringLiteral("H_memo"), memo}});
@@ -187,7 +187,7 @@ void StorageMaster::updateRow(int row)
     const QString memo = m_sp2->text(5, row);
     if (!dialogs().ask(QStringLiteral("更新します　よろしいですか？")))
         return;
-    if (!withWrite([&](Database &db) {
+    if (!withWrite(QStringLiteral("保管場所「") + name + QStringLiteral("」を更新"), [&](Database &db) {
             db.execute(QStringLiteral("UPDATE Hokan_T SET H_name = '") + q(keeper)
                 + QStringLiteral("', H_memo = '") + q(memo) + QStringLiteral("' WHERE H_index = '") + q(name)
                 + QStringLiteral("'"));
@@ -218,7 +218,7 @@ void StorageMaster::deleteRow(int row)
     }
     if (!dialogs().ask(QStringLiteral("削除します　よろしいですか？")))
         return;
-    if (!withWrite([&](Database &db) {
+    if (!withWrite(QStringLiteral("保管場所「") + name + QStringLiteral("」を削除"), [&](Database &db) {
             db.execute(QStringLiteral("DELETE H_index FROM Hokan_T WHERE (H_index = '") + q(name)
                 + QStringLiteral("')"));
             ImportLedger::forgetPlace(db, name);
@@ -254,15 +254,18 @@ void StorageMaster::rename()
         return;
 
     // All or nothing: a failure half-way leaves every table under the old name.
-    if (!withWrite([&](Database &db) {
-            MasterQueries::rename(db, QStringLiteral("Hokan_T"), QStringLiteral("H_index"), oldName, newName);
-            for (const NameColumn &nc : RenamedColumns) {
-                MasterQueries::renameWhereUsed(
-                    db, QString::fromLatin1(nc.table), QString::fromLatin1(nc.column), oldName, newName);
-            }
-            // The statement import's batches, lines, rules and remembered accounts as well.
-            ImportLedger::renamePlace(db, oldName, newName);
-        }))
+    if (!withWrite(QStringLiteral("保管場所「") + oldName + QStringLiteral("」を「") + newName
+                + QStringLiteral("」に変更"),
+            [&](Database &db) {
+                MasterQueries::rename(
+                    db, QStringLiteral("Hokan_T"), QStringLiteral("H_index"), oldName, newName);
+                for (const NameColumn &nc : RenamedColumns) {
+                    MasterQueries::renameWhereUsed(
+                        db, QString::fromLatin1(nc.table), QString::fromLatin1(nc.column), oldName, newName);
+                }
+                // The statement import's batches, lines, rules and remembered accounts as well.
+                ImportLedger::renamePlace(db, oldName, newName);
+            }))
         return;
     dialogs().info(
         QStringLiteral("[") + oldName + QStringLiteral("]を[") + newName + QStringLiteral("]に変更しました"));

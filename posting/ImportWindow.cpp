@@ -1,5 +1,6 @@
 #include "ImportWindow.h"
 
+#include "ActionHistory.h"
 #include "Database.h"
 #include "Grid.h"
 #include "PresetEditor.h"
@@ -270,7 +271,8 @@ std::optional<int> ImportWindow::editPreset(const QStringList &lines)
         first << line.left(EditorLineChars);
     PresetEditor editor(dialogs(), first, m_presets, clock().today(), this);
     editor.setSaver([this](const Preset &p) {
-        return withWrite([&](Database &db) { ImportLedger::saveUserPreset(db, p); });
+        return withWrite(QStringLiteral("取込形式「") + p.name + QStringLiteral("」を保存"),
+            [&](Database &db) { ImportLedger::saveUserPreset(db, p); });
     });
     if (!m_runEditor(editor) || editor.saved().name.isEmpty())
         return std::nullopt;
@@ -442,12 +444,13 @@ void ImportWindow::execute()
     ImportLedger::Refusal refusal;
     bool imported = false;
     const QString presetName = m_preset->currentText();
-    const bool ok = withWrite([&](Database &db) {
-        // A refusal comes before the first statement that writes: nothing to roll back.
-        imported = ImportLedger::importLines(db, batch, lines, refusal).has_value();
-        if (imported)
-            ImportLedger::rememberPlace(db, presetName, m_statement.account, place);
-    });
+    const bool ok = withWrite(
+        QStringLiteral("明細%1件を").arg(lines.size()) + place + QStringLiteral("に取込"), [&](Database &db) {
+            // A refusal comes before the first statement that writes: nothing to roll back.
+            imported = ImportLedger::importLines(db, batch, lines, refusal).has_value();
+            if (imported)
+                ImportLedger::rememberPlace(db, presetName, m_statement.account, place);
+        });
     if (!refusal.message.isEmpty()) {
         dialogs().info(refusal.message);
         return;
@@ -476,6 +479,33 @@ void ImportWindow::undoBatch()
     if (!chosen || *chosen < 0 || *chosen >= list.size())
         return;
     const ImportLedger::BatchInfo &b = list.at(*chosen);
+    // The import is an action of the history: taking it back takes back every later action
+    // too, as the history does. Only a batch the history no longer holds (imported before it
+    // was kept, or pruned) is taken back on its own.
+    std::optional<qint64> entry;
+    int actions = 0;
+    if (!withRead([&](Database &db) {
+            entry = ActionHistory::insertedBy(db, QStringLiteral("X_import_batch"), b.no);
+            if (entry)
+                actions = int(ActionHistory::entriesFrom(db, *entry).size());
+        }))
+        return;
+    if (entry) {
+        QString question = QStringLiteral("%1の取込（%2件）を取り消します").arg(b.when).arg(b.count);
+        if (actions > 1)
+            question += QStringLiteral("\r\nその後の操作%1件も取り消します").arg(actions - 1);
+        if (!dialogs().ask(question + QStringLiteral("　よろしいですか？")))
+            return;
+        ActionHistory::Outcome outcome;
+        if (!withDb([&] {
+                outcome = ActionHistory::takeBackFrom(dbPath(), *entry, objectName(), clock().now(), actions);
+            }))
+            return;
+        dialogs().info(outcome.done ? QStringLiteral("取込を取り消しました") : outcome.refusal);
+        if (m_statement.matched)
+            refresh();
+        return;
+    }
     ImportLedger::Later later;
     if (!withRead([&](Database &db) { later = ImportLedger::laterThan(db, b.no); }))
         return;
@@ -489,7 +519,8 @@ void ImportWindow::undoBatch()
     if (!dialogs().ask(question + QStringLiteral("　よろしいですか？")))
         return;
     ImportLedger::Refusal refusal;
-    const bool ok = withWrite([&](Database &db) { ImportLedger::undo(db, b.no, refusal); });
+    const bool ok = withWrite(QStringLiteral("%1の取込の取消").arg(b.when),
+        [&](Database &db) { ImportLedger::undo(db, b.no, refusal); });
     if (!refusal.message.isEmpty()) {
         dialogs().info(refusal.message);
         return;

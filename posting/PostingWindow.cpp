@@ -46,6 +46,8 @@ PostingVocabulary PostingVocabulary::income()
     v.confirmJoin = QStringLiteral("へ");
     v.confirmAmount = QStringLiteral("　 \\");
     v.confirmVerb = QStringLiteral("を入金します。");
+    v.actionAmount = QStringLiteral(" \\");
+    v.actionVerb = QStringLiteral("を入金");
     v.resultJoin = QStringLiteral("　へ　");
     v.resultAmount = QStringLiteral("　\\");
     v.resultVerb = QStringLiteral("を入金しました");
@@ -80,6 +82,8 @@ PostingVocabulary PostingVocabulary::expense()
     v.confirmJoin = QStringLiteral("から");
     v.confirmAmount = QStringLiteral("代　 \\");
     v.confirmVerb = QStringLiteral("を出金します。");
+    v.actionAmount = QStringLiteral("代 \\");
+    v.actionVerb = QStringLiteral("を出金");
     v.resultJoin = QStringLiteral("　から　");
     v.resultAmount = QStringLiteral("代　\\");
     v.resultVerb = QStringLiteral("を出金しました");
@@ -113,6 +117,8 @@ PostingVocabulary PostingVocabulary::debit()
     v.confirmJoin = QStringLiteral("より");
     v.confirmAmount = QStringLiteral("代 \\");
     v.confirmVerb = QStringLiteral("を引きます。");
+    v.actionAmount = QStringLiteral("代 \\");
+    v.actionVerb = QStringLiteral("を自動引落");
     v.resultJoin = QStringLiteral("より");
     v.resultAmount = QStringLiteral("代　\\");
     v.resultVerb = QStringLiteral("を自動引落しました");
@@ -314,7 +320,9 @@ void PostingWindow::post(int row)
     bool shortOfMoney = false;
     qint32 before = 0;
     qint32 after = 0;
-    const bool ok = withWrite([&](Database &db) {
+    const QString description
+        = place + m_vocab.confirmJoin + item + m_vocab.actionAmount + amountDigits + m_vocab.actionVerb;
+    const bool ok = withWrite(description, [&](Database &db) {
         const QString quotedPlace = Database::escape(place);
         {
             const Cursor balance

@@ -46,6 +46,10 @@ struct PostingVocabulary
     QString confirmJoin;
     QString confirmAmount;
     QString confirmVerb;
+    // The history's name for the action: place + confirmJoin + item + actionAmount + amount +
+    // actionVerb ("財布へ給料 \500を入金").
+    QString actionAmount;
+    QString actionVerb;
     // Result: place + resultJoin + item + resultAmount + amount + resultVerb + CR LF
     //         + resultBefore + before + resultAfter + after + ")" + CR LF + "処理完了".
     QString resultJoin;

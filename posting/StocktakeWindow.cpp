@@ -234,22 +234,23 @@ void StocktakeWindow::execute()
             + QStringLiteral("に変更します。  よろしいですか？")))
         return;
 
-    const bool committed = withWrite([&](Database &db) {
-        qint32 before = 0;
-        {
-            Cursor c = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = '")
-                + Database::escape(name) + QStringLiteral("')"));
-            if (c.eof())
-                throw DbError(QStringLiteral("no storage place named %1").arg(name));
-            before = c.integer(QStringLiteral("H_money"));
-        }
-        db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = '") + amountText
-            + QStringLiteral("' WHERE H_index = '") + Database::escape(name) + QStringLiteral("'"));
-        db.insert(QStringLiteral("Ktanaorosi_T"),
-            {{QStringLiteral("K_hokan"), name}, {QStringLiteral("K_bmoney"), before},
-                {QStringLiteral("K_amoney"), *amount}, {QStringLiteral("K_riyuu"), reason},
-                {QStringLiteral("K_day"), clock().today().toString(QStringLiteral("yyyyMMdd")).toInt()}});
-    });
+    const bool committed = withWrite(
+        name + QStringLiteral("の金額を \\") + amountText + QStringLiteral("に変更"), [&](Database &db) {
+            qint32 before = 0;
+            {
+                Cursor c = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = '")
+                    + Database::escape(name) + QStringLiteral("')"));
+                if (c.eof())
+                    throw DbError(QStringLiteral("no storage place named %1").arg(name));
+                before = c.integer(QStringLiteral("H_money"));
+            }
+            db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = '") + amountText
+                + QStringLiteral("' WHERE H_index = '") + Database::escape(name) + QStringLiteral("'"));
+            db.insert(QStringLiteral("Ktanaorosi_T"),
+                {{QStringLiteral("K_hokan"), name}, {QStringLiteral("K_bmoney"), before},
+                    {QStringLiteral("K_amoney"), *amount}, {QStringLiteral("K_riyuu"), reason},
+                    {QStringLiteral("K_day"), clock().today().toString(QStringLiteral("yyyyMMdd")).toInt()}});
+        });
     if (!committed)
         return;
 

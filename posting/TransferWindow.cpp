@@ -206,7 +206,9 @@ void TransferWindow::execute()
     const QString memo = m_memo->text();
     QString shortfall;
     QString result;
-    const bool ok = withWrite([&](Database &db) {
+    const QString description = source + QStringLiteral("から") + destination + QStringLiteral("へ \\")
+        + QString::number(*amount) + QStringLiteral("を移動");
+    const bool ok = withWrite(description, [&](Database &db) {
         const qint32 sourceBefore = balanceOf(db, source);
         if (sourceBefore < *amount) {
             shortfall = QStringLiteral("移動元金額が足りません。\r\n") + source + QStringLiteral("( \\")

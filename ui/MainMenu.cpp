@@ -3,6 +3,7 @@
 #include "AppTitle.h"
 #include "BasGeneral.h"
 #include "TaskWindow.h"
+#include "UndoWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -168,6 +169,18 @@ void MainMenu::buildMenus()
         [this] { open(QStringLiteral("バックアップから復元"), QStringLiteral("F_restore")); });
     addSeparator(file, "se2");
     addAction(file, "En", "終了(&X)", [this] { endWith(QStringLiteral("AP終了(ﾒﾆｭｰ)")); });
+
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
+    edit->setObjectName(QStringLiteral("edit"));
+    QAction *undo = addAction(edit, "undo", "元に戻す(&U)", [this] {
+        if (m_task)
+            return; // the task window's own work comes first
+        log(QStringLiteral("元に戻す"));
+        UndoWindow::undoNewest(m_context, objectName());
+    });
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    addAction(edit, "history", "操作の履歴(&H)...",
+        [this] { open(QStringLiteral("操作の履歴画面起動"), QStringLiteral("F_undo")); });
 
     QMenu *masta = menuBar()->addMenu(QStringLiteral("マスタメンテナンス(&M)"));
     masta->setObjectName(QStringLiteral("masta"));

@@ -37,11 +37,11 @@ bool TaskWindow::withRead(const std::function<void(Database &)> &work)
     });
 }
 
-bool TaskWindow::withWrite(const std::function<void(Database &)> &work)
+bool TaskWindow::withWrite(const QString &description, const std::function<void(Database &)> &work)
 {
     return withDb([&] {
         Database db(dbPath());
-        db.beginWrite();
+        db.beginAction(objectName(), description, clock().now());
         work(db);
         db.commit();
     });

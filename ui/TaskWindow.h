@@ -33,7 +33,9 @@ protected:
     bool withRead(const std::function<void(Database &)> &work);
     // withDb around one write transaction: `work` runs its statements inside it, and the
     // transaction is committed only when all of them succeeded (otherwise nothing stays).
-    bool withWrite(const std::function<void(Database &)> &work);
+    // The transaction is one action of the history, recorded under this window's objectName
+    // and `description`, which names what it does as the window's question does.
+    bool withWrite(const QString &description, const std::function<void(Database &)> &work);
 
     const AppContext &context() const { return m_context; }
     Dialogs &dialogs() const { return *m_context.dialogs; }

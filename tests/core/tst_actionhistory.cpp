@@ -1,0 +1,262 @@
+#include "ActionHistory.h"
+#include "Database.h"
+#include "TestSupport.h"
+
+#include <QTest>
+
+// The history of actions at the connection layer: what an action records, taking it back row
+// for row (row ids and storage classes included), refusing when a row was changed outside the
+// history, and pruning.
+class TestActionHistory : public QObject
+{
+    Q_OBJECT
+
+    const QDateTime Now {QDate(2026, 12, 9), QTime(10, 0, 0)};
+
+    // Every row of every table but the history itself, with its row id and each value as an SQL
+    // literal, so that 500 and '500' differ.
+    static QStringList exactDump(const TempAppDir &dir)
+    {
+        QStringList out;
+        for (const QString &table :
+            dir.rows("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT "
+                     "LIKE 'sqlite%' AND name <> 'X_undo_action' ORDER BY name")) {
+            QStringList parts {QStringLiteral("rowid")};
+            for (const QString &col :
+                dir.rows(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(table)))
+                parts << QStringLiteral("quote(\"%1\")").arg(col);
+            for (const QString &row :
+                dir.rows(QStringLiteral("SELECT %1 FROM \"%2\" ORDER BY rowid").arg(parts.join(u','), table)))
+                out << table + u'|' + row;
+        }
+        return out;
+    }
+
+    void act(
+        const TempAppDir &dir, const QStringList &statements, const QString &text = QStringLiteral("操作"))
+    {
+        Database db(dir.dbPath());
+        db.beginAction(QStringLiteral("F_test"), text, Now);
+        for (const QString &s : statements)
+            db.execute(s);
+        db.commit();
+    }
+
+    static qint64 newest(const TempAppDir &dir)
+    {
+        return dir.scalar("SELECT max(XU_no) FROM X_undo_action").toLongLong();
+    }
+    static int entries(const TempAppDir &dir)
+    {
+        return dir.scalar("SELECT count(*) FROM X_undo_action").toInt();
+    }
+
+    // A small ledger: two places, an item of each kind, postings, a transfer and a rule.
+    static void fill(const TempAppDir &dir)
+    {
+        for (const char *s : {
+                 "INSERT INTO Hokan_T (H_index,H_money,H_name,H_memo) VALUES "
+                 "('財布',1000,'父',''),('銀行',5000,'母',NULL)",
+                 "INSERT INTO Nyuukin_T (N_index,N_kubun,N_hokan,N_memo) VALUES ('給料','給与','財布','')",
+                 "INSERT INTO Syukkin_T (S_index,S_kubun,S_hokan,S_memo) VALUES ('食費','生活費','財布','')",
+                 "INSERT INTO N VALUES ('給料','財布',300,20261201,'12月'),('給料','財布',200,20261202,'')",
+                 "INSERT INTO S VALUES ('食費','財布',50,20261203,'x'),('食費','銀行',70,20261204,'')",
+                 "INSERT INTO Idourireki_T VALUES ('財布','銀行',10,20261205,'')",
+                 "INSERT INTO X_import_rule VALUES ('銀行','S','ｺﾝﾋﾞﾆ','食費')",
+             })
+            dir.exec(QString::fromUtf8(s));
+    }
+
+private slots:
+    void takingBackPutsEveryRowBack_data()
+    {
+        QTest::addColumn<QStringList>("statements");
+        QTest::newRow("posting into a table without a key")
+            << QStringList {"UPDATE Hokan_T SET H_money = 1500 WHERE H_index = '財布'",
+                   "INSERT INTO N VALUES ('給料','財布',500,20261209,'')"};
+        QTest::newRow("deleting rows of a table without a key")
+            << QStringList {"DELETE FROM S WHERE S_hokan = '財布'", "DELETE FROM N WHERE rowid = 1"};
+        QTest::newRow("deleting a master row keeps its number")
+            << QStringList {"DELETE FROM Hokan_T WHERE H_index = '銀行'"};
+        QTest::newRow("several columns of a row") << QStringList {
+            "UPDATE Hokan_T SET H_name = NULL, H_memo = 'メモ', H_money = '1200' WHERE H_index = '財布'"};
+        QTest::newRow("rename through every table")
+            << QStringList {"UPDATE Hokan_T SET H_index = 'ｻｲﾌ' WHERE H_index = '財布'",
+                   "UPDATE N SET N_hokan = 'ｻｲﾌ' WHERE N_hokan = '財布'",
+                   "UPDATE S SET S_hokan = 'ｻｲﾌ' WHERE S_hokan = '財布'",
+                   "UPDATE Nyuukin_T SET N_hokan = 'ｻｲﾌ' WHERE N_hokan = '財布'",
+                   "UPDATE Idourireki_T SET I_hokanmoto = 'ｻｲﾌ' WHERE I_hokanmoto = '財布'"};
+        QTest::newRow("values of every storage class")
+            << QStringList {"INSERT INTO N VALUES (NULL, x'00ff', 1.5, -9223372036854775808, '🍣''\"')",
+                   "UPDATE S SET S_money = 2.25, S_memo = x'' WHERE rowid = 2"};
+        QTest::newRow("row ids moved and replaced rows")
+            << QStringList {"UPDATE N SET rowid = 40 WHERE rowid = 2",
+                   "INSERT OR REPLACE INTO X_import_rule VALUES ('銀行','S','ｺﾝﾋﾞﾆ','日用品')",
+                   "DELETE FROM N WHERE rowid = 1", "INSERT INTO N VALUES ('賞与','銀行',9,20261209,'')"};
+    }
+
+    void takingBackPutsEveryRowBack()
+    {
+        QFETCH(QStringList, statements);
+        TempAppDir dir;
+        fill(dir);
+        const QStringList before = exactDump(dir);
+        act(dir, statements);
+        const QStringList after = exactDump(dir);
+        QVERIFY(after != before);
+        QCOMPARE(entries(dir), 1);
+
+        const auto undo = ActionHistory::takeBackFrom(dir.dbPath(), newest(dir), "F_undo", Now, 1);
+        QVERIFY2(undo.done, qPrintable(undo.refusal));
+        QCOMPARE(exactDump(dir), before);
+        // Taking back is an action itself: taking that back does the first action again.
+        QCOMPARE(entries(dir), 2);
+        QCOMPARE(dir.scalar("SELECT XU_text FROM X_undo_action ORDER BY XU_no DESC").toString(),
+            QStringLiteral("「操作」の取消"));
+        QVERIFY(ActionHistory::takeBackFrom(dir.dbPath(), newest(dir), "F_undo", Now, 1).done);
+        QCOMPARE(exactDump(dir), after);
+    }
+
+    void takingBackFromAnEntryTakesBackEveryNewerOneNewestFirst()
+    {
+        TempAppDir dir;
+        fill(dir);
+        const QStringList before = exactDump(dir);
+        act(dir, {"UPDATE Hokan_T SET H_money = 1100 WHERE H_index = '財布'"}, "一");
+        const qint64 first = newest(dir);
+        // Each later action changes what the one before it left.
+        act(dir, {"UPDATE Hokan_T SET H_money = 1200 WHERE H_index = '財布'"}, "二");
+        act(dir, {"UPDATE Hokan_T SET H_money = 1300, H_memo = 'm' WHERE H_index = '財布'"}, "三");
+
+        // The question named two actions, but there are three now: nothing happens.
+        auto outcome = ActionHistory::takeBackFrom(dir.dbPath(), first, "F_undo", Now, 2);
+        QVERIFY(!outcome.done);
+        QCOMPARE(entries(dir), 3);
+
+        outcome = ActionHistory::takeBackFrom(dir.dbPath(), first, "F_undo", Now, 3);
+        QVERIFY2(outcome.done, qPrintable(outcome.refusal));
+        QCOMPARE(outcome.taken.size(), 3);
+        QCOMPARE(exactDump(dir), before);
+        QCOMPARE(dir.scalar("SELECT XU_text FROM X_undo_action ORDER BY XU_no DESC").toString(),
+            QStringLiteral("「一」以降3件の取消"));
+    }
+
+    void aRowChangedOutsideTheHistoryStopsTheTakingBack_data()
+    {
+        QTest::addColumn<QStringList>("action");
+        QTest::addColumn<QString>("outside");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("posting changed")
+            << QStringList {"INSERT INTO N VALUES ('給料','財布',500,20261209,'')"}
+            << "UPDATE N SET N_money = 501 WHERE N_date = 20261209"
+            << "収入「20261209 財布 給料 \\500」";
+        QTest::newRow("posting gone") << QStringList {"INSERT INTO S VALUES ('食費','財布',9,20261209,'')"}
+                                      << "DELETE FROM S WHERE S_date = 20261209"
+                                      << "支出「20261209 財布 食費 \\9」";
+        QTest::newRow("deleted row's number taken")
+            << QStringList {"DELETE FROM Idourireki_T"}
+            << "INSERT INTO Idourireki_T VALUES ('銀行','財布',1,20261209,'')"
+            << "金額移動「20261205 財布→銀行 \\10」";
+        QTest::newRow("balance changed")
+            << QStringList {"UPDATE Hokan_T SET H_money = 900 WHERE H_index = '財布'"}
+            << "UPDATE Hokan_T SET H_money = 901 WHERE H_index = '財布'"
+            << "保管場所「財布」";
+        QTest::newRow("renamed row changed")
+            << QStringList {"UPDATE N SET N_index = '月給' WHERE N_index = '給料'"}
+            << "UPDATE N SET N_index = '賞与' WHERE rowid = 1"
+            << "収入「20261201 財布 月給 \\300」";
+    }
+
+    void aRowChangedOutsideTheHistoryStopsTheTakingBack()
+    {
+        QFETCH(QStringList, action);
+        QFETCH(QString, outside);
+        QFETCH(QString, named);
+        TempAppDir dir;
+        fill(dir);
+        // An earlier action the refusal must leave alone too.
+        act(dir, {"UPDATE Hokan_T SET H_memo = '前' WHERE H_index = '銀行'"});
+        act(dir, action);
+        dir.exec(outside); // another program, which the history does not know
+        const QStringList before = exactDump(dir);
+        const auto outcome = ActionHistory::takeBackFrom(dir.dbPath(), newest(dir) - 1, "F_undo", Now, 2);
+        QVERIFY(!outcome.done);
+        QCOMPARE(outcome.refusal, named + QStringLiteral("がこの操作の後で変更されているため取り消せません"));
+        QCOMPARE(exactDump(dir), before);
+        QCOMPARE(entries(dir), 2);
+    }
+
+    void anActionThatChangesNothingLeavesNoEntry()
+    {
+        TempAppDir dir;
+        fill(dir);
+        act(dir, {"UPDATE Hokan_T SET H_money = H_money", "DELETE FROM N WHERE 0"});
+        {
+            Database db(dir.dbPath());
+            db.beginAction("F_test", "取りやめ", Now);
+            db.execute("INSERT INTO N VALUES ('給料','財布',1,20261209,'')");
+        } // never committed
+        QCOMPARE(entries(dir), 0);
+        // A failure while the entry is written takes the action with it.
+        {
+            StatementRecorder recorder;
+            dir.exec("CREATE TRIGGER refuse BEFORE INSERT ON X_undo_action BEGIN SELECT RAISE(ABORT, "
+                     "'full'); END");
+            QVERIFY_THROWS_EXCEPTION(
+                DbError, act(dir, {"INSERT INTO N VALUES ('給料','財布',1,20261209,'')"}));
+            dir.exec("DROP TRIGGER refuse");
+        }
+        QCOMPARE(dir.scalar("SELECT count(*) FROM N").toInt(), 2);
+    }
+
+    void aLedgerNotYetMigratedIsWrittenWithoutHistory()
+    {
+        TempAppDir dir;
+        fill(dir);
+        dropToVersionZero(dir);
+        act(dir, {"INSERT INTO N VALUES ('給料','財布',1,20261209,'')"});
+        QCOMPARE(dir.scalar("SELECT count(*) FROM N").toInt(), 3);
+        Database db(dir.dbPath());
+        QVERIFY(ActionHistory::recent(db).isEmpty());
+    }
+
+    void pruningKeepsTheLastThousandAndEveryEntryOfFourHundredDays_data()
+    {
+        QTest::addColumn<int>("old");
+        QTest::addColumn<int>("recent");
+        QTest::addColumn<int>("kept");
+        // old: entries 500 days back; recent: entries of 10 days back; then one action today.
+        QTest::newRow("few entries") << 20 << 5 << 26;
+        QTest::newRow("old ones beyond a thousand go") << 1500 << 0 << 1000;
+        QTest::newRow("recent ones stay beyond a thousand") << 300 << 1200 << 1201;
+        QTest::newRow("old ones within the last thousand stay") << 990 << 5 << 996;
+    }
+
+    void pruningKeepsTheLastThousandAndEveryEntryOfFourHundredDays()
+    {
+        QFETCH(int, old);
+        QFETCH(int, recent);
+        QFETCH(int, kept);
+        TempAppDir dir;
+        fill(dir);
+        const auto addEntries = [&](int n, int daysBack) {
+            if (n > 0)
+                dir.exec(QStringLiteral(
+                    "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < %1) "
+                    "INSERT INTO X_undo_action (XU_when,XU_window,XU_text,XU_changes) "
+                    "SELECT '%2','F_test','古い',x'' FROM k")
+                             .arg(n)
+                             .arg(Now.addDays(-daysBack).toString("yyyy/MM/dd hh:mm:ss")));
+        };
+        addEntries(old, 500);
+        addEntries(recent, 10);
+        act(dir, {"UPDATE Hokan_T SET H_money = 1 WHERE H_index = '財布'"});
+        QCOMPARE(entries(dir), kept);
+        // What goes are the oldest entries, and the newest stays.
+        QCOMPARE(dir.scalar("SELECT max(XU_no) FROM X_undo_action").toInt(), old + recent + 1);
+        QCOMPARE(dir.scalar("SELECT min(XU_no) FROM X_undo_action").toInt(), old + recent + 2 - kept);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestActionHistory)
+#include "tst_actionhistory.moc"

@@ -1,0 +1,144 @@
+#include "UndoWindow.h"
+
+#include "BusyCursor.h"
+#include "Database.h"
+#include "Grid.h"
+
+#include <QHBoxLayout>
+#include <QHash>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int ButtonCol = 4;
+
+// Runs the taking back and tells its outcome; `expected` is how many actions the question
+// named, so that an action another program recorded meanwhile is never taken back unasked.
+bool runTakeBack(
+    const AppContext &context, const QString &window, qint64 from, int expected, const QString &doneText)
+{
+    ActionHistory::Outcome outcome;
+    try {
+        const BusyCursor busy;
+        outcome = ActionHistory::takeBackFrom(context.dbPath(), from, window, context.clock->now(), expected);
+    } catch (const DbError &e) {
+        qInfo("database action failed: %s", e.what());
+        context.dialogs->info(QStringLiteral("DB接続失敗"));
+        return false;
+    }
+    if (!outcome.done) {
+        context.dialogs->info(outcome.refusal);
+        return false;
+    }
+    context.dialogs->info(doneText);
+    return true;
+}
+
+} // namespace
+
+UndoWindow::UndoWindow(const AppContext &context, QWidget *parent)
+    : TaskWindow(context, parent)
+{
+    setObjectName(QStringLiteral("F_undo"));
+    setWindowTitle(QStringLiteral("操作の履歴"));
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(12, 10, 12, 12);
+    auto *top = new QHBoxLayout;
+    top->addStretch(1);
+    auto *end = new QPushButton(QStringLiteral("閉じる"), this);
+    end->setObjectName(QStringLiteral("cmd_end"));
+    connect(end, &QPushButton::clicked, this, &QWidget::close);
+    top->addWidget(end);
+    outer->addLayout(top);
+
+    m_grid = new Grid(ButtonCol, 0, this);
+    m_grid->setObjectName(QStringLiteral("SP"));
+    const char *headings[] = {"日時", "画面", "内容"};
+    const double widths[] = {19, 14, 40};
+    for (int c = 1; c < ButtonCol; ++c) {
+        m_grid->setHeading(c, QString::fromUtf8(headings[c - 1]));
+        m_grid->setTextColumn(c);
+        m_grid->setColumnWidthChars(c, widths[c - 1]);
+    }
+    m_grid->setHeading(ButtonCol, QStringLiteral("取消"));
+    m_grid->setButtonColumn(ButtonCol, QStringLiteral("取消"));
+    m_grid->setColumnWidthChars(ButtonCol, 8);
+    connect(m_grid, &Grid::buttonClicked, this, [this](int col, int row, bool) {
+        if (col == ButtonCol)
+            takeBack(row);
+    });
+    outer->addWidget(m_grid, 1);
+    resize(860, 420);
+}
+
+QString UndoWindow::windowCaption(const QString &objectName)
+{
+    static const QHash<QString, QString> captions {
+        {QStringLiteral("F_main"), QStringLiteral("メインメニュー")},
+        {QStringLiteral("F_nyuukin"), QStringLiteral("収入登録")},
+        {QStringLiteral("F_syukkin"), QStringLiteral("支出登録")},
+        {QStringLiteral("F_zidou"), QStringLiteral("自動引落")},
+        {QStringLiteral("F_idou"), QStringLiteral("金額移動")},
+        {QStringLiteral("F_tanaorosi"), QStringLiteral("金額棚卸")},
+        {QStringLiteral("F_hokanM"), QStringLiteral("保管場所マスタ")},
+        {QStringLiteral("F_kubunM"), QStringLiteral("入出金区分マスタ")},
+        {QStringLiteral("F_nyuM"), QStringLiteral("収入マスタ")},
+        {QStringLiteral("F_syuM"), QStringLiteral("支出マスタ")},
+        {QStringLiteral("F_import"), QStringLiteral("明細の取込")},
+        {QStringLiteral("F_preset"), QStringLiteral("取込形式")},
+        {QStringLiteral("F_undo"), QStringLiteral("操作の履歴")},
+    };
+    return captions.value(objectName, objectName);
+}
+
+void UndoWindow::load()
+{
+    const BusyCursor busy;
+    QList<ActionHistory::Entry> entries;
+    if (!withRead([&](Database &db) { entries = ActionHistory::recent(db); }))
+        return;
+    m_entries = entries;
+    m_grid->clearCells();
+    m_grid->setMaxRows(int(m_entries.size()));
+    for (int i = 0; i < m_entries.size(); ++i) {
+        const ActionHistory::Entry &e = m_entries.at(i);
+        m_grid->setText(1, i + 1, e.when);
+        m_grid->setText(2, i + 1, windowCaption(e.window));
+        m_grid->setText(3, i + 1, e.text);
+    }
+}
+
+void UndoWindow::takeBack(int row)
+{
+    if (row < 1 || row > m_entries.size())
+        return;
+    // The rows are newest first: row n and the rows above it go.
+    if (!dialogs().ask(QStringLiteral("%1件の操作を取り消します　よろしいですか？").arg(row)))
+        return;
+    runTakeBack(context(), objectName(), m_entries.at(row - 1).no, row,
+        QStringLiteral("%1件の操作を取り消しました").arg(row));
+    load();
+}
+
+bool UndoWindow::undoNewest(const AppContext &context, const QString &window)
+{
+    QList<ActionHistory::Entry> newest;
+    try {
+        Database db(context.dbPath());
+        newest = ActionHistory::recent(db, 1);
+    } catch (const DbError &e) {
+        qInfo("database action failed: %s", e.what());
+        context.dialogs->info(QStringLiteral("DB接続失敗"));
+        return false;
+    }
+    if (newest.isEmpty()) {
+        context.dialogs->info(QStringLiteral("取り消せる操作がありません"));
+        return false;
+    }
+    const QString text = newest.first().text;
+    if (!context.dialogs->ask(text + QStringLiteral("を取り消します　よろしいですか？")))
+        return false;
+    return runTakeBack(context, window, newest.first().no, 1, text + QStringLiteral("を取り消しました"));
+}
