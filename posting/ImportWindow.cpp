@@ -491,9 +491,11 @@ void ImportWindow::undoBatch()
         }))
         return;
     if (entry) {
-        QString question = QStringLiteral("%1の取込（%2件）を取り消します").arg(b.when).arg(b.count);
+        QString question = b.when + QStringLiteral("の取込（") + QString::number(b.count)
+            + QStringLiteral("件）を取り消します");
         if (actions > 1)
-            question += QStringLiteral("\r\nその後の操作%1件も取り消します").arg(actions - 1);
+            question += QStringLiteral("\r\nその後の操作") + QString::number(actions - 1)
+                + QStringLiteral("件も取り消します");
         if (!dialogs().ask(question + QStringLiteral("　よろしいですか？")))
             return;
         ActionHistory::Outcome outcome;

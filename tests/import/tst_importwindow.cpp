@@ -479,10 +479,14 @@ private slots:
         QCOMPARE(f.rows(),
             QStringList({"|20241104|ｶｰﾄﾞ ﾊﾟﾝﾔ|800||148000|食料費|取込済",
                 "○|20241105|ｶｰﾄﾞ ｺﾝﾋﾞﾆ|300||147700|食料費|新規"}));
+        // Taking the batch back takes back the later renames with it, as the history does.
         f.dialogs.clear();
         f.press("cmd_undo");
+        QVERIFY(f.dialogs.asked.last().contains(QStringLiteral("その後の操作2件も取り消します")));
         QCOMPARE(f.dialogs.infos, QStringList({"取込を取り消しました"}));
-        QCOMPARE(f.balance("ゆうちょ銀行"), 100000);
+        QCOMPARE(f.balance("ゆうちょ"), 100000);
+        QCOMPARE(f.dir.scalar("SELECT COUNT(*) FROM Hokan_T WHERE H_index = 'ゆうちょ銀行'").toInt(), 0);
+        QCOMPARE(f.dir.scalar("SELECT COUNT(*) FROM X_import_batch").toInt(), 0);
         QVERIFY(LedgerCheck::check(f.dir.dbPath()).ok());
     }
 
