@@ -2,12 +2,15 @@
 // rename), beside the same snapshot through the sqlite3 C API alone (`raw`: backup_step and a
 // flush, no verification); the main menu shown while the start's backup runs on its worker
 // thread; a posting committed while a backup runs; and the check of the ledger at start,
-// beside the engine's quick_check of the whole file.
+// beside the engine's quick_check of the whole file; the restore window opened on 25 backups,
+// with the summaries recorded when they were taken and, beside it, counted from each backup.
 #include "Backup.h"
 #include "BenchMain.h"
 #include "BenchSupport.h"
 #include "Database.h"
+#include "Grid.h"
 #include "MainMenu.h"
+#include "RestoreWindow.h"
 #include "SessionBackup.h"
 #include "Tasks.h"
 
@@ -141,6 +144,65 @@ void postingDuringBackup(benchmark::State &state, qint64 postings)
     state.counters["target_ms"] = 1000;
 }
 
+// 25 backups of the ledger: one taken, the others hard links to it under other names (the
+// window reads each one's summary, or the backup itself, the same way whatever it holds).
+class TwentyFiveBackups
+{
+public:
+    explicit TwentyFiveBackups(qint64 postings)
+        : m_dir(postings)
+    {
+        const QDateTime first(QDate(2025, 1, 1), QTime(21, 0, 0));
+        const QString taken = Backup::take(m_dir.dbPath(), first, true).path;
+        QString summary = taken;
+        summary.replace(QStringLiteral(".mdb"), QStringLiteral(".summary"));
+        for (int i = 1; i < 25; ++i) {
+            const QString name
+                = QDir(Backup::folder(m_dir.dbPath())).filePath(Backup::fileName(first.addDays(i)));
+            QString other = name;
+            other.replace(QStringLiteral(".mdb"), QStringLiteral(".summary"));
+            if (::link(QFile::encodeName(taken).constData(), QFile::encodeName(name).constData()) != 0
+                || !QFile::copy(summary, other))
+                qFatal("cannot make the backups");
+        }
+    }
+    AppContext context() { return m_dir.context(); }
+    void dropSummaries()
+    {
+        for (const QString &f : QDir(Backup::folder(m_dir.dbPath())).entryList({QStringLiteral("*.summary")}))
+            QFile::remove(QDir(Backup::folder(m_dir.dbPath())).filePath(f));
+    }
+
+private:
+    AppDir m_dir;
+};
+
+void restoreWindowOpen(benchmark::State &state, qint64 postings, bool summaries)
+{
+    TwentyFiveBackups &backups = fixtureFor<TwentyFiveBackups>(postings);
+    if (!summaries)
+        backups.dropSummaries();
+    for (auto _ : state) {
+        RestoreWindow window(backups.context());
+        window.load();
+        window.show();
+        if (window.findChild<Grid *>(QStringLiteral("SP"))->maxRows() != 25)
+            state.SkipWithError("the window does not list 25 backups");
+    }
+    if (summaries)
+        state.counters["target_ms"] = 300;
+}
+
+void restoreOpen(benchmark::State &state, qint64 postings)
+{
+    restoreWindowOpen(state, postings, true);
+}
+
+void restoreOpenCounted(benchmark::State &state, qint64 postings)
+{
+    restoreWindowOpen(state, postings, false);
+}
+
 void startCheck(benchmark::State &state, qint64 postings)
 {
     const QString path = cachedLedger(postings);
@@ -169,7 +231,8 @@ const bool registered = [] {
     } benchmarks[] = {{"ExitBackup/%1", exitBackup}, {"ExitBackup/%1/raw", exitBackupRaw},
         {"StartWithBackupPending/%1", startWithBackupPending},
         {"PostingDuringBackup/%1", postingDuringBackup}, {"StartCheck/%1", startCheck},
-        {"StartCheck/%1/quick_check", startCheckQuick}};
+        {"StartCheck/%1/quick_check", startCheckQuick}, {"RestoreOpen/%1", restoreOpen},
+        {"RestoreOpen/%1/counted", restoreOpenCounted}};
     for (const LedgerSize &size : ledgerSizes()) {
         for (const auto &b : benchmarks) {
             benchmark::RegisterBenchmark(
