@@ -3,7 +3,8 @@
 // flush, no verification); the main menu shown while the start's backup runs on its worker
 // thread; a posting committed while a backup runs; and the check of the ledger at start,
 // beside the engine's quick_check of the whole file; the restore window opened on 25 backups,
-// with the summaries recorded when they were taken and, beside it, counted from each backup.
+// with the summaries recorded when they were taken and, beside it, counted from each backup
+// (as for backups made before summaries were kept, the first time the window lists them).
 #include "Backup.h"
 #include "BenchMain.h"
 #include "BenchSupport.h"
@@ -191,9 +192,13 @@ private:
 void restoreWindowOpen(benchmark::State &state, qint64 postings, bool summaries)
 {
     TwentyFiveBackups &backups = fixtureFor<TwentyFiveBackups>(postings);
-    if (!summaries)
-        backups.dropSummaries();
     for (auto _ : state) {
+        if (!summaries) {
+            // The window records what it counted: each time is the first.
+            state.PauseTiming();
+            backups.dropSummaries();
+            state.ResumeTiming();
+        }
         RestoreWindow window(backups.context());
         window.load();
         window.show();

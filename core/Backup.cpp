@@ -259,6 +259,16 @@ QString fileIdentity(const QString &path)
     return QStringLiteral("%1 %2").arg(f.size()).arg(QString::fromLatin1(header.mid(24, 4).toHex()));
 }
 
+QByteArray summaryText(const QString &identity, const Summary &s)
+{
+    return QStringLiteral("%1\n%2 %3 %4\n")
+        .arg(identity)
+        .arg(s.incomes)
+        .arg(s.expenses)
+        .arg(s.balance)
+        .toUtf8();
+}
+
 // Writes `text` to `path` through a temporary file, with the given permission bits.
 bool writeFile(const QString &path, const QByteArray &text, mode_t mode)
 {
@@ -544,13 +554,8 @@ Result take(const QString &dbPath, const QDateTime &now, bool force, Check check
         summary = summaryPath(final);
         // The summary goes first: a backup without one is only slower to list, a summary
         // without its backup is removed later.
-        const QByteArray text = QStringLiteral("%1\n%2 %3 %4\n")
-                                    .arg(fileIdentity(temp))
-                                    .arg(counts->at(4))
-                                    .arg(counts->at(5))
-                                    .arg(*balance)
-                                    .toUtf8();
-        writeFile(summary, text, ledgerMode(dbPath));
+        writeFile(summary, summaryText(fileIdentity(temp), Summary {counts->at(4), counts->at(5), *balance}),
+            ledgerMode(dbPath));
         if (renameNew(temp, final))
             break;
         const int error = errno;
@@ -688,7 +693,11 @@ std::optional<Summary> recordedSummary(const QString &path)
                 return s;
         }
     }
-    return summarize(path);
+    // A backup made before summaries were kept, or replaced by hand: counted once, then recorded.
+    const auto counted = summarize(path);
+    if (counted)
+        writeFile(summaryPath(path), summaryText(fileIdentity(path), *counted), ledgerMode(path));
+    return counted;
 }
 
 LedgerState checkLedger(const QString &dbPath)

@@ -78,7 +78,8 @@ struct Summary
 };
 std::optional<Summary> summarize(const QString &path);
 // The same from the record written beside the backup when it was taken, without opening the
-// backup; counted from the backup itself when there is no record or it belongs to another file.
+// backup; counted from the backup itself (and recorded for the next time) when there is no
+// record or it belongs to another file.
 std::optional<Summary> recordedSummary(const QString &path);
 
 enum class LedgerState { Sound, Damaged, Missing, Unknown };

@@ -455,6 +455,10 @@ private slots:
         QVERIFY(QFile::remove(a.path));
         QVERIFY(QFile::copy(Backup::take(other.dbPath(), At).path, a.path));
         QCOMPARE(Backup::recordedSummary(a.path)->incomes, 7);
+        // A backup without a summary (made by an earlier version) is counted once, then recorded.
+        QVERIFY(QFile::remove(summary));
+        QCOMPARE(Backup::recordedSummary(a.path)->incomes, 7);
+        QVERIFY(QFileInfo::exists(summary));
         writeBytes(a.path, "not a backup");
         QVERIFY(!Backup::recordedSummary(a.path));
 
