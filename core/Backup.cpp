@@ -53,6 +53,17 @@ QByteArray nativePath(const QString &path)
     return QFile::encodeName(QFileInfo(path).absoluteFilePath());
 }
 
+// Waits for a lock in short, even steps, up to BusyTimeoutMs: a lock another connection holds
+// only while it commits is taken in the first gap between two of its commits, where SQLite's
+// own growing waits can keep missing every gap of a busy writer.
+int retryBusy(void *, int attempts)
+{
+    if (attempts >= BusyTimeoutMs)
+        return 0;
+    ::usleep(1000);
+    return 1;
+}
+
 // One connection through the C API, closed when it goes out of scope.
 class Connection
 {
@@ -61,7 +72,7 @@ public:
     {
         m_rc = sqlite3_open_v2(nativePath(path).constData(), &m_db, flags, nullptr);
         if (m_rc == SQLITE_OK)
-            sqlite3_busy_timeout(m_db, BusyTimeoutMs);
+            sqlite3_busy_handler(m_db, retryBusy, nullptr);
     }
     ~Connection() { sqlite3_close_v2(m_db); }
     Connection(const Connection &) = delete;
