@@ -13,7 +13,8 @@ namespace Migrations {
 
 // The number of the newest step: the version a new ledger is made at.
 int latest();
-// The statements of step n (1..latest()): CREATE TABLE / CREATE INDEX IF NOT EXISTS only.
+// The statements of step n (1..latest()): CREATE TABLE / INDEX / TRIGGER IF NOT EXISTS, and the
+// filling of a new X_ table from the rows already there.
 QStringList step(int n);
 
 // Runs before the first step is applied to a ledger, outside any transaction (the place to
