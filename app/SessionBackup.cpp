@@ -5,6 +5,8 @@
 #include "RestoreWindow.h"
 
 #include <QFileInfo>
+#include <QProgressDialog>
+#include <memory>
 
 namespace {
 
@@ -54,12 +56,29 @@ void SessionBackup::upgradeLedger()
 {
     if (m_damaged)
         return;
+    // Folding the search copy of a large ledger takes a while: a progress dialog shows when it
+    // takes longer than a second.
+    std::unique_ptr<QProgressDialog> bar;
+    const auto progress = [&bar](qint64 done, qint64 total) {
+        if (!bar) {
+            bar = std::make_unique<QProgressDialog>(
+                QStringLiteral("検索用の索引を作成しています..."), QString(), 0, 1000);
+            bar->setWindowTitle(QStringLiteral("ヴェルモラ"));
+            bar->setWindowModality(Qt::ApplicationModal);
+            bar->setMinimumDuration(1000);
+            bar->setValue(0);
+        }
+        bar->setValue(total > 0 ? int(done * 1000 / total) : 1000);
+    };
     try {
-        Migrations::migrate(m_context.dbPath(), [this](int, int) {
-            const Backup::Result taken = Backup::take(m_context.dbPath(), m_context.clock->now(), true);
-            report(taken);
-            return taken.outcome == Backup::Outcome::Taken;
-        });
+        Migrations::migrate(
+            m_context.dbPath(),
+            [this](int, int) {
+                const Backup::Result taken = Backup::take(m_context.dbPath(), m_context.clock->now(), true);
+                report(taken);
+                return taken.outcome == Backup::Outcome::Taken;
+            },
+            progress);
     } catch (const DbError &) { }
 }
 

@@ -74,7 +74,8 @@ int version(Database &db)
     return c.eof() ? 0 : c.value(0).toInt();
 }
 
-Outcome migrate(const QString &path, const BeforeFirst &beforeFirst)
+Outcome migrate(
+    const QString &path, const BeforeFirst &beforeFirst, const std::function<void(qint64, qint64)> &progress)
 {
     int from = 0;
     {
@@ -98,7 +99,7 @@ Outcome migrate(const QString &path, const BeforeFirst &beforeFirst)
         for (const QString &statement : step(n))
             db.execute(statement);
     if (current < 3)
-        SearchText::foldPending(db);
+        SearchText::foldPending(db, progress);
     db.execute(QStringLiteral("PRAGMA user_version = %1").arg(latest()));
     db.commit();
     return Outcome::Migrated;

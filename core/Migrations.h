@@ -25,7 +25,9 @@ enum class Outcome { Current, Migrated, Newer, Declined };
 
 // Brings the ledger at path up to latest() in one write transaction. A DbError leaves the
 // ledger as it was.
-Outcome migrate(const QString &path, const BeforeFirst &beforeFirst = {});
+// `progress` hears of long work (the folding of the search copy of an existing ledger).
+Outcome migrate(const QString &path, const BeforeFirst &beforeFirst = {},
+    const std::function<void(qint64 done, qint64 total)> &progress = {});
 
 // The version of an open ledger.
 int version(Database &db);

@@ -126,12 +126,17 @@ QStringList createStatements()
     return list;
 }
 
-int foldPending(Database &db)
+int foldPending(Database &db, const Progress &progress)
 {
     // Read in batches and write after each: the rows being read are the ones being written,
     // which a single pass over the pending index would not see reliably.
     constexpr int Batch = 20000;
     int filled = 0;
+    qint64 total = 0;
+    if (progress) {
+        Cursor c = db.query(QStringLiteral("SELECT count(*) FROM X_meisai WHERE XM_norm IS NULL"));
+        total = c.eof() ? 0 : c.integer64(0);
+    }
     Statement update = prepare(
         db, QStringLiteral("UPDATE X_meisai SET XM_norm = ?1 WHERE XM_table = ?2 AND XM_rowid = ?3"));
     for (const TriggerRow &t : triggerRows) {
@@ -170,6 +175,8 @@ int foldPending(Database &db)
                     throw DbError(QString::fromUtf8(sqlite3_errmsg(db.handle())), u);
                 ++filled;
             }
+            if (progress && !batch.empty())
+                progress(filled, total);
         } while (int(batch.size()) == Batch);
     }
     return filled;

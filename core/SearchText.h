@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class Database;
 
@@ -23,9 +24,12 @@ QStringList words(const QString &text);
 // The statements that make X_meisai, its triggers, and fill it from the rows already there.
 QStringList createStatements();
 
+// Told how many pending rows have been folded of how many, after each batch.
+using Progress = std::function<void(qint64 done, qint64 total)>;
+
 // Fills the folded text of every pending row, inside the caller's write transaction. Returns
 // how many rows were filled.
-int foldPending(Database &db);
+int foldPending(Database &db, const Progress &progress = {});
 
 // True when some row still waits for its folded text.
 bool hasPending(Database &db);

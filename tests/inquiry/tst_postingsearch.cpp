@@ -239,6 +239,18 @@ private slots:
         dir.exec("WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 45000) "
                  "INSERT INTO N (N_index,N_hokan,N_money,N_date,N_memo) "
                  "SELECT 'ｷｭｳﾖ', '銀行', i, 20240101, '' FROM k");
+        QList<std::pair<qint64, qint64>> told;
+        {
+            Database db(dir.dbPath());
+            db.beginWrite();
+            QCOMPARE(SearchText::foldPending(db,
+                         [&](qint64 done, qint64 total) {
+                             told.append({done, total});
+                         }),
+                45000);
+            db.commit();
+        }
+        QCOMPARE(told, (QList<std::pair<qint64, qint64>> {{20000, 45000}, {40000, 45000}, {45000, 45000}}));
         PostingSearch::Conditions cond;
         cond.words = u"きゅうよ"_s;
         const PostingSearch::Result r = PostingSearch::search(dir.dbPath(), cond);

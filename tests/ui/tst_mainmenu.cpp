@@ -31,9 +31,9 @@ class TestMainMenu : public QObject
                 viewed << p;
                 return true;
             });
-            for (const char *name :
-                {"F_nyuukin", "F_syukkin", "F_zidou", "F_idou", "F_tanaorosi", "F_list_S", "F_rireki_S",
-                    "F_all_S", "F_bunrui_S", "F_csv", "F_nyuM", "F_syuM", "F_kubunM", "F_hokanM", "F_ver"}) {
+            for (const char *name : {"F_nyuukin", "F_syukkin", "F_zidou", "F_idou", "F_tanaorosi", "F_list_S",
+                     "F_rireki_S", "F_all_S", "F_bunrui_S", "F_kensaku", "F_csv", "F_nyuM", "F_syuM",
+                     "F_kubunM", "F_hokanM", "F_ver"}) {
                 const QString n = QString::fromLatin1(name);
                 menu.setTaskFactory(n, [n](const AppContext &c) {
                     auto *w = new TaskWindow(c);
