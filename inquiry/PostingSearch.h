@@ -43,6 +43,8 @@ struct Result
 };
 
 constexpr int RowLimit = 1000;
+// A limit that lists every hit (the CSV file).
+constexpr int NoLimit = -1;
 
 // The caption of a kind: 収入, 支出, 自動引落, 移動, 棚卸.
 QString kindName(QChar kind);

@@ -18,7 +18,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <climits>
 
 namespace {
 
@@ -353,12 +352,9 @@ void SearchWindow::changeHit(const PostingSearch::Hit &hit)
 
 bool SearchWindow::writeCsv(QIODevice *out) const
 {
-    // Every hit, not only the rows shown.
-    PostingSearch::Result all;
-    {
-        Database db(dbPath());
-        all = PostingSearch::search(db, m_shownConditions, int(std::min<qint64>(m_result.count, INT_MAX)));
-    }
+    // Every hit, not only the rows shown, with what was written since folded first.
+    const PostingSearch::Result all
+        = PostingSearch::search(dbPath(), m_shownConditions, PostingSearch::NoLimit);
     Csv::Writer w(out);
     w.line({QStringLiteral("明細検索リスト"), QStringLiteral("%1件").arg(all.count)});
     w.line({Csv::createdLine(QStringLiteral("リスト作成日:"), clock())});
