@@ -72,15 +72,19 @@ test-asan: deps
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --test-dir build-asan --output-on-failure -j $(JOBS) -LE long
 
-# libFuzzer on every fuzz target, FUZZ_SECONDS each (coverage-guided; crashes land in build-fuzz/).
+# libFuzzer on every fuzz target, FUZZ_SECONDS each (coverage-guided; crashes land in build-fuzz/,
+# each target's corpus in build-fuzz/corpus/<target>, seeded by targets that read VELMO_FUZZ_SEEDS;
+# an input that takes longer than 10 s counts as a hang).
 FUZZ_SECONDS ?= 60
 fuzz: deps
 	cmake -S . -B build-fuzz -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DVELMO_FUZZ=ON \
 	  -DCMAKE_CXX_COMPILER=clang++
 	cmake --build build-fuzz -j $(JOBS) --target $$(cd tests/fuzz && ls fuzz_*.cpp | sed 's/\.cpp//')
 	cd build-fuzz && for f in tests/fuzz/fuzz_*; do \
-	  [ -x "$$f" ] || continue; echo "== $$f"; \
-	  ./$$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' || exit 1; \
+	  [ -f "$$f" ] && [ -x "$$f" ] || continue; echo "== $$f"; \
+	  c=corpus/$$(basename $$f); mkdir -p $$c; \
+	  VELMO_FUZZ_SEEDS=$$c ./$$f $$c -timeout=10 -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 2>&1 \
+	    | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' || exit 1; \
 	done
 
 # The Debian package velmo_<version>_amd64.deb: a Release build with Debian's hardening flags,

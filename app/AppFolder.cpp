@@ -1,5 +1,7 @@
 #include "AppFolder.h"
 
+#include "Backup.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -24,6 +26,15 @@ bool holdsLedger(const QString &folder)
 {
     return QFileInfo::exists(QDir(folder).filePath(LedgerName));
 }
+
+} // namespace
+
+bool holdsBackups(const QString &folder)
+{
+    return !Backup::list(QDir(folder).filePath(LedgerName)).isEmpty();
+}
+
+namespace {
 
 // Copies `name` from `from` to `to` unless it is there already. QFile::copy writes a temporary
 // file and renames it, so an interrupted copy never leaves a partial file under the name.
@@ -55,7 +66,8 @@ Options parse(const QStringList &arguments, const QString &environmentDir)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("A household ledger. Without --dir it keeps its files in its own folder when that\n"
-                       "holds velmo.mdb, otherwise in the per-user folder, laid out on the first start."));
+                       "holds velmo.mdb or its backups, otherwise in the per-user folder, laid out on the\n"
+                       "first start."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption dirOption(QStringLiteral("dir"),
@@ -94,8 +106,12 @@ QString locate(const QString &chosen, const QString &programDir, const QString &
 {
     if (!chosen.isEmpty())
         return chosen;
-    if (holdsLedger(programDir))
+    if (holdsLedger(programDir) || holdsBackups(programDir))
         return programDir;
+    // Backups without their ledger are a ledger that was lost: the start offers them before
+    // an empty ledger may take its place.
+    if (!holdsLedger(userDir) && holdsBackups(userDir))
+        return userDir;
     layOut(userDir, templateDir, warning);
     return userDir;
 }

@@ -26,11 +26,16 @@ inline constexpr int UsageError = 2;
 Options parse(const QStringList &arguments, const QString &environmentDir);
 
 // The application directory: `chosen` when given; otherwise `programDir` when it holds a
-// ledger (the portable layout); otherwise `userDir`, laid out from `templateDir` on its first
-// use. A failed layout is described in `warning` and the folder is used all the same: the
-// windows then report the missing ledger or log as they do in any folder.
+// ledger or backups of one (the portable layout); otherwise `userDir`, laid out from
+// `templateDir` on its first use, but not while it holds backups and no ledger: the start
+// offers those first, and lays the folder out (layOut) only when the user declines or none
+// is usable. A failed layout is described in `warning` and the folder is used all the same:
+// the windows then report the missing ledger or log as they do in any folder.
 QString locate(const QString &chosen, const QString &programDir, const QString &userDir,
     const QString &templateDir, QString *warning);
+
+// True when `folder` holds backups of a ledger (in backup/ beside where velmo.mdb belongs).
+bool holdsBackups(const QString &folder);
 
 // Gives `folder` the ledger, an empty log and the arrow picture from `templateDir`, each only
 // when absent, when it has no ledger yet. The ledger comes last, so that a layout cut short is

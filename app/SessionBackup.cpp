@@ -1,18 +1,11 @@
 #include "SessionBackup.h"
 
-#include "Database.h"
-#include "Migrations.h"
+#include "LedgerUpgrade.h"
 #include "RestoreWindow.h"
 
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <memory>
-
-namespace {
-
-const QString BackupFailed = QStringLiteral("バックアップを作成できませんでした");
-
-} // namespace
 
 SessionBackup::SessionBackup(const AppContext &context)
     : m_context(context)
@@ -24,32 +17,33 @@ SessionBackup::~SessionBackup()
         m_worker->wait();
 }
 
-void SessionBackup::checkLedger()
+SessionBackup::Check SessionBackup::checkLedger()
 {
     const QString db = m_context.dbPath();
     const Backup::LedgerState state = Backup::checkLedger(db);
     if (state != Backup::LedgerState::Damaged && state != Backup::LedgerState::Missing)
-        return;
+        return Check::Present;
     m_damaged = state == Backup::LedgerState::Damaged;
     // With no backup at all the start goes on as it always has: the program never creates a ledger.
     if (Backup::list(db).isEmpty())
-        return;
+        return Check::NoBackup;
     const auto newest = Backup::newestGood(db);
     if (!newest)
-        return;
+        return Check::NoBackup;
     const QString problem = m_damaged ? QStringLiteral("が壊れています") : QStringLiteral("がありません");
     Dialogs &dialogs = *m_context.dialogs;
     if (!dialogs.ask(QStringLiteral("台帳ファイル(velmo.mdb)") + problem
             + QStringLiteral("　最新のバックアップ(") + RestoreWindow::timeText(newest->created)
             + QStringLiteral(")から復元しますか？")))
-        return;
+        return Check::Declined;
     if (Backup::restoreOverDamaged(db, newest->path, m_context.clock->now())
         == Backup::RestoreOutcome::Restored) {
         m_damaged = false;
         dialogs.info(QStringLiteral("復元しました"));
-    } else {
-        dialogs.info(QStringLiteral("復元できませんでした"));
+        return Check::Restored;
     }
+    dialogs.info(QStringLiteral("復元できませんでした"));
+    return Check::Failed;
 }
 
 void SessionBackup::upgradeLedger()
@@ -70,16 +64,11 @@ void SessionBackup::upgradeLedger()
         }
         bar->setValue(total > 0 ? int(done * 1000 / total) : 1000);
     };
-    try {
-        Migrations::migrate(
-            m_context.dbPath(),
-            [this](int, int) {
-                const Backup::Result taken = Backup::take(m_context.dbPath(), m_context.clock->now(), true);
-                report(taken);
-                return taken.outcome == Backup::Outcome::Taken;
-            },
-            progress);
-    } catch (const DbError &) { }
+    const LedgerUpgrade::Result r = LedgerUpgrade::run(m_context.dbPath(), m_context.clock->now(), progress);
+    if (r.outcome == LedgerUpgrade::Outcome::BackupFailed)
+        report(r.backup);
+    else if (r.outcome == LedgerUpgrade::Outcome::ReadOnly)
+        m_context.dialogs->info(RestoreWindow::ReadOnlyLedger);
 }
 
 void SessionBackup::startInBackground()
@@ -89,7 +78,7 @@ void SessionBackup::startInBackground()
         return;
     const QString db = m_context.dbPath();
     const QDateTime now = m_context.clock->now();
-    m_worker.reset(QThread::create([this, db, now] { m_background = Backup::take(db, now); }));
+    m_worker.reset(QThread::create([this, db, now] { m_background = Backup::takeAtStart(db, now); }));
     connect(m_worker.get(), &QThread::finished, this, &SessionBackup::finishBackground, Qt::QueuedConnection);
     m_worker->start(QThread::LowPriority);
 }
@@ -115,5 +104,5 @@ void SessionBackup::report(const Backup::Result &result)
     if (result.outcome != Backup::Outcome::Failed)
         return;
     qInfo("backup failed: %s", qPrintable(result.error));
-    m_context.dialogs->info(BackupFailed);
+    m_context.dialogs->info(RestoreWindow::backupFailedText(result));
 }

@@ -10,7 +10,8 @@
 // The backups of one run of the program: the check of the ledger before the main menu, a
 // backup on a worker thread once the menu is shown when the last run ended without one (it
 // was killed), and the backup at the end when the run changed the ledger. A backup that
-// fails shows "バックアップを作成できませんでした" once and the work goes on.
+// fails shows "バックアップを作成できませんでした" once (or, when the ledger itself is damaged,
+// says so and points to the restore window) and the work goes on.
 class SessionBackup : public QObject
 {
     Q_OBJECT
@@ -19,11 +20,18 @@ public:
     explicit SessionBackup(const AppContext &context);
     ~SessionBackup() override;
 
+    enum class Check {
+        Present, // the ledger is there (sound, or not to be judged now)
+        Restored,
+        Declined, // a backup was offered and the user said No
+        NoBackup, // damaged or missing, and no backup that passes its check
+        Failed, // the restore was tried and failed
+    };
     // A damaged or missing ledger with a good backup: asks, and on Yes restores the newest.
-    void checkLedger();
+    Check checkLedger();
     // Brings the ledger's own X_ tables up to this program's version, after a backup of the
-    // ledger as it was. A failed backup is reported and the ledger is left as it is; a ledger
-    // that cannot be opened is left for the first task window to report.
+    // ledger as it was. A failed backup or a read-only ledger is reported once and the ledger
+    // is left as it is; a ledger that cannot be opened is left for the first task window.
     void upgradeLedger();
     // Starts the start-time backup on its own thread with its own connection.
     void startInBackground();

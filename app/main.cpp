@@ -1,6 +1,7 @@
 #include "AppContext.h"
 #include "AppFolder.h"
 #include "AppStyle.h"
+#include "InstanceLock.h"
 #include "MainMenu.h"
 #include "QtDialogs.h"
 #include "SessionBackup.h"
@@ -47,12 +48,10 @@ int main(int argc, char *argv[])
     if (options.exit)
         return finish(options);
     const QString programDir = QCoreApplication::applicationDirPath();
+    const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString templateDir = programDir + QStringLiteral("/" VELMO_TEMPLATE_DIR);
     QString warning;
-    const QString appDir = AppFolder::locate(options.dir, programDir,
-        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
-        programDir + QStringLiteral("/" VELMO_TEMPLATE_DIR), &warning);
-    if (!warning.isEmpty())
-        std::fprintf(stderr, "velmo: %s\n", qPrintable(warning));
+    const QString appDir = AppFolder::locate(options.dir, programDir, userDir, templateDir, &warning);
 
     QApplication::setStyle(new AppStyle);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/velmo.png")));
@@ -67,8 +66,19 @@ int main(int argc, char *argv[])
     Clock clock;
     const AppContext context {appDir, &dialogs, &clock};
 
+    InstanceLock lock(appDir);
+    if (!lock.acquire(dialogs))
+        return 1;
+
     SessionBackup backup(context);
-    backup.checkLedger();
+    const SessionBackup::Check check = backup.checkLedger();
+    // A per-user folder whose ledger was lost gets the template's only once its backups were
+    // offered and declined, or none of them is usable.
+    if (options.dir.isEmpty() && appDir == userDir
+        && (check == SessionBackup::Check::Declined || check == SessionBackup::Check::NoBackup))
+        AppFolder::layOut(userDir, templateDir, &warning);
+    if (!warning.isEmpty())
+        std::fprintf(stderr, "velmo: %s\n", qPrintable(warning));
     backup.upgradeLedger();
     MainMenu menu(context);
     registerTasks(menu);

@@ -2,12 +2,16 @@
 // rename), beside the same snapshot through the sqlite3 C API alone (`raw`: backup_step and a
 // flush, no verification); the main menu shown while the start's backup runs on its worker
 // thread; a posting committed while a backup runs; and the check of the ledger at start,
-// beside the engine's quick_check of the whole file.
+// beside the engine's quick_check of the whole file; the restore window opened on 25 backups,
+// with the summaries recorded when they were taken and, beside it, counted from each backup
+// (as for backups made before summaries were kept, the first time the window lists them).
 #include "Backup.h"
 #include "BenchMain.h"
 #include "BenchSupport.h"
 #include "Database.h"
+#include "Grid.h"
 #include "MainMenu.h"
+#include "RestoreWindow.h"
 #include "SessionBackup.h"
 #include "Tasks.h"
 
@@ -30,7 +34,7 @@ void clearBackups(const QString &dbPath)
     QDir(Backup::folder(dbPath)).removeRecursively();
 }
 
-void exitBackup(benchmark::State &state, qint64 postings)
+void takeBackups(benchmark::State &state, qint64 postings, Backup::Check check)
 {
     AppDir dir(postings);
     QDateTime at(QDate(2025, 12, 31), QTime(21, 0, 0));
@@ -38,10 +42,21 @@ void exitBackup(benchmark::State &state, qint64 postings)
         state.PauseTiming();
         clearBackups(dir.dbPath());
         state.ResumeTiming();
-        if (Backup::take(dir.dbPath(), at).outcome != Backup::Outcome::Taken)
+        if (Backup::take(dir.dbPath(), at, false, check).outcome != Backup::Outcome::Taken)
             state.SkipWithError("the backup failed");
     }
+}
+
+void exitBackup(benchmark::State &state, qint64 postings)
+{
+    takeBackups(state, postings, Backup::Check::Quick);
     state.counters["target_ms"] = 1000;
+}
+
+// The weekly backup at start, on its worker thread: the copy checked with integrity_check.
+void exitBackupFullCheck(benchmark::State &state, qint64 postings)
+{
+    takeBackups(state, postings, Backup::Check::Full);
 }
 
 void exitBackupRaw(benchmark::State &state, qint64 postings)
@@ -141,6 +156,69 @@ void postingDuringBackup(benchmark::State &state, qint64 postings)
     state.counters["target_ms"] = 1000;
 }
 
+// 25 backups of the ledger: one taken, the others hard links to it under other names (the
+// window reads each one's summary, or the backup itself, the same way whatever it holds).
+class TwentyFiveBackups
+{
+public:
+    explicit TwentyFiveBackups(qint64 postings)
+        : m_dir(postings)
+    {
+        const QDateTime first(QDate(2025, 1, 1), QTime(21, 0, 0));
+        const QString taken = Backup::take(m_dir.dbPath(), first, true).path;
+        QString summary = taken;
+        summary.replace(QStringLiteral(".mdb"), QStringLiteral(".summary"));
+        for (int i = 1; i < 25; ++i) {
+            const QString name
+                = QDir(Backup::folder(m_dir.dbPath())).filePath(Backup::fileName(first.addDays(i)));
+            QString other = name;
+            other.replace(QStringLiteral(".mdb"), QStringLiteral(".summary"));
+            if (::link(QFile::encodeName(taken).constData(), QFile::encodeName(name).constData()) != 0
+                || !QFile::copy(summary, other))
+                qFatal("cannot make the backups");
+        }
+    }
+    AppContext context() { return m_dir.context(); }
+    void dropSummaries()
+    {
+        for (const QString &f : QDir(Backup::folder(m_dir.dbPath())).entryList({QStringLiteral("*.summary")}))
+            QFile::remove(QDir(Backup::folder(m_dir.dbPath())).filePath(f));
+    }
+
+private:
+    AppDir m_dir;
+};
+
+void restoreWindowOpen(benchmark::State &state, qint64 postings, bool summaries)
+{
+    TwentyFiveBackups &backups = fixtureFor<TwentyFiveBackups>(postings);
+    for (auto _ : state) {
+        if (!summaries) {
+            // The window records what it counted: each time is the first.
+            state.PauseTiming();
+            backups.dropSummaries();
+            state.ResumeTiming();
+        }
+        RestoreWindow window(backups.context());
+        window.load();
+        window.show();
+        if (window.findChild<Grid *>(QStringLiteral("SP"))->maxRows() != 25)
+            state.SkipWithError("the window does not list 25 backups");
+    }
+    if (summaries)
+        state.counters["target_ms"] = 300;
+}
+
+void restoreOpen(benchmark::State &state, qint64 postings)
+{
+    restoreWindowOpen(state, postings, true);
+}
+
+void restoreOpenCounted(benchmark::State &state, qint64 postings)
+{
+    restoreWindowOpen(state, postings, false);
+}
+
 void startCheck(benchmark::State &state, qint64 postings)
 {
     const QString path = cachedLedger(postings);
@@ -167,9 +245,11 @@ const bool registered = [] {
         const char *name;
         Function function;
     } benchmarks[] = {{"ExitBackup/%1", exitBackup}, {"ExitBackup/%1/raw", exitBackupRaw},
+        {"ExitBackup/%1/full_check", exitBackupFullCheck},
         {"StartWithBackupPending/%1", startWithBackupPending},
         {"PostingDuringBackup/%1", postingDuringBackup}, {"StartCheck/%1", startCheck},
-        {"StartCheck/%1/quick_check", startCheckQuick}};
+        {"StartCheck/%1/quick_check", startCheckQuick}, {"RestoreOpen/%1", restoreOpen},
+        {"RestoreOpen/%1/counted", restoreOpenCounted}};
     for (const LedgerSize &size : ledgerSizes()) {
         for (const auto &b : benchmarks) {
             benchmark::RegisterBenchmark(

@@ -275,26 +275,50 @@ private:
 
     QString undoRun(const Table &t, const RecordedChange &c)
     {
-        if (c.column < 0 || c.column >= t.columns.size())
+        if (c.column < 0 || c.column >= t.columns.size() || c.rowids.empty())
             return changedSince(rowName(t.name, {}, c.rowids.empty() ? 0 : c.rowids.front()));
-        // Each row is set back only where it still holds what the action left.
-        const QString column = quotedName(t.columns.at(c.column));
-        Statement s = prepare(QStringLiteral("UPDATE %1 SET %2 = ?1 WHERE rowid = ?2 AND %2 IS ?3")
-                                  .arg(quotedName(t.name), column));
-        bind(s.get(), 1, c.before);
-        bind(s.get(), 3, c.after);
-        for (auto r = c.rowids.rbegin(); r != c.rowids.rend(); ++r) {
-            sqlite3_bind_int64(s.get(), 2, *r);
-            step(s.get());
-            sqlite3_reset(s.get());
-            if (sqlite3_changes(m_handle) != 1) {
-                std::vector<StoredValue> row = current(t, *r);
-                if (!row.empty())
-                    row[size_t(c.column)] = c.after;
-                return changedSince(rowName(t.name, row, *r));
-            }
+        // One statement sets the column back in every listed row that still holds what the
+        // action left. It reads the table in order, as the rename did, and looks each row up in
+        // the list, which the engine takes as one JSON array ("+rowid" keeps the planner from
+        // seeking every listed row in the large table instead).
+        QByteArray list;
+        list.reserve(qsizetype(c.rowids.size()) * 8);
+        list.append('[');
+        for (qint64 r : c.rowids) {
+            if (list.size() > 1)
+                list.append(',');
+            list.append(QByteArray::number(r));
         }
-        return QString();
+        list.append(']');
+        const StoredValue rows {StoredValue::Text, 0, 0, list};
+        const QString table = quotedName(t.name);
+        const QString column = quotedName(t.columns.at(c.column));
+        run(QStringLiteral(
+                "UPDATE %1 SET %2 = ?1 WHERE %2 IS ?2 AND +rowid IN (SELECT value FROM json_each(?3))")
+                .arg(table, column),
+            {{1, &c.before}, {2, &c.after}, {3, &rows}});
+        const qint64 changed = sqlite3_changes64(m_handle);
+        if (changed == qint64(c.rowids.size()))
+            return QString();
+        {
+            // A row id listed twice counts once.
+            Statement listed = prepare(QStringLiteral("SELECT COUNT(DISTINCT value) FROM json_each(?1)"));
+            bind(listed.get(), 1, rows);
+            if (step(listed.get()) && sqlite3_column_int64(listed.get(), 0) == changed)
+                return QString();
+        }
+        // Some row did not hold it: name the first one that does not hold the value put back.
+        Statement odd
+            = prepare(QStringLiteral("SELECT u.value FROM json_each(?2) u LEFT JOIN %1 t ON t.rowid = "
+                                     "u.value WHERE t.rowid IS NULL OR t.%2 IS NOT ?1 LIMIT 1")
+                          .arg(table, column));
+        bind(odd.get(), 1, c.before);
+        bind(odd.get(), 2, rows);
+        const qint64 r = step(odd.get()) ? sqlite3_column_int64(odd.get(), 0) : c.rowids.front();
+        std::vector<StoredValue> row = current(t, r);
+        if (!row.empty())
+            row[size_t(c.column)] = c.after;
+        return changedSince(rowName(t.name, row, r));
     }
 
     Database &m_db;
@@ -304,9 +328,10 @@ private:
 
 bool hasHistory(Database &db)
 {
-    return !db.query(QStringLiteral(
-                         "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'X_undo_action'"))
-                .eof();
+    // From the connection's schema, without a statement: this runs at every action's commit.
+    return sqlite3_table_column_metadata(
+               db.handle(), "main", "X_undo_action", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)
+        == SQLITE_OK;
 }
 
 } // namespace

@@ -13,8 +13,10 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Backup {
@@ -23,6 +25,9 @@ namespace {
 
 const QString StampFormat = QStringLiteral("yyyyMMdd-HHmmss");
 const QString StateFile = QStringLiteral("velmo.state");
+const QString CheckedFile = QStringLiteral("velmo.checked");
+const QString SummarySuffix = QStringLiteral(".summary");
+constexpr qint64 FullCheckEverySecs = 7 * 24 * 3600;
 constexpr int BusyTimeoutMs = 3000;
 // Pages copied per step; the snapshot stays one state because the source's read transaction
 // spans every step.
@@ -48,6 +53,17 @@ QByteArray nativePath(const QString &path)
     return QFile::encodeName(QFileInfo(path).absoluteFilePath());
 }
 
+// Waits for a lock in short, even steps, up to BusyTimeoutMs: a lock another connection holds
+// only while it commits is taken in the first gap between two of its commits, where SQLite's
+// own growing waits can keep missing every gap of a busy writer.
+int retryBusy(void *, int attempts)
+{
+    if (attempts >= BusyTimeoutMs)
+        return 0;
+    ::usleep(1000);
+    return 1;
+}
+
 // One connection through the C API, closed when it goes out of scope.
 class Connection
 {
@@ -56,7 +72,7 @@ public:
     {
         m_rc = sqlite3_open_v2(nativePath(path).constData(), &m_db, flags, nullptr);
         if (m_rc == SQLITE_OK)
-            sqlite3_busy_timeout(m_db, BusyTimeoutMs);
+            sqlite3_busy_handler(m_db, retryBusy, nullptr);
     }
     ~Connection() { sqlite3_close_v2(m_db); }
     Connection(const Connection &) = delete;
@@ -137,6 +153,18 @@ bool integrityOk(Connection &c, const char *pragma, QString *error)
     return false;
 }
 
+bool isCorruptCode(int code)
+{
+    return (code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB;
+}
+
+// The copy of a ledger is read whole by the checks right after it is written, from the
+// system's cache: mapped into memory, its pages need no copy through a read call each.
+void mapWhole(Connection &c)
+{
+    c.exec("PRAGMA mmap_size = 4294967296");
+}
+
 // Flushes a file (or a folder's entries) to the disk.
 bool syncPath(const QString &path, bool directory = false)
 {
@@ -146,6 +174,45 @@ bool syncPath(const QString &path, bool directory = false)
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
+}
+
+// Renames `from` to `to` only when nothing is there yet, so that a backup never replaces
+// another one; flushes the folder.
+bool renameNew(const QString &from, const QString &to)
+{
+    const QByteArray source = nativePath(from);
+    const QByteArray target = nativePath(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) != 0) {
+        // A file system without the flag: a hard link fails just the same on an existing name.
+        if (errno != EINVAL || ::link(source.constData(), target.constData()) != 0)
+            return false;
+        ::unlink(source.constData());
+    }
+    syncPath(QFileInfo(to).absolutePath(), true);
+    return true;
+}
+
+// The file a ledger path stands for: a symbolic link's target (which may not exist yet), else the
+// path itself.
+QString realPath(const QString &dbPath)
+{
+    const QFileInfo fi(dbPath);
+    if (!fi.isSymLink())
+        return fi.absoluteFilePath();
+    const QString canonical = fi.canonicalFilePath();
+    return canonical.isEmpty() ? fi.symLinkTarget() : canonical;
+}
+
+// The ledger's permission bits (its target's, for a link); owner-readable at least, so that
+// the program can always read its own backups.
+mode_t ledgerMode(const QString &dbPath)
+{
+    struct stat st
+    {
+    };
+    if (::stat(nativePath(dbPath).constData(), &st) != 0)
+        return S_IRUSR | S_IWUSR;
+    return (st.st_mode & 0777) | S_IRUSR;
 }
 
 // Replaces `to` by `from` in one step, flushing the folder so the rename survives a power cut.
@@ -183,6 +250,47 @@ QString statePath(const QString &dbPath)
     return QDir(folder(dbPath)).filePath(StateFile);
 }
 
+// A backup's summary record and what ties it to the file: the file's size and its header's
+// change counter.
+QString summaryPath(const QString &backupPath)
+{
+    QString path = backupPath;
+    path.chop(4); // ".mdb"
+    return path + SummarySuffix;
+}
+
+QString fileIdentity(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray header = f.read(28);
+    if (header.size() < 28)
+        return {};
+    return QStringLiteral("%1 %2").arg(f.size()).arg(QString::fromLatin1(header.mid(24, 4).toHex()));
+}
+
+QByteArray summaryText(const QString &identity, const Summary &s)
+{
+    return QStringLiteral("%1\n%2 %3 %4\n")
+        .arg(identity)
+        .arg(s.incomes)
+        .arg(s.expenses)
+        .arg(s.balance)
+        .toUtf8();
+}
+
+// Writes `text` to `path` through a temporary file, with the given permission bits.
+bool writeFile(const QString &path, const QByteArray &text, mode_t mode)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    ::fchmod(f.handle(), mode);
+    f.write(text);
+    return f.commit();
+}
+
 void recordState(const QString &dbPath, const QString &backupName, const QString &state)
 {
     QSaveFile f(statePath(dbPath));
@@ -211,6 +319,15 @@ void removeLeftovers(const QString &dir)
     const QDateTime limit = QDateTime::currentDateTime().addSecs(-3600);
     for (const QFileInfo &fi : QDir(dir).entryInfoList({QStringLiteral("velmo-*.tmp")}, QDir::Files)) {
         if (fi.lastModified() < limit)
+            QFile::remove(fi.absoluteFilePath());
+    }
+    // A summary whose backup is gone (deleted by hand, or the program was killed before the
+    // backup was renamed into place).
+    for (const QFileInfo &fi :
+        QDir(dir).entryInfoList({QStringLiteral("velmo-*") + SummarySuffix}, QDir::Files)) {
+        QString backup = fi.absoluteFilePath();
+        backup.chop(SummarySuffix.size());
+        if (fi.lastModified() < limit && !QFileInfo::exists(backup + QStringLiteral(".mdb")))
             QFile::remove(fi.absoluteFilePath());
     }
 }
@@ -250,7 +367,32 @@ Result failed(const QString &temp, const QString &error)
 {
     if (!temp.isEmpty())
         QFile::remove(temp);
-    return Result {Outcome::Failed, {}, error};
+    return Result {Outcome::Failed, {}, error, false};
+}
+
+// After a failed backup: whether the ledger itself is damaged (rather than the disk full, the
+// folder unwritable or the ledger locked), by the start's check and then the engine's quick_check.
+bool ledgerIsDamaged(const QString &dbPath)
+{
+    const LedgerState state = checkLedger(dbPath);
+    if (state == LedgerState::Damaged)
+        return true;
+    if (state != LedgerState::Sound)
+        return false;
+    Connection c = openReadOnly(dbPath);
+    if (!c.ok())
+        return isCorruptCode(c.code());
+    const auto rows = c.column("PRAGMA quick_check");
+    if (!rows)
+        return isCorruptCode(c.code());
+    return *rows != QStringList {QStringLiteral("ok")};
+}
+
+Result failedOn(const QString &dbPath, const QString &temp, const QString &error)
+{
+    Result r = failed(temp, error);
+    r.ledgerDamaged = ledgerIsDamaged(dbPath);
+    return r;
 }
 
 QString freeName(const QString &dir, QDateTime at)
@@ -271,7 +413,8 @@ bool settle(const QString &dbPath)
         if (!c.ok() || !c.column("SELECT COUNT(*) FROM sqlite_master"))
             return false;
     }
-    return QFileInfo(dbPath + QStringLiteral("-journal")).size() == 0;
+    // SQLite keeps the journal beside the file a link points to.
+    return QFileInfo(realPath(dbPath) + QStringLiteral("-journal")).size() == 0;
 }
 
 // The copy of a backup beside the ledger, flushed, ready to be renamed over it; removed
@@ -280,13 +423,13 @@ class Replacement
 {
 public:
     Replacement(const QString &dbPath, const QString &backupPath)
-        : m_dbPath(dbPath)
-        , m_temp(dbPath + QStringLiteral(".restoring"))
+        : m_dbPath(realPath(dbPath))
+        , m_temp(m_dbPath + QStringLiteral(".restoring"))
     {
         QFile::remove(m_temp);
         // The restored ledger keeps the access rights of the one it replaces.
-        const auto rights = QFileInfo::exists(dbPath) ? QFile::permissions(dbPath)
-                                                      : QFileDevice::ReadOwner | QFileDevice::WriteOwner
+        const auto rights = QFileInfo::exists(m_dbPath) ? QFile::permissions(m_dbPath)
+                                                        : QFileDevice::ReadOwner | QFileDevice::WriteOwner
                 | QFileDevice::ReadGroup | QFileDevice::ReadOther;
         m_ready
             = QFile::copy(backupPath, m_temp) && QFile::setPermissions(m_temp, rights) && syncPath(m_temp);
@@ -346,13 +489,13 @@ bool changedSinceBackup(const QString &dbPath)
     return now.isEmpty() || now != lines.at(1);
 }
 
-Result take(const QString &dbPath, const QDateTime &now, bool force)
+Result take(const QString &dbPath, const QDateTime &now, bool force, Check check)
 {
     const std::lock_guard lock(serial());
     if (!QFileInfo(dbPath).isFile())
-        return Result {Outcome::NoLedger, {}, {}};
+        return Result {Outcome::NoLedger, {}, {}, false};
     if (!force && !changedSinceBackup(dbPath))
-        return Result {Outcome::Unchanged, {}, {}};
+        return Result {Outcome::Unchanged, {}, {}, false};
     const QString dir = folder(dbPath);
     if (!QDir().mkpath(dir))
         return failed({}, QStringLiteral("cannot create ") + dir);
@@ -362,62 +505,129 @@ Result take(const QString &dbPath, const QDateTime &now, bool force)
                                                 .arg(now.toString(StampFormat))
                                                 .arg(QCoreApplication::applicationPid()));
     QFile::remove(temp);
+    // Made private before SQLite writes to it; it gets the ledger's rights once it is whole.
+    const int fd = ::open(nativePath(temp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return failed({}, QStringLiteral("cannot create ") + temp);
+    ::close(fd);
 
     // Read-write, so that a hot journal left by a killed session is rolled back first.
     Connection source(dbPath, SQLITE_OPEN_READWRITE);
     if (!source.ok())
-        return failed({}, source.error());
+        return failedOn(dbPath, temp, source.error());
     if (!source.exec("BEGIN"))
-        return failed({}, source.error());
+        return failedOn(dbPath, temp, source.error());
     const auto counts = rowCounts(source); // takes the read lock the whole copy runs under
-    if (!counts)
-        return failed({}, source.error());
+    const auto balance
+        = counts ? source.integer("SELECT COALESCE(SUM(H_money), 0) FROM Hokan_T") : std::nullopt;
+    if (!balance) {
+        const QString error = source.error();
+        source.exec("ROLLBACK");
+        return failedOn(dbPath, temp, error);
+    }
     const QString state = fileState(dbPath);
     const QString copyError = copyPages(source, temp);
     source.exec("COMMIT");
     if (!copyError.isEmpty())
-        return failed(temp, copyError);
-    if (!syncPath(temp))
-        return failed(temp, QStringLiteral("cannot flush ") + temp);
-
+        return failedOn(dbPath, temp, copyError);
+    // The disk writes the copy while it is checked from memory; both must succeed before the
+    // copy takes a backup's name.
+    auto flushed = std::async(std::launch::async, [&temp] { return syncPath(temp); });
+    QString checkError;
+    bool copyDamaged = false;
     {
-        Connection check = openReadOnly(temp);
-        QString error;
-        if (!check.ok() || !integrityOk(check, "PRAGMA integrity_check", &error))
-            return failed(
-                temp, QStringLiteral("integrity check: ") + (error.isEmpty() ? check.error() : error));
-        const auto copied = rowCounts(check);
-        if (!copied || *copied != *counts)
-            return failed(temp, QStringLiteral("the row counts differ from the ledger's"));
+        Connection copy = openReadOnly(temp);
+        mapWhole(copy);
+        const char *pragma = check == Check::Full ? "PRAGMA integrity_check" : "PRAGMA quick_check";
+        if (!copy.ok() || !integrityOk(copy, pragma, &checkError)) {
+            copyDamaged = true;
+            checkError
+                = QStringLiteral("check of the copy: ") + (checkError.isEmpty() ? copy.error() : checkError);
+        } else if (const auto copied = rowCounts(copy); !copied || *copied != *counts) {
+            checkError = QStringLiteral("the row counts differ from the ledger's");
+        }
     }
+    if (!flushed.get())
+        return failed(temp, QStringLiteral("cannot flush ") + temp);
+    if (copyDamaged)
+        return failedOn(dbPath, temp, checkError);
+    if (!checkError.isEmpty())
+        return failed(temp, checkError);
+    if (::chmod(nativePath(temp).constData(), ledgerMode(dbPath)) != 0)
+        return failed(temp, QStringLiteral("cannot set the rights of ") + temp);
 
-    const QString final = freeName(dir, now);
-    if (!renameOver(temp, final))
-        return failed(temp, QStringLiteral("cannot rename to ") + final);
+    // Two programs never share a folder, but a name is still never reused: the rename fails
+    // rather than replace a backup, and the next free second is tried.
+    QString final;
+    QString summary;
+    for (QDateTime at = now;; at = at.addSecs(1)) {
+        final = freeName(dir, at);
+        summary = summaryPath(final);
+        // The summary goes first: a backup without one is only slower to list, a summary
+        // without its backup is removed later.
+        writeFile(summary, summaryText(fileIdentity(temp), Summary {counts->at(4), counts->at(5), *balance}),
+            ledgerMode(dbPath));
+        if (renameNew(temp, final))
+            break;
+        const int error = errno;
+        QFile::remove(summary);
+        if (error != EEXIST)
+            return failed(temp, QStringLiteral("cannot rename to ") + final);
+    }
     recordState(dbPath, QFileInfo(final).fileName(), state);
+    if (check == Check::Full)
+        writeFile(QDir(dir).filePath(CheckedFile), now.toString(StampFormat).toUtf8(), 0644);
     rotate(dbPath, now);
-    return Result {Outcome::Taken, final, {}};
+    return Result {Outcome::Taken, final, {}, false};
+}
+
+bool fullCheckDue(const QString &dbPath, const QDateTime &now)
+{
+    QFile f(QDir(folder(dbPath)).filePath(CheckedFile));
+    if (!f.open(QIODevice::ReadOnly))
+        return true;
+    const QDateTime last = QDateTime::fromString(QString::fromUtf8(f.readAll()).trimmed(), StampFormat);
+    return !last.isValid() || std::abs(last.secsTo(now)) >= FullCheckEverySecs;
+}
+
+Result takeAtStart(const QString &dbPath, const QDateTime &now)
+{
+    const std::lock_guard lock(serial());
+    if (!fullCheckDue(dbPath, now))
+        return take(dbPath, now);
+    Result r = take(dbPath, now, false, Check::Full);
+    if (r.outcome != Outcome::Unchanged)
+        return r;
+    // The ledger is as the newest backup holds it: that backup gets the full check instead.
+    const QList<Entry> all = list(dbPath);
+    if (!all.isEmpty() && verify(all.first().path)) {
+        writeFile(QDir(folder(dbPath)).filePath(CheckedFile), now.toString(StampFormat).toUtf8(), 0644);
+        return r;
+    }
+    return take(dbPath, now, true, Check::Full);
 }
 
 QList<QDateTime> kept(QList<QDateTime> times, const QDateTime &now)
 {
     std::sort(times.begin(), times.end(), std::greater<>());
     QSet<int> keep;
-    for (int i = 0; i < std::min<int>(10, int(times.size())); ++i)
-        keep.insert(i);
-    // Times are newest first, so the first one seen in a month or year is its newest.
-    const QDate thisMonth(now.date().year(), now.date().month(), 1);
-    const QDate windowStart = thisMonth.addMonths(-11);
     QSet<int> monthsSeen;
     QSet<int> yearsSeen;
+    int older = 0;
+    // Times are newest first, so the first one seen in a month or year is its newest.
     for (int i = 0; i < times.size(); ++i) {
         const QDate d = times.at(i).date();
-        if (d >= windowStart) {
-            const int month = d.year() * 12 + d.month();
-            if (!monthsSeen.contains(month) && d < thisMonth.addMonths(1)) {
-                monthsSeen.insert(month);
-                keep.insert(i);
-            }
+        if (times.at(i) > now || ++older <= 10) {
+            keep.insert(i);
+            if (times.at(i) > now)
+                continue;
+        }
+        const int month = d.year() * 12 + d.month();
+        if (monthsSeen.contains(month))
+            continue;
+        if (monthsSeen.size() < 12) {
+            monthsSeen.insert(month);
+            keep.insert(i);
         } else if (!yearsSeen.contains(d.year())) {
             yearsSeen.insert(d.year());
             keep.insert(i);
@@ -440,8 +650,10 @@ QStringList rotate(const QString &dbPath, const QDateTime &now)
     const QList<QDateTime> keep = kept(times, now);
     QStringList removed;
     for (const Entry &e : all) {
-        if (!keep.contains(e.created) && QFile::remove(e.path))
+        if (!keep.contains(e.created) && QFile::remove(e.path)) {
+            QFile::remove(summaryPath(e.path));
             removed << e.path;
+        }
     }
     return removed;
 }
@@ -476,6 +688,27 @@ std::optional<Summary> summarize(const QString &path)
     if (!n || !s || !money)
         return std::nullopt;
     return Summary {*n, *s, *money};
+}
+
+std::optional<Summary> recordedSummary(const QString &path)
+{
+    QFile f(summaryPath(path));
+    if (f.open(QIODevice::ReadOnly)) {
+        const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
+        const QStringList values = lines.value(1).split(u' ');
+        bool ok[3] = {false, false, false};
+        if (lines.size() >= 2 && lines.at(0) == fileIdentity(path) && values.size() == 3) {
+            const Summary s {values.at(0).toLongLong(&ok[0]), values.at(1).toLongLong(&ok[1]),
+                values.at(2).toLongLong(&ok[2])};
+            if (ok[0] && ok[1] && ok[2])
+                return s;
+        }
+    }
+    // A backup made before summaries were kept, or replaced by hand: counted once, then recorded.
+    const auto counted = summarize(path);
+    if (counted)
+        writeFile(summaryPath(path), summaryText(fileIdentity(path), *counted), ledgerMode(path));
+    return counted;
 }
 
 LedgerState checkLedger(const QString &dbPath)
@@ -544,8 +777,9 @@ RestoreOutcome replaceWith(
 RestoreOutcome restore(const QString &dbPath, const QString &backupPath, const QDateTime &now)
 {
     return replaceWith(dbPath, backupPath, [&] {
-        if (take(dbPath, now).outcome == Outcome::Failed)
-            return RestoreOutcome::BackupFailed;
+        const Result taken = take(dbPath, now);
+        if (taken.outcome == Outcome::Failed)
+            return taken.ledgerDamaged ? RestoreOutcome::LedgerDamaged : RestoreOutcome::BackupFailed;
         if (QFileInfo::exists(dbPath) && !settle(dbPath))
             return RestoreOutcome::Failed;
         return RestoreOutcome::Restored;
@@ -555,15 +789,16 @@ RestoreOutcome restore(const QString &dbPath, const QString &backupPath, const Q
 RestoreOutcome restoreOverDamaged(const QString &dbPath, const QString &backupPath, const QDateTime &now)
 {
     return replaceWith(dbPath, backupPath, [&] {
-        if (!QFileInfo::exists(dbPath))
+        const QString real = realPath(dbPath);
+        if (!QFileInfo::exists(real))
             return RestoreOutcome::Restored;
         // The damaged file and its journal move together, the journal first: a journal must
         // never be left beside a file it does not belong to.
-        const QString aside = dbPath + QStringLiteral(".damaged-") + now.toString(StampFormat);
-        const QString journal = dbPath + QStringLiteral("-journal");
+        const QString aside = real + QStringLiteral(".damaged-") + now.toString(StampFormat);
+        const QString journal = real + QStringLiteral("-journal");
         if (QFileInfo::exists(journal) && !renameOver(journal, aside + QStringLiteral("-journal")))
             return RestoreOutcome::Failed;
-        return renameOver(dbPath, aside) ? RestoreOutcome::Restored : RestoreOutcome::Failed;
+        return renameOver(real, aside) ? RestoreOutcome::Restored : RestoreOutcome::Failed;
     });
 }
 

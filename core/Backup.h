@@ -9,9 +9,11 @@
 //
 // A backup is a page-by-page snapshot of one committed state, made with SQLite's online
 // backup API inside one read transaction, written under a temporary name, flushed, checked
-// (integrity_check and the nine tables' row counts against the snapshot's source), and only
-// then renamed to backup/velmo-yyyyMMdd-HHmmss.mdb. Every function here uses connections of
-// its own through the C API, so it may run on any thread.
+// (quick_check, or integrity_check when asked, and the nine tables' row counts against the
+// snapshot's source), and only then renamed to backup/velmo-yyyyMMdd-HHmmss.mdb. It carries
+// the ledger's access rights, and beside it velmo-yyyyMMdd-HHmmss.summary records what the
+// restore list shows of it. Every function here uses connections of its own through the C
+// API, so it may run on any thread.
 namespace Backup {
 
 struct Entry
@@ -33,7 +35,12 @@ struct Result
     Outcome outcome = Outcome::Failed;
     QString path; // the new backup, when Taken
     QString error; // what went wrong, when Failed (for the log of the developer, not the user)
+    bool ledgerDamaged = false; // Failed because the ledger itself is damaged
 };
+
+// How thoroughly the copy is checked before it is put in place: quick_check (every page and
+// record readable, the structure sound) or integrity_check (indexes against their tables too).
+enum class Check { Quick, Full };
 
 // True when the ledger differs from what the newest backup was taken from. The state is the
 // header's file change counter and page count with the file's size and modification time,
@@ -42,10 +49,19 @@ bool changedSinceBackup(const QString &dbPath);
 
 // Takes a backup named after `now` when the ledger changed (or always, with force), then
 // rotates. Never writes to the ledger; on failure leaves no file under a backup's name.
-Result take(const QString &dbPath, const QDateTime &now, bool force = false);
+Result take(const QString &dbPath, const QDateTime &now, bool force = false, Check check = Check::Quick);
 
-// Which of these backup times the rotation keeps: the 10 newest, the newest of each of the
-// 12 calendar months up to now's, the newest of each year before those months.
+// The backup at start, meant for a worker thread: as take(), and once a week (by the record of
+// the last one) with the full check, of a new copy or, when the ledger is unchanged, of the
+// newest backup; a newest backup that fails it is replaced by a new copy.
+Result takeAtStart(const QString &dbPath, const QDateTime &now);
+// True when the last full check is a week or more from now (either way: the clock may be wrong).
+bool fullCheckDue(const QString &dbPath, const QDateTime &now);
+
+// Which of these backup times the rotation keeps. The clock may be wrong either way, so the
+// windows are set by the backups themselves: every backup dated after now, and of the others
+// the 10 newest, the newest of each of the 12 newest calendar months that hold one, and the
+// newest of each year before those months.
 QList<QDateTime> kept(QList<QDateTime> times, const QDateTime &now);
 // Deletes the backups the rotation does not keep; returns their paths.
 QStringList rotate(const QString &dbPath, const QDateTime &now);
@@ -61,6 +77,10 @@ struct Summary
     qint64 balance = 0; // the sum of every storage place's balance
 };
 std::optional<Summary> summarize(const QString &path);
+// The same from the record written beside the backup when it was taken, without opening the
+// backup; counted from the backup itself (and recorded for the next time) when there is no
+// record or it belongs to another file.
+std::optional<Summary> recordedSummary(const QString &path);
 
 enum class LedgerState { Sound, Damaged, Missing, Unknown };
 // The quick check at start: the file opens as a database (which also settles a hot journal),
@@ -75,8 +95,10 @@ std::optional<Entry> newestGood(const QString &dbPath);
 
 // Puts a verified backup in the ledger's place: the current ledger is backed up first (when it
 // changed), opened and closed so that SQLite settles an interrupted action, then the backup's
-// copy replaces it by rename. Fails, changing nothing, when any of that cannot be done.
-enum class RestoreOutcome { Restored, BadBackup, BackupFailed, Failed };
+// copy replaces it by rename. Fails, changing nothing, when any of that cannot be done; a
+// ledger that cannot be backed up because it is damaged gives LedgerDamaged. A ledger that is
+// a symbolic link stays one: the file it points to is replaced.
+enum class RestoreOutcome { Restored, BadBackup, BackupFailed, LedgerDamaged, Failed };
 RestoreOutcome restore(const QString &dbPath, const QString &backupPath, const QDateTime &now);
 // The same for a damaged or missing ledger: a damaged one (with its journal) is kept as
 // velmo.mdb.damaged-yyyyMMdd-HHmmss instead of being backed up.

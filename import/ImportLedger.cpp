@@ -57,6 +57,31 @@ qint32 balanceOf(Database &db, const QString &place)
     return c.integer(QStringLiteral("H_money"));
 }
 
+bool tableExists(Database &db, const QString &table)
+{
+    return scalar(db,
+               QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ")
+                   + quoted(table))
+        > 0;
+}
+
+// Every table and column of the import that holds a storage place's name.
+constexpr std::pair<const char *, const char *> PlaceColumns[] = {{"X_import_line", "XL_hokan"},
+    {"X_import_batch", "XB_hokan"}, {"X_import_rule", "XR_hokan"}, {"X_import_place", "XA_hokan"}};
+
+void forgetPlaceRows(Database &db, const QString &place)
+{
+    for (const auto &[table, column] : PlaceColumns)
+        db.execute(QStringLiteral("DELETE FROM ") + QLatin1String(table) + QStringLiteral(" WHERE ")
+            + QLatin1String(column) + QStringLiteral(" = ") + quoted(place));
+}
+
+bool hasControl(const QString &text)
+{
+    return std::any_of(
+        text.begin(), text.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
 QSet<QString> names(Database &db, const QString &sql)
 {
     QSet<QString> set;
@@ -79,12 +104,17 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
     }
     const QSet<QString> imported = importedKeys(db, place);
 
-    // Rows an import wrote are recognised by their keys, not by their amounts.
+    // Rows an import wrote are recognised by their keys, not by their amounts. A row id means a
+    // row only within its own table: the stocktake an import wrote says nothing about S.
     QSet<qint64> importedN, importedS;
     for (Cursor c = db.query(QStringLiteral("SELECT XL_table,XL_rowid FROM X_import_line WHERE XL_hokan = ")
              + quoted(place) + QStringLiteral(" AND XL_date BETWEEN %1 AND %2").arg(first).arg(last));
-         !c.eof(); c.next())
-        (c.text(0) == u"N" ? importedN : importedS).insert(c.value(1).toLongLong());
+         !c.eof(); c.next()) {
+        if (c.text(0) == u"N")
+            importedN.insert(c.value(1).toLongLong());
+        else if (c.text(0) == u"S")
+            importedS.insert(c.value(1).toLongLong());
+    }
 
     // Postings of the place by day and signed amount, each matching one line at most.
     QHash<QPair<int, qint32>, int> postings;
@@ -131,12 +161,14 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
             + StatementValues::normalise(l.description));
         if (imported.contains(l.key)) {
             s.state = State::Imported;
+            s.heldOnItsDay = true;
             continue;
         }
         const auto p = postings.find(qMakePair(l.date, l.amount));
         if (p != postings.end() && *p > 0) {
             --*p;
             s.state = State::Check;
+            s.heldOnItsDay = true;
             continue;
         }
         if (l.amount < 0) {
@@ -147,6 +179,15 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
         }
     }
     return states;
+}
+
+qint64 heldEarlierThatDay(const QList<StatementLine> &lines, const QList<LineState> &states, int index)
+{
+    qint64 held = 0;
+    for (int i = index - 1; i >= 0 && lines.at(i).date == lines.at(index).date; --i)
+        if (states.value(i).heldOnItsDay)
+            held += lines.at(i).amount;
+    return held;
 }
 
 QString yen(qint64 amount)
@@ -182,11 +223,9 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
     std::stable_sort(
         lines.begin(), lines.end(), [](const Line &a, const Line &b) { return a.line.date < b.line.date; });
     const auto refuse = [&](const Line &l, const QString &why) {
-        refusal.message = QStringLiteral("%1行目 %2 %3 %4\r\n")
-                              .arg(l.line.lineNo)
-                              .arg(l.line.date)
-                              .arg(l.line.description, yen(qAbs(qint64(l.line.amount))))
-            + why;
+        refusal.message = QString::number(l.line.lineNo) + QStringLiteral("行目 ")
+            + QString::number(l.line.date) + u' ' + l.line.description + u' '
+            + yen(qAbs(qint64(l.line.amount))) + QStringLiteral("\r\n") + why;
         return std::nullopt;
     };
     if (lines.isEmpty()) {
@@ -195,6 +234,11 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
     }
 
     // Everything is checked before the first statement that writes.
+    if (scalar(db, QStringLiteral("SELECT COUNT(*) FROM Hokan_T WHERE H_index = ") + quoted(batch.place))
+        == 0) {
+        refusal.message = QStringLiteral("保管場所") + batch.place + QStringLiteral("がありません");
+        return std::nullopt;
+    }
     const QSet<QString> income = names(db, QStringLiteral("SELECT N_index FROM Nyuukin_T"));
     const QSet<QString> expense
         = names(db, QStringLiteral("SELECT S_index FROM Syukkin_T WHERE (Not S_kubun = '自動')"));
@@ -218,6 +262,10 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
             return refuse(l, QStringLiteral("項目を選択して下さい"));
         if (imported.contains(l.line.key))
             return refuse(l, QStringLiteral("この明細は取込済です"));
+        // The statements that name a description (its rule, taking the batch back) are text:
+        // a NUL would cut them short.
+        if (hasControl(l.line.description) || hasControl(l.line.key))
+            return refuse(l, QStringLiteral("内容に使えない文字があります"));
         if (l.line.amount < 0 && -qint64(l.line.amount) > balance)
             return refuse(l,
                 batch.place + QStringLiteral("に ") + yen(balance)
@@ -323,21 +371,16 @@ Later laterThan(Database &db, qint64 batch)
     if (!b)
         return {};
     const QString p = quoted(b->place);
+    const auto after = [](qint64 rowid) { return QStringLiteral(" AND rowid > ") + QString::number(rowid); };
     Later later;
-    later.postings = int(
-        scalar(db,
-            QStringLiteral("SELECT COUNT(*) FROM N WHERE N_hokan = %1 AND rowid > %2").arg(p).arg(b->nmax))
-        + scalar(db,
-            QStringLiteral("SELECT COUNT(*) FROM S WHERE S_hokan = %1 AND rowid > %2").arg(p).arg(b->smax))
-        + scalar(db,
-            QStringLiteral("SELECT COUNT(*) FROM Idourireki_T WHERE (I_hokanmoto = %1 OR I_hokansaki = %1) "
-                           "AND rowid > %2")
-                .arg(p)
-                .arg(b->imax)));
-    later.stocktakes = int(scalar(db,
-        QStringLiteral("SELECT COUNT(*) FROM Ktanaorosi_T WHERE K_hokan = %1 AND rowid > %2")
-            .arg(p)
-            .arg(b->kmax)));
+    later.postings
+        = int(scalar(db, QStringLiteral("SELECT COUNT(*) FROM N WHERE N_hokan = ") + p + after(b->nmax))
+            + scalar(db, QStringLiteral("SELECT COUNT(*) FROM S WHERE S_hokan = ") + p + after(b->smax))
+            + scalar(db,
+                QStringLiteral("SELECT COUNT(*) FROM Idourireki_T WHERE (I_hokanmoto = ") + p
+                    + QStringLiteral(" OR I_hokansaki = ") + p + u')' + after(b->imax)));
+    later.stocktakes = int(scalar(
+        db, QStringLiteral("SELECT COUNT(*) FROM Ktanaorosi_T WHERE K_hokan = ") + p + after(b->kmax)));
     return later;
 }
 
@@ -368,6 +411,7 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
         const qint64 rowid = c.integer64(1);
         const qint64 money = c.integer64(2);
         QString check;
+        QString rowTable = table;
         if (table == u"Ktanaorosi_T") {
             check = QStringLiteral(
                 "SELECT COUNT(*) FROM Ktanaorosi_T WHERE rowid = %1 AND K_amoney = %2 AND K_bmoney = %3")
@@ -377,6 +421,7 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
             delta += money - c.integer64(5);
         } else {
             const bool in = table == u"N";
+            rowTable = in ? QStringLiteral("N") : QStringLiteral("S");
             check = QStringLiteral(
                         "SELECT COUNT(*) FROM %1 WHERE rowid = %2 AND %1_money = %3 AND %1_date = %4 AND "
                         "%1_memo = ")
@@ -391,7 +436,7 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
             refusal.message = QStringLiteral("取り込んだ明細が見つからないため取り消せません");
             return false;
         }
-        rows.push_back({table, rowid});
+        rows.push_back({rowTable, rowid});
     }
     const Cursor place = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = ")
         + quoted(b->place) + QStringLiteral(")"));
@@ -413,9 +458,51 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
 
 QString rememberedPlace(Database &db, const QString &preset, const QString &account)
 {
-    Cursor c = db.query(QStringLiteral("SELECT XA_hokan FROM X_import_place WHERE XA_preset = ")
+    // Only a place that still exists (an older copy of the program deletes places without
+    // forgetting them here).
+    Cursor c = db.query(QStringLiteral("SELECT XA_hokan FROM X_import_place INNER JOIN Hokan_T ON "
+                                       "XA_hokan = H_index WHERE XA_preset = ")
         + quoted(preset) + QStringLiteral(" AND XA_account = ") + quoted(account));
     return c.eof() ? QString() : c.text(0);
+}
+
+void renamePlace(Database &db, const QString &from, const QString &to)
+{
+    if (!tableExists(db, QStringLiteral("X_import_line")))
+        return;
+    // Whatever is still kept under the new name belongs to a place deleted long ago; left there
+    // it would become the renamed place's.
+    forgetPlaceRows(db, to);
+    for (const auto &[table, column] : PlaceColumns)
+        db.execute(QStringLiteral("UPDATE ") + QLatin1String(table) + QStringLiteral(" SET ")
+            + QLatin1String(column) + QStringLiteral(" = ") + quoted(to) + QStringLiteral(" WHERE ")
+            + QLatin1String(column) + QStringLiteral(" = ") + quoted(from));
+}
+
+void forgetPlace(Database &db, const QString &place)
+{
+    if (tableExists(db, QStringLiteral("X_import_line")))
+        forgetPlaceRows(db, place);
+}
+
+void renameItem(Database &db, const QString &kind, const QString &from, const QString &to)
+{
+    if (!tableExists(db, QStringLiteral("X_import_line")))
+        return;
+    db.execute(QStringLiteral("UPDATE X_import_rule SET XR_item = ") + quoted(to)
+        + QStringLiteral(" WHERE XR_kind = ") + quoted(kind) + QStringLiteral(" AND XR_item = ")
+        + quoted(from));
+    db.execute(QStringLiteral("UPDATE X_import_line SET XL_item = ") + quoted(to)
+        + QStringLiteral(" WHERE XL_table = ") + quoted(kind) + QStringLiteral(" AND XL_item = ")
+        + quoted(from));
+}
+
+void forgetItem(Database &db, const QString &kind, const QString &item)
+{
+    if (!tableExists(db, QStringLiteral("X_import_line")))
+        return;
+    db.execute(QStringLiteral("DELETE FROM X_import_rule WHERE XR_kind = ") + quoted(kind)
+        + QStringLiteral(" AND XR_item = ") + quoted(item));
 }
 
 void rememberPlace(Database &db, const QString &preset, const QString &account, const QString &place)

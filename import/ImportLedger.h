@@ -19,12 +19,19 @@ struct LineState
 {
     State state = State::New;
     QString item; // pre-filled from the learnt rules ("" when none)
+    // The ledger holds the line on its own day: imported, or a posting of that day matches it.
+    bool heldOnItsDay = false;
 };
 
 // For each line of the statement, in order: "取込済" when its key was imported into this
 // place before; "要確認" when a posting of this place (not one an import wrote) has the same
 // date and amount, or an automatic debit of the same amount lies within 3 days.
 QList<LineState> analyse(Database &db, const QString &place, const QList<StatementLine> &lines);
+
+// What the ledger holds of the lines dated as line `index` that stand before it in the
+// statement: the ledger's balance at that point of the statement is its balance at the start of
+// the day plus this.
+qint64 heldEarlierThatDay(const QList<StatementLine> &lines, const QList<LineState> &states, int index);
 
 struct Line
 {
@@ -58,7 +65,8 @@ struct Refusal
 };
 
 // Checks everything first and writes nothing when a line cannot be imported: a withdrawal the
-// balance cannot cover (named by its line), a line already imported meanwhile, a missing item.
+// balance cannot cover (named by its line), a line already imported meanwhile, a missing item,
+// a control character in a description; or when the place does not exist.
 // Otherwise writes, in date order, what the posting windows write for each line (the
 // description as memo), the rules learnt, the batch and its lines. Returns the batch number.
 std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> lines, Refusal &refusal);
@@ -88,6 +96,16 @@ bool undo(Database &db, qint64 batch, Refusal &refusal);
 // The storage place remembered for a preset and an account ("" when none).
 QString rememberedPlace(Database &db, const QString &preset, const QString &account);
 void rememberPlace(Database &db, const QString &preset, const QString &account, const QString &place);
+
+// A storage place or an item renamed or deleted in its master: what the import keeps of it
+// follows, in the caller's write transaction. A ledger without the import's tables is left
+// as it is. `kind` is "N" for an income item, "S" for an expense item.
+void renamePlace(Database &db, const QString &from, const QString &to);
+// The place's batches, lines, rules and remembered accounts go: a place registered later under
+// the same name starts afresh, and no batch can take money off it.
+void forgetPlace(Database &db, const QString &place);
+void renameItem(Database &db, const QString &kind, const QString &from, const QString &to);
+void forgetItem(Database &db, const QString &kind, const QString &item);
 
 // The presets the user made, and saving one (replacing one of the same name).
 QList<Preset> userPresets(Database &db);

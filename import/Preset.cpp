@@ -73,6 +73,9 @@ Preset Preset::fromJson(const QByteArray &json, QString *errorText)
     p.outAbsolute = o.value(u"outAbsolute").toBool();
     p.newestFirst = o.value(u"newestFirst").toBool();
     p.account = o.value(u"account").toString();
+    const QJsonObject variants = o.value(u"variants").toObject();
+    for (auto it = variants.begin(); it != variants.end(); ++it)
+        p.variants.insert(it.key(), strings(it.value()));
     if (p.name.isEmpty())
         return fail(QStringLiteral("名前がありません"));
     if (p.headings.isEmpty() || p.headings.first().isEmpty())
@@ -116,7 +119,20 @@ QByteArray Preset::toJson() const
         o.insert(u"outAbsolute", true);
     if (newestFirst)
         o.insert(u"newestFirst", true);
+    if (!variants.isEmpty()) {
+        QJsonObject v;
+        for (auto it = variants.begin(); it != variants.end(); ++it)
+            v.insert(it.key(), QJsonArray::fromStringList(it.value()));
+        o.insert(u"variants", v);
+    }
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+QStringList Preset::headingsOf(const QString &column) const
+{
+    if (column.isEmpty())
+        return {};
+    return QStringList {column} + variants.value(column);
 }
 
 QList<Preset> Preset::builtIns()

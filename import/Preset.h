@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -23,6 +24,11 @@
 //   newestFirst        the file lists its newest line first
 //   account            the first field of a line before the heading that holds the account
 //                      number in its second field (the storage place is remembered per account)
+//   variants           other headings a bank has given a column: {"入出金先内容": ["入出金内容"]}
+//
+// A file's heading line is recognised by the columns the preset uses (each by its heading or a
+// variant of it), wherever they stand; columns the preset does not use are ignored. The balance
+// is the one column that may be missing.
 struct Preset
 {
     QString name;
@@ -40,7 +46,11 @@ struct Preset
     bool outAbsolute = false;
     bool newestFirst = false;
     QString account;
+    QMap<QString, QStringList> variants;
     bool builtIn = false;
+
+    // A column's heading followed by its variants, in the order they are tried.
+    QStringList headingsOf(const QString &column) const;
 
     // nullopt-like: an empty name. errorText says what is missing.
     static Preset fromJson(const QByteArray &json, QString *errorText = nullptr);

@@ -19,6 +19,9 @@ namespace StatementParser {
 
 namespace {
 
+// A heading line is short: a longer line is never split to be compared with one.
+constexpr qsizetype MaxHeadingChars = 2000;
+
 QStringList withoutTrailingEmpty(QStringList f)
 {
     while (!f.isEmpty() && f.constLast().isEmpty())
@@ -32,15 +35,28 @@ struct Columns
     int out = -1, in = -1, signedAmount = -1, balance = -1, id = -1;
 };
 
-// Column positions by heading; false when a column the preset needs is missing.
+// The column of the first of `names` the heading has; -1 when it has none, or when the one it
+// has heads two columns (which of them is meant would be a guess).
+int columnOf(const QStringList &heading, const QStringList &names)
+{
+    for (const QString &name : names) {
+        const qsizetype at = heading.indexOf(name);
+        if (at >= 0)
+            return heading.indexOf(name, at + 1) < 0 ? int(at) : -1;
+    }
+    return -1;
+}
+
+// Column positions by heading; false when a column the preset needs is missing. Every column
+// the preset names is needed but the balance: without its id the lines would be recognised
+// by another key, without a part of the description by another text.
 bool resolve(const Preset &p, const QStringList &heading, Columns &c)
 {
-    const auto at = [&](const QString &name) { return name.isEmpty() ? -1 : int(heading.indexOf(name)); };
+    const auto at = [&](const QString &column) { return columnOf(heading, p.headingsOf(column)); };
     for (const QString &d : p.date)
         c.date << at(d);
     for (const QString &d : p.description)
-        if (at(d) >= 0)
-            c.description << at(d);
+        c.description << at(d);
     c.out = at(p.out);
     c.in = at(p.in);
     c.signedAmount = at(p.signedAmount);
@@ -48,9 +64,57 @@ bool resolve(const Preset &p, const QStringList &heading, Columns &c)
         if (c.balance < 0)
             c.balance = at(b);
     c.id = at(p.id);
-    if (c.date.isEmpty() || c.date.contains(-1) || c.description.isEmpty())
+    if (c.date.isEmpty() || c.date.contains(-1) || c.description.isEmpty() || c.description.contains(-1))
+        return false;
+    if (!p.id.isEmpty() && c.id < 0)
         return false;
     return p.signedAmount.isEmpty() ? c.out >= 0 && c.in >= 0 : c.signedAmount >= 0;
+}
+
+enum class Match { Exact, ByColumns };
+
+// Whether a line is the preset's heading: exactly one of its heading lines, or a line that has
+// every column the preset needs.
+bool isHeading(const Preset &preset, const QString &line, Match match)
+{
+    if (line.size() > MaxHeadingChars)
+        return false;
+    // Every heading the preset can read names its date column: a line without that text is
+    // not split at all (a file is tried with every preset, line by line).
+    const QStringList dateNames = preset.headingsOf(preset.date.value(0));
+    if (std::none_of(dateNames.begin(), dateNames.end(),
+            [&](const QString &name) { return name.contains(u'"') || line.contains(name); }))
+        return false;
+    const QStringList f = withoutTrailingEmpty(fields(line, preset.separator));
+    if (match == Match::ByColumns) {
+        Columns c;
+        return resolve(preset, f, c);
+    }
+    for (const QStringList &h : preset.headings)
+        if (f == withoutTrailingEmpty(h))
+            return true;
+    return false;
+}
+
+std::optional<int> findHeading(const Preset &preset, const QStringList &lines, Match match)
+{
+    for (int i = 0; i < lines.size(); ++i)
+        if (isHeading(preset, lines.at(i), match))
+            return i;
+    return std::nullopt;
+}
+
+// Characters that have no place in a description or an id: control characters (a NUL would
+// end the text of a statement that names it) become blanks, and blanks at the ends go.
+QString withoutControls(QString text)
+{
+    bool any = false;
+    for (QChar &ch : text)
+        if (ch.category() == QChar::Other_Control) {
+            ch = u' ';
+            any = true;
+        }
+    return any ? text.trimmed() : text;
 }
 
 struct Pending
@@ -63,20 +127,18 @@ struct Pending
 
 std::optional<int> findHeading(const Preset &preset, const QStringList &lines)
 {
-    for (int i = 0; i < lines.size(); ++i) {
-        const QStringList f = withoutTrailingEmpty(fields(lines.at(i), preset.separator));
-        for (const QStringList &h : preset.headings)
-            if (f == withoutTrailingEmpty(h))
-                return i;
-    }
-    return std::nullopt;
+    if (const auto exact = findHeading(preset, lines, Match::Exact))
+        return exact;
+    return findHeading(preset, lines, Match::ByColumns);
 }
 
 std::optional<int> detect(const QList<Preset> &presets, const QStringList &lines)
 {
-    for (int i = 0; i < presets.size(); ++i)
-        if (findHeading(presets.at(i), lines))
-            return i;
+    // A heading one preset writes exactly wins over one another preset's columns fit.
+    for (const Match match : {Match::Exact, Match::ByColumns})
+        for (int i = 0; i < presets.size(); ++i)
+            if (findHeading(presets.at(i), lines, match))
+                return i;
     return std::nullopt;
 }
 
@@ -85,8 +147,14 @@ Statement parse(const Preset &preset, const QStringList &lines, const QDate &tod
     Statement st;
     const std::optional<int> heading = findHeading(preset, lines);
     Columns c;
-    if (!heading || !resolve(preset, fields(lines.at(*heading), preset.separator), c))
+    const QStringList headingFields = heading ? fields(lines.at(*heading), preset.separator) : QStringList();
+    if (!heading || !resolve(preset, withoutTrailingEmpty(headingFields), c))
         return st;
+    // A line has the heading's columns, and at most the empty ones the heading line ends with:
+    // one field more or less shifts every column after it (an amount "250,000" written
+    // without quotes is two fields), and such a line is never guessed at.
+    const qsizetype named = withoutTrailingEmpty(headingFields).size();
+    const qsizetype most = headingFields.size();
     st.matched = true;
     st.headingLine = *heading + 1;
     if (!preset.account.isEmpty())
@@ -104,6 +172,10 @@ Statement parse(const Preset &preset, const QStringList &lines, const QDate &tod
             continue; // a blank line
         const auto field = [&](int col) { return col >= 0 && col < f.size() ? f.at(col) : QString(); };
         const auto bad = [&](const QString &reason) { st.bad << BadLine {i + 1, text, reason}; };
+        if (f.size() < named || f.size() > most) {
+            bad(QStringLiteral("列の数が見出しと違います"));
+            continue;
+        }
 
         const std::optional<PartialDate> d = c.date.size() == 3
             ? date(field(c.date[0]), field(c.date[1]), field(c.date[2]))
@@ -144,8 +216,8 @@ Statement parse(const Preset &preset, const QStringList &lines, const QDate &tod
         p.line.amount = qint32(signedAmount);
         QStringList parts;
         for (int col : c.description)
-            if (!field(col).isEmpty())
-                parts << field(col);
+            if (const QString part = withoutControls(field(col)); !part.isEmpty())
+                parts << part;
         p.line.description = parts.join(u' ');
         if (c.balance >= 0) {
             const auto b = amount(field(c.balance));
@@ -156,7 +228,7 @@ Statement parse(const Preset &preset, const QStringList &lines, const QDate &tod
             if (!b->empty)
                 p.line.balance = b->value;
         }
-        p.line.rowId = field(c.id);
+        p.line.rowId = withoutControls(field(c.id));
         pending << p;
     }
 
@@ -197,13 +269,22 @@ Statement parse(const Preset &preset, const QStringList &lines, const QDate &tod
 
     for (Pending &p : pending)
         p.line.date = p.date.yyyymmdd();
-    // Oldest first, keeping the order of the lines within a day as the bank wrote them.
-    const bool reversed
-        = preset.newestFirst || (pending.size() > 1 && pending.first().line.date > pending.last().line.date);
-    if (reversed)
+    // Oldest first, keeping the order of the lines within a day as the bank wrote them. Dates
+    // that run one way say how the whole file runs; a file of one day (or one line) is in the
+    // order the preset declares. Only a file whose dates run both ways is sorted, after it has
+    // been turned the declared way.
+    bool ascending = true, descending = true;
+    for (qsizetype i = 1; i < pending.size(); ++i) {
+        const int before = pending.at(i - 1).line.date, now = pending.at(i).line.date;
+        ascending = ascending && before <= now;
+        descending = descending && before >= now;
+    }
+    const bool newestFirst = ascending == descending ? preset.newestFirst : descending;
+    if (newestFirst)
         std::reverse(pending.begin(), pending.end());
-    std::stable_sort(pending.begin(), pending.end(),
-        [](const Pending &a, const Pending &b) { return a.line.date < b.line.date; });
+    if (!ascending && !descending)
+        std::stable_sort(pending.begin(), pending.end(),
+            [](const Pending &a, const Pending &b) { return a.line.date < b.line.date; });
 
     QHash<QString, int> seen;
     for (Pending &p : pending) {
@@ -211,9 +292,9 @@ Statement parse(const Preset &preset, const QStringList &lines, const QDate &tod
         if (!l.rowId.isEmpty()) {
             l.key = QStringLiteral("id:") + l.rowId;
         } else {
-            const QString base
-                = QStringLiteral("%1|%2|%3").arg(l.date).arg(l.amount).arg(normalise(l.description));
-            l.key = QStringLiteral("fp:%1|%2").arg(base).arg(++seen[base]);
+            const QString base = QString::number(l.date) + u'|' + QString::number(l.amount) + u'|'
+                + normalise(l.description);
+            l.key = QStringLiteral("fp:") + base + u'|' + QString::number(++seen[base]);
         }
         st.lines << l;
     }

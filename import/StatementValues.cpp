@@ -55,6 +55,13 @@ QStringList lines(const QString &text)
     return list;
 }
 
+QString excerpt(const QString &line, qsizetype chars)
+{
+    if (line.size() <= chars)
+        return line;
+    return line.left(chars) + QChar(0x2026);
+}
+
 QStringList fields(const QString &line, QChar separator)
 {
     QStringList out;

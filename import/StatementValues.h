@@ -26,6 +26,10 @@ QString encodingName(Encoding encoding);
 // The file's lines, without their line ends (CR LF, LF or CR).
 QStringList lines(const QString &text);
 
+// A line of a file as a message or a list shows it: at most `chars` characters, with "…"
+// where it was cut.
+QString excerpt(const QString &line, qsizetype chars = 200);
+
 // The fields of one line: quoted ("a,b", "" for a quote) or not, around the separator.
 // Fields are trimmed of surrounding blanks.
 QStringList fields(const QString &line, QChar separator);

@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -237,8 +238,11 @@ void CategoryReport::display(const Choice &c, const CategoryTotals::Year &totals
         fill(i + 1, r.name, r.months, r.total, CategoryTotals::percentText(r.shareTenths));
         slices.append({r.name, r.total});
     }
+    // The rows above zero share the whole; the total's share says whether there are any.
+    const bool anyShare = std::any_of(
+        totals.rows.begin(), totals.rows.end(), [](const CategoryTotals::Row &r) { return r.total > 0; });
     fill(rows, QStringLiteral("合計"), totals.months, totals.total,
-        CategoryTotals::percentText(totals.total == 0 ? 0 : 1000));
+        CategoryTotals::percentText(anyShare ? 1000 : 0));
     m_pie->setTotals(slices);
     m_shown = c;
 }

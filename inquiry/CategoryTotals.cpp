@@ -88,41 +88,37 @@ Year read(Database &db, Side side, By by, int year)
         totals << r.total;
     const QList<int> shares = sharesInTenths(totals);
     for (qsizetype i = 0; i < y.rows.size(); ++i)
-        y.rows[i].shareTenths = shares.at(i);
+        y.rows[i].shareTenths = y.rows[i].total < 0 ? std::nullopt : std::optional<int>(shares.at(i));
     return y;
 }
 
 QList<int> sharesInTenths(const QList<qint64> &values)
 {
     QList<int> out(values.size(), 0);
+    // Only the values above zero share the whole: with a negative value in the sum, the rest
+    // would take more than all of it (3,000,000 of a sum of 1 is 300,000,000 %).
     __int128 sum = 0;
     for (qint64 v : values)
-        sum += v;
+        if (v > 0)
+            sum += v;
     if (sum == 0)
         return out;
-    // Each exact share is value * 1000 / sum; take the floors, then give the tenths still
-    // missing to the largest remainders.
+    // Each exact share is value * 1000 / sum, at most 1000; take the floors, then give the
+    // tenths still missing to the largest remainders.
     struct Part
     {
         qsizetype index;
-        __int128 remainder; // in units of 1 / |sum|
+        __int128 remainder; // in units of 1 / sum
     };
     std::vector<Part> parts;
-    const __int128 denominator = sum < 0 ? -sum : sum;
     int given = 0;
     for (qsizetype i = 0; i < values.size(); ++i) {
-        __int128 numerator = __int128(values.at(i)) * 1000;
-        if (sum < 0)
-            numerator = -numerator;
-        __int128 floor = numerator / denominator;
-        __int128 remainder = numerator % denominator;
-        if (remainder < 0) {
-            floor -= 1;
-            remainder += denominator;
-        }
-        out[i] = int(floor);
-        given += int(floor);
-        parts.push_back({i, remainder});
+        if (values.at(i) <= 0)
+            continue;
+        const __int128 numerator = __int128(values.at(i)) * 1000;
+        out[i] = int(numerator / sum);
+        given += out[i];
+        parts.push_back({i, numerator % sum});
     }
     std::stable_sort(
         parts.begin(), parts.end(), [](const Part &a, const Part &b) { return a.remainder > b.remainder; });
@@ -131,11 +127,13 @@ QList<int> sharesInTenths(const QList<qint64> &values)
     return out;
 }
 
-QString percentText(int tenths)
+QString percentText(std::optional<int> tenths)
 {
-    const int magnitude = tenths < 0 ? -tenths : tenths;
+    if (!tenths)
+        return QStringLiteral("—");
+    const int magnitude = *tenths < 0 ? -*tenths : *tenths;
     return QStringLiteral("%1%2.%3")
-        .arg(tenths < 0 ? QStringLiteral("-") : QString())
+        .arg(*tenths < 0 ? QStringLiteral("-") : QString())
         .arg(magnitude / 10)
         .arg(magnitude % 10);
 }

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <array>
+#include <optional>
 
 class Database;
 
@@ -20,9 +21,10 @@ struct Row
     QString name;
     std::array<qint64, 12> months {};
     qint64 total = 0;
-    // The share of the year's total in tenths of a percent (453 is 45.3 %); rounded by
-    // largest remainder so that the rows add up to exactly 1000. 0 when the year sums to 0.
-    int shareTenths = 0;
+    // The share in tenths of a percent (453 is 45.3 %) of the sum of the rows whose totals are
+    // above zero, as the pie shows them; rounded by largest remainder so that those rows add up
+    // to exactly 1000. A row whose total is below zero (refunds) has no share; one of zero has 0.
+    std::optional<int> shareTenths = 0;
 };
 
 struct Year
@@ -39,12 +41,13 @@ QString statement(Side side, int year);
 
 Year read(Database &db, Side side, By by, int year);
 
-// Tenths of a percent of each value in the sum of all, adding up to exactly 1000 (largest
-// remainder; ties go to the earlier value). All zeros when the values sum to zero.
+// Tenths of a percent of each value above zero in the sum of those values, adding up to
+// exactly 1000 (largest remainder; ties go to the earlier value). A value of zero or below has
+// 0; all are 0 when no value is above zero. No share exceeds 1000, whatever the values.
 QList<int> sharesInTenths(const QList<qint64> &values);
 
-// "45.3" for 453.
-QString percentText(int tenths);
+// "45.3" for 453; "—" for no share.
+QString percentText(std::optional<int> tenths);
 
 // The name under which postings of items the master no longer has are counted.
 QString unregistered();

@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "Grid.h"
+#include "ImportLedger.h"
 #include "MasterLayout.h"
 #include "MasterQueries.h"
 
@@ -223,6 +224,7 @@ void ItemMaster::updateRow(int row)
                 + QStringLiteral("」に変更"),
             [&](Database &db) {
                 MasterQueries::renameWhereUsed(db, m_v.postingTable, m_v.indexColumn, oldName, name);
+                ImportLedger::renameItem(db, m_v.postingTable, oldName, name);
                 db.execute(QStringLiteral("UPDATE %1 SET %2 = '").arg(m_v.itemTable, m_v.indexColumn)
                     + q(name) + QStringLiteral("',") + otherColumns + QStringLiteral(" WHERE (")
                     + m_v.indexColumn + QStringLiteral(" = '") + q(oldName) + QStringLiteral("')"));
@@ -244,6 +246,7 @@ void ItemMaster::deleteRow(int row)
             m_v.nameHeading + QStringLiteral("「") + oldName + QStringLiteral("」を削除"), [&](Database &db) {
                 db.execute(QStringLiteral("DELETE * FROM ") + m_v.itemTable + QStringLiteral(" WHERE (")
                     + m_v.indexColumn + QStringLiteral(" = '") + q(oldName) + QStringLiteral("')"));
+                ImportLedger::forgetItem(db, m_v.postingTable, oldName);
             }))
         return;
     dialogs().info(oldName + QStringLiteral("を削除しました"));

@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "Grid.h"
+#include "ImportLedger.h"
 #include "MasterLayout.h"
 #include "MasterQueries.h"
 #include "TypedCombo.h"
@@ -220,6 +221,7 @@ void StorageMaster::deleteRow(int row)
     if (!withWrite(QStringLiteral("保管場所「") + name + QStringLiteral("」を削除"), [&](Database &db) {
             db.execute(QStringLiteral("DELETE H_index FROM Hokan_T WHERE (H_index = '") + q(name)
                 + QStringLiteral("')"));
+            ImportLedger::forgetPlace(db, name);
         }))
         return;
     dialogs().info(name + QStringLiteral("を削除しました"));
@@ -261,6 +263,8 @@ void StorageMaster::rename()
                     MasterQueries::renameWhereUsed(
                         db, QString::fromLatin1(nc.table), QString::fromLatin1(nc.column), oldName, newName);
                 }
+                // The statement import's batches, lines, rules and remembered accounts as well.
+                ImportLedger::renamePlace(db, oldName, newName);
             }))
         return;
     dialogs().info(

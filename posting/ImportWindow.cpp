@@ -25,8 +25,11 @@ namespace {
 
 // A statement is a few thousand lines; anything far larger is no statement.
 constexpr qint64 MaxFileBytes = 16 * 1024 * 1024;
-// The lines of a file the preset editor shows.
+// The lines of a file the preset editor shows, and the characters of each.
 constexpr int EditorLines = 30;
+constexpr int EditorLineChars = 2000;
+// The lines of a file the question about an unknown layout quotes.
+constexpr int QuotedLines = 5;
 
 QString stateText(State s)
 {
@@ -228,9 +231,11 @@ void ImportWindow::openFile(const QString &path)
     const QStringList lines = StatementValues::lines(decoded.text);
     std::optional<int> detected = StatementParser::detect(m_presets, lines);
     if (!detected) {
+        QStringList quoted;
+        for (const QString &line : lines.mid(0, QuotedLines))
+            quoted << StatementValues::excerpt(line);
         if (!dialogs().ask(QStringLiteral("明細の形式がわかりません。先頭の行：\r\n")
-                + lines.mid(0, 5).join(QStringLiteral("\r\n"))
-                + QStringLiteral("\r\n\r\n取込形式を登録しますか？")))
+                + quoted.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n\r\n取込形式を登録しますか？")))
             return;
         detected = editPreset(lines);
         if (!detected || !StatementParser::findHeading(m_presets.at(*detected), lines))
@@ -259,7 +264,12 @@ void ImportWindow::presetChosen(int index)
 
 std::optional<int> ImportWindow::editPreset(const QStringList &lines)
 {
-    PresetEditor editor(dialogs(), lines.mid(0, EditorLines), m_presets, clock().today(), this);
+    // No heading or statement line is anywhere near as long as EditorLineChars: a longer line
+    // is shown cut rather than split into a list of columns.
+    QStringList first;
+    for (const QString &line : lines.mid(0, EditorLines))
+        first << line.left(EditorLineChars);
+    PresetEditor editor(dialogs(), first, m_presets, clock().today(), this);
     editor.setSaver([this](const Preset &p) {
         return withWrite(QStringLiteral("取込形式「") + p.name + QStringLiteral("」を保存"),
             [&](Database &db) { ImportLedger::saveUserPreset(db, p); });
@@ -290,8 +300,8 @@ void ImportWindow::parseWith(int presetIndex)
 {
     const Preset &preset = m_presets.at(presetIndex);
     m_statement = StatementParser::parse(preset, m_lines, clock().today());
-    m_fileLabel->setText(
-        QStringLiteral("%1　（%2、%3件）").arg(m_file, m_encoding).arg(m_statement.lines.size()));
+    m_fileLabel->setText(m_file + QStringLiteral("　（") + m_encoding + u'、'
+        + QString::number(m_statement.lines.size()) + QStringLiteral("件）"));
     QString remembered;
     withRead([&](Database &db) {
         remembered = ImportLedger::rememberedPlace(db, preset.name, m_statement.account);
@@ -351,7 +361,8 @@ void ImportWindow::showMessages()
     QStringList text;
     text << m_statement.notes;
     for (const BadLine &b : m_statement.bad)
-        text << QStringLiteral("%1行目：%2：%3").arg(b.lineNo).arg(b.reason, b.text);
+        text << QString::number(b.lineNo) + QStringLiteral("行目：") + b.reason + u'：'
+                + StatementValues::excerpt(b.text);
     m_kekka->setPlainText(text.join(QStringLiteral("\r\n")));
 }
 
@@ -375,7 +386,14 @@ void ImportWindow::execute()
         dialogs().info(QStringLiteral("保管場所を選択して下さい"));
         return;
     }
+    // The place is typed into an editable list: one the ledger does not have is named before
+    // anything is read for it.
+    if (m_hokan->findText(place) < 0) {
+        dialogs().info(QStringLiteral("保管場所") + place + QStringLiteral("がありません"));
+        return;
+    }
     QList<ImportLedger::Line> lines;
+    int firstIndex = -1; // in m_statement.lines, of the first line to import
     for (int i = 0; i < m_statement.lines.size(); ++i) {
         const int r = i + 1;
         if (m_states.value(i).state == State::Imported || !m_checked.value(i))
@@ -385,12 +403,12 @@ void ImportWindow::execute()
         bool ok = false;
         const int item = m_grid->text(ColItem, r).toInt(&ok);
         if (!ok || item < 0 || item >= entries.size()) {
-            dialogs().info(QStringLiteral("%1行目（%2 %3）の項目を選択して下さい")
-                               .arg(l.lineNo)
-                               .arg(l.date)
-                               .arg(l.description));
+            dialogs().info(QString::number(l.lineNo) + QStringLiteral("行目（") + QString::number(l.date)
+                + u' ' + l.description + QStringLiteral("）の項目を選択して下さい"));
             return;
         }
+        if (firstIndex < 0)
+            firstIndex = i;
         lines << ImportLedger::Line {l, entries.at(item)};
     }
     if (lines.isEmpty()) {
@@ -400,15 +418,18 @@ void ImportWindow::execute()
 
     ImportLedger::Batch batch {clock().now().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")),
         QFileInfo(m_file).fileName(), m_preset->currentText(), place, std::nullopt};
-    // Where the file says what the place held before its first line to import and the ledger's
-    // history disagrees at the start of that day, a stocktake can set it to the bank's figure.
-    const StatementLine &first = lines.first().line;
+    // Where the file says what the place held before its first line to import, the ledger is
+    // compared with it at that very point: its balance at the start of that day plus the lines
+    // of the day before it that the ledger already holds (imported, or typed by hand). Where
+    // the two disagree, a stocktake can set the start of the day to the bank's figure.
+    const StatementLine &first = m_statement.lines.at(firstIndex);
     if (first.balance) {
         std::optional<qint32> replayed;
         if (!withRead(
                 [&](Database &db) { replayed = ImportLedger::balanceAtStartOf(db, place, first.date); }))
             return;
-        const qint64 before = qint64(*first.balance) - first.amount;
+        const qint64 before = qint64(*first.balance) - first.amount
+            - ImportLedger::heldEarlierThatDay(m_statement.lines, m_states, firstIndex);
         if (replayed && before != *replayed && before >= INT32_MIN && before <= INT32_MAX
             && dialogs().ask(place + QStringLiteral("の") + dayText(first.date)
                 + QStringLiteral("時点の残高 ") + yen(*replayed) + QStringLiteral("が明細の残高 ")
@@ -451,10 +472,9 @@ void ImportWindow::undoBatch()
     }
     QStringList entries;
     for (const ImportLedger::BatchInfo &b : list)
-        entries << QStringLiteral("%1　%2　%3　%4　%5件　%6")
-                       .arg(b.when, b.file, b.preset, b.place)
-                       .arg(b.count)
-                       .arg(yen(b.total));
+        entries << QStringList {b.when, b.file, b.preset, b.place,
+            QString::number(b.count) + QStringLiteral("件"), yen(b.total)}
+                       .join(u'　');
     const std::optional<int> chosen = m_pickFromList(QStringLiteral("取り消す取込"), entries);
     if (!chosen || *chosen < 0 || *chosen >= list.size())
         return;
@@ -471,9 +491,11 @@ void ImportWindow::undoBatch()
         }))
         return;
     if (entry) {
-        QString question = QStringLiteral("%1の取込（%2件）を取り消します").arg(b.when).arg(b.count);
+        QString question = b.when + QStringLiteral("の取込（") + QString::number(b.count)
+            + QStringLiteral("件）を取り消します");
         if (actions > 1)
-            question += QStringLiteral("\r\nその後の操作%1件も取り消します").arg(actions - 1);
+            question += QStringLiteral("\r\nその後の操作") + QString::number(actions - 1)
+                + QStringLiteral("件も取り消します");
         if (!dialogs().ask(question + QStringLiteral("　よろしいですか？")))
             return;
         ActionHistory::Outcome outcome;
@@ -489,7 +511,8 @@ void ImportWindow::undoBatch()
     ImportLedger::Later later;
     if (!withRead([&](Database &db) { later = ImportLedger::laterThan(db, b.no); }))
         return;
-    QString question = QStringLiteral("%1の取込（%2件）を取り消します").arg(b.when).arg(b.count);
+    QString question = b.when + QStringLiteral("の取込（") + QString::number(b.count)
+        + QStringLiteral("件）を取り消します");
     if (later.postings > 0 || later.stocktakes > 0)
         question += QStringLiteral("\r\n") + b.place
             + QStringLiteral("には取込後の入出金が%1件、金額棚卸が%2件あります")

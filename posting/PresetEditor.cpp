@@ -47,7 +47,7 @@ PresetEditor::PresetEditor(Dialogs &dialogs, const QStringList &lines, const QLi
         QString shown = m_lines.at(i);
         if (shown.size() > 60)
             shown = shown.left(60) + QStringLiteral("…");
-        m_heading->addItem(QStringLiteral("%1行目：%2").arg(i + 1).arg(shown));
+        m_heading->addItem(QString::number(i + 1) + QStringLiteral("行目：") + shown);
     }
     const auto role = [this](const char *name) {
         auto *c = new QComboBox(this);
@@ -169,7 +169,7 @@ void PresetEditor::headingChosen()
         c->clear();
         c->addItem(QStringLiteral("（なし）"));
         for (int i = 0; i < heading.size(); ++i)
-            c->addItem(QStringLiteral("%1：%2").arg(i + 1).arg(heading.at(i)));
+            c->addItem(QString::number(i + 1) + u'：' + heading.at(i));
         c->setCurrentIndex(0);
     }
     preview();

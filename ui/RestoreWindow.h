@@ -13,6 +13,12 @@ class RestoreWindow : public TaskWindow
 {
     Q_OBJECT
 
+    struct Row
+    {
+        Backup::Entry entry;
+        bool readable = false;
+    };
+
 public:
     explicit RestoreWindow(const AppContext &context, QWidget *parent = nullptr);
 
@@ -20,15 +26,17 @@ public:
 
     // The creation time as the list and the questions show it: 2003/09/17 9:05:07.
     static QString timeText(const QDateTime &at);
+    // What a failed backup tells the user: a damaged ledger is named as the cause, with the way back.
+    static QString backupFailedText(const Backup::Result &result);
+    // A ledger of an older version that may not be written, so it cannot get this version's tables.
+    static const QString ReadOnlyLedger;
 
 private:
     void restore(int row);
+    // Puts the chosen backup in place of a damaged or missing ledger, which is kept aside.
+    Backup::RestoreOutcome restoreOverDamaged(const Row &chosen);
+    void report(Backup::RestoreOutcome outcome);
 
     Grid *m_grid = nullptr;
-    struct Row
-    {
-        Backup::Entry entry;
-        bool readable = false;
-    };
     QList<Row> m_rows;
 };

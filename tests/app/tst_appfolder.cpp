@@ -121,6 +121,57 @@ private slots:
         QVERIFY(warning.isEmpty());
     }
 
+    // A folder whose backups are there without their ledger still belongs to the program: the
+    // ledger was lost (deleted, or the program stopped between the two renames of a restore
+    // over a damaged one), and the start offers the backups before anything else is done.
+    void aFolderWithBackupsAndNoLedgerIsKept_data()
+    {
+        QTest::addColumn<QString>("program"); // files in the program's folder
+        QTest::addColumn<QString>("user"); // files in the per-user folder
+        QTest::addColumn<QString>("chosen"); // "program" or "user"
+        QTest::addColumn<bool>("laidOut"); // the per-user folder got the template's ledger
+        const QString backup = "backup/velmo-20030917-090507.mdb";
+        QTest::newRow("portable, backups only") << backup << ""
+                                                << "program" << false;
+        QTest::newRow("portable, mid-restore") << backup + ",velmo.mdb.damaged-20030917-090507"
+                                               << ""
+                                               << "program" << false;
+        QTest::newRow("per-user, backups only") << "" << backup << "user" << false;
+        QTest::newRow("per-user, mid-restore")
+            << "" << backup + ",velmo.mdb.damaged-20030917-090507,velmo.mdb.restoring"
+            << "user" << false;
+        QTest::newRow("per-user, other files in backup/")
+            << ""
+            << "backup/notes.txt,backup/velmo-20030917-090507.tmp"
+            << "user" << true;
+        QTest::newRow("per-user, nothing") << ""
+                                           << ""
+                                           << "user" << true;
+    }
+    void aFolderWithBackupsAndNoLedgerIsKept()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, user);
+        QFETCH(QString, chosen);
+        QFETCH(bool, laidOut);
+        Template t;
+        QTemporaryDir programDir, home;
+        const QString userDir = home.filePath(".local/share/velmo");
+        for (const auto &[folder, files] :
+            {std::pair {programDir.path(), program}, std::pair {userDir, user}}) {
+            for (const QString &f : files.split(',', Qt::SkipEmptyParts)) {
+                QVERIFY(QDir().mkpath(QFileInfo(QDir(folder).filePath(f)).absolutePath()));
+                writeBytes(QDir(folder).filePath(f), "x");
+            }
+        }
+        QString warning;
+        const QString found = AppFolder::locate({}, programDir.path(), userDir, t.dir.path(), &warning);
+        QCOMPARE(found, chosen == "program" ? programDir.path() : userDir);
+        QCOMPARE(QFile::exists(userDir + "/velmo.mdb"), laidOut);
+        QVERIFY(!QFile::exists(programDir.filePath("velmo.mdb")));
+        QCOMPARE(AppFolder::holdsBackups(found), !laidOut);
+    }
+
     void layOutNewFolder()
     {
         Template t;

@@ -210,6 +210,17 @@ private slots:
         QCOMPARE(dir.scalar("SELECT count(*) FROM N").toInt(), 2);
     }
 
+    void aLedgerNotYetMigratedIsWrittenWithoutHistory()
+    {
+        TempAppDir dir;
+        fill(dir);
+        dropToVersionZero(dir);
+        act(dir, {"INSERT INTO N VALUES ('給料','財布',1,20261209,'')"});
+        QCOMPARE(dir.scalar("SELECT count(*) FROM N").toInt(), 3);
+        Database db(dir.dbPath());
+        QVERIFY(ActionHistory::recent(db).isEmpty());
+    }
+
     void pruningKeepsTheLastThousandAndEveryEntryOfFourHundredDays_data()
     {
         QTest::addColumn<int>("old");

@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QTest>
 #include <atomic>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -25,6 +26,14 @@ void addPostings(const TempAppDir &dir, int count, int from = 0)
 QStringList entryNames(const QString &dir)
 {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+mode_t modeOf(const QString &path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 0777 : 0;
 }
 
 QStringList backupNames(const TempAppDir &dir)
@@ -141,13 +150,71 @@ private slots:
         expected << "20251231"; // the year before the last 12 months
         QCOMPARE(days, expected);
 
-        // A third year later, 2025 and 2026 each keep their newest.
+        // A third year later, 2025 and 2026 each keep their newest. The months are those that
+        // hold backups, not the calendar's: a long pause (or a clock set ahead) turns no
+        // monthly backup into a yearly one at once, only the sessions after it do.
         QList<QDateTime> later = kept;
         later.prepend(QDateTime(QDate(2028, 3, 1), QTime(8, 0, 0)));
         const QList<QDateTime> after = Backup::kept(later, later.first());
         QVERIFY(after.contains(QDateTime(QDate(2025, 12, 31), QTime(21, 30, 0))));
         QVERIFY(after.contains(QDateTime(QDate(2026, 12, 31), QTime(21, 30, 0))));
-        QVERIFY(!after.contains(QDateTime(QDate(2026, 11, 30), QTime(21, 30, 0))));
+        QVERIFY(after.contains(QDateTime(QDate(2026, 11, 30), QTime(21, 30, 0))));
+        QList<QDateTime> monthly = after;
+        for (int m = 1; m <= 11; ++m)
+            monthly.prepend(QDateTime(QDate(2028, 3, 1).addMonths(m), QTime(8, 0, 0)));
+        const QList<QDateTime> year = Backup::kept(monthly, monthly.first());
+        QVERIFY(!year.contains(QDateTime(QDate(2026, 11, 30), QTime(21, 30, 0))));
+        QVERIFY(year.contains(QDateTime(QDate(2026, 12, 31), QTime(21, 30, 0))));
+    }
+
+    // Two years of daily backups, then one session with the clock wrong: a dead battery
+    // (2000-01-01) or a clock set far ahead. Each backup the rotation then keeps, by its date.
+    void rotationWithTheClockWrong_data()
+    {
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<int>("keptOfTheTwoYears");
+        const QDateTime behind(QDate(2000, 1, 1), QTime(0, 0, 5));
+        // Behind: every backup is dated after now and stays; the sessions at the wrong time
+        // rotate only among themselves.
+        QTest::newRow("behind") << behind << 22;
+        // Ahead: the newest of each month from February to December 2026 (the wrong month takes
+        // the twelfth place), January's as 2026's yearly one, and 2025's.
+        QTest::newRow("ahead") << QDateTime(QDate(2099, 6, 1), QTime(12, 0, 0)) << 11 + 1 + 1;
+        // Corrected after a session in 2099: that backup is dated after now and stays, and the
+        // months stay those that hold backups.
+        QTest::newRow("corrected") << QDateTime(QDate(2027, 1, 1), QTime(20, 0, 0)) << 11 + 1 + 1;
+    }
+    void rotationWithTheClockWrong()
+    {
+        QFETCH(QDateTime, now);
+        QFETCH(int, keptOfTheTwoYears);
+        QList<QDateTime> times;
+        const QDateTime first(QDate(2025, 1, 1), QTime(21, 30, 0));
+        for (int day = 0; day < 730; ++day) {
+            times.prepend(first.addDays(day));
+            times = Backup::kept(times, first.addDays(day));
+        }
+        const QList<QDateTime> twoYears = times;
+        QCOMPARE(twoYears.size(), 22);
+        if (QTest::currentDataTag() == QByteArray("corrected"))
+            times.prepend(QDateTime(QDate(2099, 6, 1), QTime(12, 0, 0)));
+        QList<QDateTime> wrong;
+        for (int session = 0; session < 15; ++session) {
+            wrong.prepend(now.addSecs(session * 60));
+            times.prepend(wrong.first());
+            times = Backup::kept(times, wrong.first());
+        }
+        int left = 0;
+        for (const QDateTime &t : twoYears)
+            left += times.contains(t) ? 1 : 0;
+        QCOMPARE(left, keptOfTheTwoYears);
+        QVERIFY(times.contains(QDateTime(QDate(2026, 12, 31), QTime(21, 30, 0))));
+        QVERIFY(times.contains(QDateTime(QDate(2026, 6, 30), QTime(21, 30, 0))));
+        if (QTest::currentDataTag() == QByteArray("corrected"))
+            QVERIFY(times.contains(QDateTime(QDate(2099, 6, 1), QTime(12, 0, 0))));
+        // The sessions at the wrong time keep their own 10 newest.
+        for (int i = 0; i < 10; ++i)
+            QVERIFY(times.contains(wrong.at(i)));
     }
 
     void rotationDeletesOnlyBackupsItDoesNotKeep()
@@ -205,7 +272,7 @@ private slots:
         }
         QSqlDatabase::removeDatabase("writer");
         worker.join();
-        qInfo("%d batches committed during the backup", batches);
+        qInfo("%d batches committed during the backup %s", batches, qPrintable(r.error));
         QCOMPARE(r.outcome, Backup::Outcome::Taken);
         QCOMPARE(dir.scalar("SELECT COUNT(*) FROM S").toInt(), batches * 500);
         QSqlDatabase b = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "copy");
@@ -264,6 +331,8 @@ private slots:
         }
         QCOMPARE(r.outcome, Backup::Outcome::Failed);
         QVERIFY(!r.error.isEmpty());
+        // Only a damaged ledger is reported as the cause: a full disk or a lock is not damage.
+        QCOMPARE(r.ledgerDamaged, fault == "damaged");
         QCOMPARE(fileBytes(dir.dbPath()), ledger);
         QVERIFY(Backup::list(dir.dbPath()).isEmpty());
         if (fault != "folder")
@@ -332,6 +401,167 @@ private slots:
         QVERIFY(QFileInfo(dir.dbPath() + "-journal").size() == 0);
         QCOMPARE(ledgerDump(dir.dbPath()), ledgerDump(a.path));
         QCOMPARE(ledgerDump(Backup::list(dir.dbPath()).first().path), committed);
+    }
+
+    // A backup and its summary carry the ledger's access rights, never more: a private ledger
+    // has private backups.
+    void aBackupHasTheLedgersRights_data()
+    {
+        QTest::addColumn<int>("ledger");
+        QTest::addColumn<int>("backup");
+        QTest::newRow("private") << 0600 << 0600;
+        QTest::newRow("group") << 0640 << 0640;
+        QTest::newRow("everyone") << 0644 << 0644;
+        QTest::newRow("read-only") << 0444 << 0444;
+        QTest::newRow("owner cannot read") << 0200 << 0600;
+    }
+    void aBackupHasTheLedgersRights()
+    {
+        QFETCH(int, ledger);
+        QFETCH(int, backup);
+        TempAppDir dir;
+        addPostings(dir, 10);
+        QVERIFY(::chmod(QFile::encodeName(dir.dbPath()).constData(), mode_t(ledger)) == 0);
+        const Backup::Result r = Backup::take(dir.dbPath(), At);
+        QCOMPARE(r.outcome, Backup::Outcome::Taken);
+        QCOMPARE(int(modeOf(r.path)), backup);
+        QString summary = r.path;
+        summary.replace(".mdb", ".summary");
+        QCOMPARE(int(modeOf(summary)), backup);
+    }
+
+    // What the restore list shows comes from the summary written with the backup, and agrees
+    // with the backup itself; a summary that belongs to another file is not believed.
+    void theSummaryIsRecordedWithTheBackupAndRemovedWithIt()
+    {
+        TempAppDir dir;
+        addPostings(dir, 300);
+        dir.exec("INSERT INTO S VALUES ('食費', '財布', 5, 20030910, '')");
+        dir.exec("INSERT INTO Hokan_T (H_index, H_money, H_name, H_memo) VALUES ('銀行', 5000, '', ''), "
+                 "('財布', -700, '', '')");
+        const Backup::Result a = Backup::take(dir.dbPath(), At);
+        QString summary = a.path;
+        summary.replace(".mdb", ".summary");
+        QVERIFY(QFileInfo::exists(summary));
+        const auto recorded = Backup::recordedSummary(a.path);
+        QVERIFY(recorded);
+        QCOMPARE(recorded->incomes, 300);
+        QCOMPARE(recorded->expenses, 1);
+        QCOMPARE(recorded->balance, 4300);
+
+        // Another ledger's backup copied over this one: its own contents count.
+        TempAppDir other;
+        addPostings(other, 7);
+        QVERIFY(QFile::remove(a.path));
+        QVERIFY(QFile::copy(Backup::take(other.dbPath(), At).path, a.path));
+        QCOMPARE(Backup::recordedSummary(a.path)->incomes, 7);
+        // A backup without a summary (made by an earlier version) is counted once, then recorded.
+        QVERIFY(QFile::remove(summary));
+        QCOMPARE(Backup::recordedSummary(a.path)->incomes, 7);
+        QVERIFY(QFileInfo::exists(summary));
+        writeBytes(a.path, "not a backup");
+        QVERIFY(!Backup::recordedSummary(a.path));
+
+        // The rotation deletes a backup's summary with it.
+        const QString folder = Backup::folder(dir.dbPath());
+        for (int i = 1; i <= 12; ++i) {
+            addPostings(dir, 1, 1000 + i);
+            Backup::take(dir.dbPath(), At.addSecs(i));
+        }
+        QVERIFY(!QFileInfo::exists(a.path));
+        QVERIFY(!QFileInfo::exists(summary));
+        QCOMPARE(QDir(folder).entryList({"*.summary"}).size(), Backup::list(dir.dbPath()).size());
+    }
+
+    // The start's backup checks fully once a week: a new copy when the ledger changed, else
+    // the newest backup, which is replaced when it fails.
+    void theFullCheckRunsWeeklyAtStart_data()
+    {
+        QTest::addColumn<bool>("changed");
+        QTest::addColumn<bool>("newestDamaged");
+        QTest::newRow("changed") << true << false;
+        QTest::newRow("unchanged") << false << false;
+        QTest::newRow("unchanged, newest damaged") << false << true;
+    }
+    void theFullCheckRunsWeeklyAtStart()
+    {
+        QFETCH(bool, changed);
+        QFETCH(bool, newestDamaged);
+        TempAppDir dir;
+        addPostings(dir, 20'000);
+        QVERIFY(Backup::fullCheckDue(dir.dbPath(), At));
+        QCOMPARE(Backup::takeAtStart(dir.dbPath(), At).outcome, Backup::Outcome::Taken);
+        QVERIFY(!Backup::fullCheckDue(dir.dbPath(), At.addDays(6)));
+        QVERIFY(Backup::fullCheckDue(dir.dbPath(), At.addDays(7)));
+        QVERIFY(Backup::fullCheckDue(dir.dbPath(), At.addDays(-7))); // a clock set back
+
+        if (changed)
+            addPostings(dir, 1, 50'000);
+        const QString newest = Backup::list(dir.dbPath()).first().path;
+        if (newestDamaged)
+            damage(newest, QFileInfo(newest).size() / 2);
+        const Backup::Result r = Backup::takeAtStart(dir.dbPath(), At.addDays(8));
+        QCOMPARE(r.outcome, changed || newestDamaged ? Backup::Outcome::Taken : Backup::Outcome::Unchanged);
+        QCOMPARE(Backup::list(dir.dbPath()).size(), changed || newestDamaged ? 2 : 1);
+        QVERIFY(!Backup::fullCheckDue(dir.dbPath(), At.addDays(8)));
+        if (r.outcome == Backup::Outcome::Taken)
+            QCOMPARE(ledgerDump(r.path), ledgerDump(dir.dbPath()));
+    }
+
+    // A ledger that is a symbolic link stays one: the file it points to gets the backup.
+    void aRestoreReplacesTheFileALinkPointsTo_data()
+    {
+        QTest::addColumn<bool>("overDamaged");
+        QTest::newRow("restore") << false;
+        QTest::newRow("over a damaged ledger") << true;
+    }
+    void aRestoreReplacesTheFileALinkPointsTo()
+    {
+        QFETCH(bool, overDamaged);
+        TempAppDir dir;
+        addPostings(dir, 300);
+        const Backup::Result a = Backup::take(dir.dbPath(), At);
+        const QStringList stateA = ledgerDump(dir.dbPath());
+        QVERIFY(QDir(dir.path()).mkdir("real"));
+        const QString real = QDir(dir.path()).filePath("real/ledger.mdb");
+        QVERIFY(QFile::rename(dir.dbPath(), real));
+        QVERIFY(QFile::link(real, dir.dbPath()));
+        dir.exec("DELETE FROM N WHERE N_money > 100");
+        if (overDamaged)
+            writeBytes(real, "damaged");
+
+        const auto outcome = overDamaged ? Backup::restoreOverDamaged(dir.dbPath(), a.path, At.addSecs(60))
+                                         : Backup::restore(dir.dbPath(), a.path, At.addSecs(60));
+        QCOMPARE(outcome, Backup::RestoreOutcome::Restored);
+        QVERIFY(QFileInfo(dir.dbPath()).isSymLink());
+        QCOMPARE(ledgerDump(real), stateA);
+        QCOMPARE(QDir(dir.path()).entryList({"velmo.mdb*"}, QDir::AllEntries | QDir::System),
+            QStringList {"velmo.mdb"});
+        if (overDamaged)
+            QCOMPARE(fileBytes(real + ".damaged-20030917-090607"), QByteArray("damaged"));
+        else
+            QCOMPARE(Backup::list(dir.dbPath()).size(), 2);
+    }
+
+    // Damage the start's quick look misses shows when the ledger is copied: the restore names
+    // it, and a restore over the damaged ledger keeps it aside.
+    void aLedgerDamagedInsideIsNamedAsTheCause()
+    {
+        TempAppDir dir;
+        addPostings(dir, 20'000);
+        const Backup::Result a = Backup::take(dir.dbPath(), At);
+        addPostings(dir, 10, 30'000);
+        damage(dir.dbPath(), QFileInfo(dir.dbPath()).size() / 2);
+        QCOMPARE(Backup::checkLedger(dir.dbPath()), Backup::LedgerState::Sound);
+        const QByteArray damaged = fileBytes(dir.dbPath());
+        QCOMPARE(
+            Backup::restore(dir.dbPath(), a.path, At.addSecs(60)), Backup::RestoreOutcome::LedgerDamaged);
+        QCOMPARE(fileBytes(dir.dbPath()), damaged);
+        QCOMPARE(Backup::list(dir.dbPath()).size(), 1);
+        QCOMPARE(Backup::restoreOverDamaged(dir.dbPath(), a.path, At.addSecs(60)),
+            Backup::RestoreOutcome::Restored);
+        QCOMPARE(ledgerDump(dir.dbPath()), ledgerDump(a.path));
+        QCOMPARE(fileBytes(dir.dbPath() + ".damaged-20030917-090607"), damaged);
     }
 
     void theStartCheckTellsSoundDamagedAndMissing()

@@ -302,6 +302,69 @@ private slots:
         QCOMPARE(balance(), 7000);
     }
 
+    // Names are spliced into the statements as quoted text only: a "%1" or "%2" in a place's
+    // name neither fails a statement nor counts another place's rows.
+    void laterRowsAreCountedForThePlaceAlone_data()
+    {
+        QTest::addColumn<QString>("place");
+        QTest::newRow("%1") << "A%1";
+        QTest::newRow("%2") << "A%2";
+        QTest::newRow("both, backwards") << "%2%1";
+        QTest::newRow("quotes") << "O'Neil's \"財布\"";
+    }
+    void laterRowsAreCountedForThePlaceAlone()
+    {
+        QFETCH(QString, place);
+        const QString p = "'" + Database::escape(place) + "'";
+        m_dir->exec("INSERT INTO Hokan_T (H_index,H_money,H_name,H_memo) VALUES (" + p + ",10000,'','')");
+        for (int i = 0; i < 10; ++i)
+            m_dir->exec(
+                QStringLiteral("INSERT INTO Hokan_T (H_index,H_money,H_name,H_memo) VALUES ('A%1',0,'','')")
+                    .arg(i));
+        std::optional<qint64> no;
+        {
+            Database db(m_dir->dbPath());
+            db.beginWrite();
+            Refusal r;
+            no = importLines(db, {"2024/12/08 10:00:00", "a%1.csv", "p%2", place, std::nullopt},
+                withItems({line(2, 20241101, 5000, "A"), line(3, 20241102, -3000, "B")}), r);
+            QVERIFY2(no, qPrintable(r.message));
+            db.commit();
+        }
+        // After the batch: one row of each kind for the place, and for each decoy place.
+        const auto later = [&](const QString &who) {
+            m_dir->exec("INSERT INTO N (N_index,N_hokan,N_money,N_date,N_memo) VALUES ('給与'," + who
+                + ",1,20241203,'')");
+            m_dir->exec("INSERT INTO S (S_index,S_hokan,S_money,S_date,S_memo) VALUES ('食費'," + who
+                + ",1,20241203,'')");
+            m_dir->exec("INSERT INTO Idourireki_T VALUES (" + who + ",'財布',1,20241203,'')");
+            m_dir->exec("INSERT INTO Ktanaorosi_T VALUES (" + who + ",1,1,'x',20241203)");
+        };
+        for (int i = 0; i < 10; ++i)
+            later(QStringLiteral("'A%1'").arg(i));
+        later(p);
+        Database db(m_dir->dbPath());
+        const Later l = laterThan(db, *no);
+        QCOMPARE(l.postings, 3);
+        QCOMPARE(l.stocktakes, 1);
+        QCOMPARE(batches(db).first().place, place);
+        QCOMPARE(batches(db).first().file, QStringLiteral("a%1.csv"));
+    }
+
+    // The point of a statement just before a line: the start of its day plus the lines of that
+    // day before it that the ledger holds on that day.
+    void heldEarlierThatDayCountsOnlyThatDay()
+    {
+        const QList<StatementLine> lines {line(2, 20241102, -1, "a"), line(3, 20241103, -20, "b"),
+            line(4, 20241103, 300, "c"), line(5, 20241103, -4000, "d"), line(6, 20241103, 50000, "e")};
+        QList<LineState> states(lines.size());
+        for (int i : {0, 1, 3})
+            states[i].heldOnItsDay = true;
+        QCOMPARE(heldEarlierThatDay(lines, states, 4), -4020);
+        QCOMPARE(heldEarlierThatDay(lines, states, 1), 0);
+        QCOMPARE(heldEarlierThatDay(lines, states, 0), 0);
+    }
+
     void failureMidwayLeavesNothing()
     {
         {

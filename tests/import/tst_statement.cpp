@@ -41,6 +41,8 @@ class TestStatement : public QObject
         return StatementParser::parse(m_presets.at(*i), l, QDate(2024, 12, 8));
     }
 
+    Statement read_(const QByteArray &file) const { return read(file); }
+
     static QStringList summary(const Statement &s)
     {
         QStringList out;
@@ -213,6 +215,14 @@ private slots:
         QTest::newRow("楽天 older heading")
             << bytes({"取引日,入出金(円),残高(円),入出金先内容", "20200101,500,500,利息"}) << "楽天銀行"
             << QStringList {"20200101 500 利息 =500"};
+        QTest::newRow("楽天 2023 heading, a variant of the payee column")
+            << bytes({"取引日,入出金(円),取引後残高(円),入出金内容", "20230105,-1100,8900,デンキ"})
+            << "楽天銀行" << QStringList {"20230105 -1100 デンキ =8900"};
+        // Columns found by their headings wherever they stand; one the preset does not use is
+        // left alone.
+        QTest::newRow("楽天 columns moved, one added")
+            << bytes({"入出金内容,メモ,取引日,取引後残高(円),入出金(円)", "デンキ,,20230105,8900,-1100"})
+            << "楽天銀行" << QStringList {"20230105 -1100 デンキ =8900"};
         QTest::newRow("PayPay three date columns") << bytes(
             {"\"操作日(年)\",\"操作日(月)\",\"操作日(日)\",\"操作時刻(時)\",\"操作時刻(分)\",\"操作時刻(秒)"
              "\",\"取引順番号\","
@@ -325,12 +335,110 @@ private slots:
         QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
         // A heading that only begins like one of the presets.
         QTest::newRow("near heading") << bytes({"取引日,入出金(円),取引後残高(円)"});
+        // A column a preset needs is missing: its amounts, its bank's row id, or a part of its
+        // description; or it heads two columns and which is meant would be a guess.
+        QTest::newRow("楽天 without its amounts")
+            << bytes({"取引日,取引後残高(円),入出金内容", "20230105,8900,x"});
+        QTest::newRow("ゆうちょ without its ids") << bytes(
+            {"取引日,受入金額（円）,払出金額（円）,詳細１,詳細２,現在（貸付）高", "20241102,,1,a,b,9"});
+        QTest::newRow("三菱UFJ without 摘要内容")
+            << bytes({"\"日付\",\"摘要\",\"支払い金額\",\"預かり金額\",\"差引残高\"",
+                   "\"2024/3/5\",\"a\",\"1\",\"\",\"9\""});
+        QTest::newRow("楽天 with two date columns")
+            << bytes({"取引日,取引日,入出金(円),取引後残高(円),入出金内容", "20230105,20230106,-1,8900,x"});
     }
     void filesThatAreNoStatement()
     {
         QFETCH(QByteArray, file);
         const Decoded d = decode(file);
         QVERIFY(!StatementParser::detect(m_presets, lines(d.text)));
+    }
+
+    // A line with another number of fields than the heading has its columns shifted: it is
+    // listed with its number, never read. Only the empty fields the heading line itself ends
+    // with may be missing.
+    void raggedLinesAreListedNeverShifted_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("read");
+        QTest::addColumn<QStringList>("bad");
+        const QString mufg = "日付,摘要,摘要内容,支払い金額,預かり金額,差引残高,メモ,未資金化区分,入払区分";
+        QTest::newRow("an amount with its comma unquoted") << bytes(
+            {mufg, "2024/11/1,振込,ﾔﾏﾀﾞ,,250,000,300000,,,入金", "2024/11/2,ｶｰﾄﾞ,A,500,,299500,,,支払"})
+                                                           << QStringList {"20241102 -500 ｶｰﾄﾞ A =299500"}
+                                                           << QStringList {"2 列の数が見出しと違います"};
+        // The shift lands in the empty memo columns: the balance would read 8.
+        QTest::newRow("shifted into empty columns") << bytes(
+            {"年月日,お引出し,お預入れ,お取り扱い内容,残高,メモ,ラベル", "2022/08/01,2000,,カード,8,000,,"})
+                                                    << QStringList {}
+                                                    << QStringList {"2 列の数が見出しと違います"};
+        QTest::newRow("one more, empty, at the end")
+            << bytes({"\"日付\",\"摘要\",\"摘要内容\",\"支払い金額\",\"預かり金額\",\"差引残高\"",
+                   "2024/3/5,口座振替,デンキ,,1,200,"})
+            << QStringList {} << QStringList {"2 列の数が見出しと違います"};
+        QTest::newRow("one short") << bytes({mufg, "2024/11/2,ｶｰﾄﾞ,A,500,,299500,,"}) << QStringList {}
+                                   << QStringList {"2 列の数が見出しと違います"};
+        QTest::newRow("without the comma the heading line ends with")
+            << bytes(yucho({"20241102,000000001,,1200,ｶｰﾄﾞ,ｺﾝﾋﾞﾆ,98800"}))
+            << QStringList {"20241102 -1200 ｶｰﾄﾞ ｺﾝﾋﾞﾆ =98800"} << QStringList {};
+    }
+    void raggedLinesAreListedNeverShifted()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, read);
+        QFETCH(QStringList, bad);
+        const Statement s = read_(file);
+        QVERIFY(s.matched);
+        QCOMPARE(summary(s), read);
+        QStringList listed;
+        for (const BadLine &b : s.bad)
+            listed << QStringLiteral("%1 %2").arg(b.lineNo - s.headingLine + 1).arg(b.reason);
+        QCOMPARE(listed, bad);
+    }
+
+    // Oldest first, the order within a day as the bank wrote it: dates that run one way say how
+    // the whole file runs, the preset's declaration decides a file of one day.
+    void orderOfTheLines_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("expected");
+        const QString sbi = "日付,内容,出金金額(円),入金金額(円),残高(円),メモ"; // newest first
+        const QString aeon = "日付,お取引内容,お引出し,お預入れ,残高（お借入れはマイナス表示）";
+        QTest::newRow("newest first, one day")
+            << bytes({sbi, "2024/11/02,B,200,,9700,-", "2024/11/02,A,100,,9900,-"})
+            << QStringList {"20241102 -100 A =9900", "20241102 -200 B =9700"};
+        QTest::newRow("declared newest first, written oldest first")
+            << bytes(
+                   {sbi, "2024/11/01,A,100,,9900,-", "2024/11/02,B,200,,9700,-", "2024/11/02,C,300,,9400,-"})
+            << QStringList {"20241101 -100 A =9900", "20241102 -200 B =9700", "20241102 -300 C =9400"};
+        QTest::newRow("declared oldest first, written newest first")
+            << bytes({aeon, "2024/11/02,C,300,,9400", "2024/11/02,B,200,,9700", "2024/11/01,A,100,,9900"})
+            << QStringList {"20241101 -100 A =9900", "20241102 -200 B =9700", "20241102 -300 C =9400"};
+        QTest::newRow("oldest first, one day")
+            << bytes({aeon, "2024/11/02,A,100,,9900", "2024/11/02,B,200,,9700"})
+            << QStringList {"20241102 -100 A =9900", "20241102 -200 B =9700"};
+        QTest::newRow("dates both ways: turned as declared, then by date")
+            << bytes({sbi, "2024/11/02,X,1,,0,-", "2024/11/03,Z,3,,0,-", "2024/11/02,Y,2,,0,-"})
+            << QStringList {"20241102 -2 Y =0", "20241102 -1 X =0", "20241103 -3 Z =0"};
+    }
+    void orderOfTheLines()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, expected);
+        QCOMPARE(summary(read_(file)), expected);
+    }
+
+    // A description or id never carries a control character into the ledger (a NUL ends the
+    // text of a statement), and a "%" in it stays as it is in the line's key.
+    void descriptionsAreStorableAsTheyAre()
+    {
+        const QString aeon = "日付,お取引内容,お引出し,お預入れ,残高（お借入れはマイナス表示）";
+        const Statement s = read_(bytes({aeon,
+            QStringLiteral("2024/11/02,ｺﾝ") + QChar(0) + "ﾋﾞﾆ\x01,100,,9900", "2024/11/02,A%1%2,100,,9800"}));
+        QCOMPARE(summary(s), QStringList({"20241102 -100 ｺﾝ ﾋﾞﾆ =9900", "20241102 -100 A%1%2 =9800"}));
+        QCOMPARE(s.lines.at(1).key, QStringLiteral("fp:20241102|-100|A%1%2|1"));
+        const Statement y = read_(bytes(yucho({QStringLiteral("20241102,0001") + QChar(0) + ",,1,a,b,9,"})));
+        QCOMPARE(y.lines.at(0).key, QStringLiteral("id:0001"));
     }
 
     void userPresetRoundTrip()

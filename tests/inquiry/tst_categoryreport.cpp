@@ -124,9 +124,8 @@ private slots:
         f.expense("食料品", 20050301, 1500);
         f.open();
         QCOMPARE(f.rows(),
-            QStringList(
-                {"生活," + months({{3, 1500}}) + ",1500,150.0", "払戻," + months({{3, -500}}) + ",-500,-50.0",
-                    "合計," + months({{3, 1000}}) + ",1000,100.0"}));
+            QStringList({"生活," + months({{3, 1500}}) + ",1500,100.0",
+                "払戻," + months({{3, -500}}) + ",-500,—", "合計," + months({{3, 1000}}) + ",1000,100.0"}));
         QCOMPARE(f.grid()->cellTextColor(14, 2), QColor(Qt::red));
         QCOMPARE(f.grid()->cellTextColor(4, 2), QColor(Qt::red));
         QCOMPARE(f.grid()->cellTextColor(14, 1), QColor(Qt::black));
@@ -147,12 +146,61 @@ private slots:
         QTest::newRow("largest remainder, not the largest value")
             << QList<qint64> {9964, 21, 15} << QList<int> {996, 2, 2};
         QTest::newRow("one") << QList<qint64> {42} << QList<int> {1000};
-        QTest::newRow("zero sum") << QList<qint64> {5, -5} << QList<int> {0, 0};
-        QTest::newRow("a negative part") << QList<qint64> {3, -1} << QList<int> {1500, -500};
-        QTest::newRow("negative sum") << QList<qint64> {-1, -2} << QList<int> {333, 667};
+        // Only the values above zero share the whole.
+        QTest::newRow("zero sum") << QList<qint64> {5, -5} << QList<int> {1000, 0};
+        QTest::newRow("a negative part") << QList<qint64> {3, -1} << QList<int> {1000, 0};
+        QTest::newRow("nearly cancelling") << QList<qint64> {3'000'000, -2'999'999} << QList<int> {1000, 0};
+        QTest::newRow("a zero among them") << QList<qint64> {1, 0, 1} << QList<int> {500, 0, 500};
+        QTest::newRow("negative sum") << QList<qint64> {-1, -2} << QList<int> {0, 0};
         QTest::newRow("64-bit totals")
             << QList<qint64> {4'000'000'000'000'000'000, 4'000'000'000'000'000'000} << QList<int> {500, 500};
     }
+    // The grid's 構成比 and the pie's legend follow one rule: shares of the totals above zero,
+    // "—" for a total below zero, which has no slice.
+    void theGridAndThePieShowTheSameShares_data()
+    {
+        QTest::addColumn<qint64>("food");
+        QTest::addColumn<qint64>("refund");
+        QTest::addColumn<QStringList>("shares"); // 生活, 払戻, 合計
+        QTest::addColumn<QStringList>("legend");
+        QTest::newRow("a refund") << qint64(1500) << qint64(-500) << QStringList {"100.0", "—", "100.0"}
+                                  << QStringList {"生活 100.0%"};
+        QTest::newRow("nearly cancelling")
+            << qint64(3'000'000) << qint64(-2'999'999) << QStringList {"100.0", "—", "100.0"}
+            << QStringList {"生活 100.0%"};
+        QTest::newRow("refunds alone")
+            << qint64(0) << qint64(-500) << QStringList {"0.0", "—", "0.0"} << QStringList {};
+        QTest::newRow("both above zero") << qint64(1) << qint64(2) << QStringList {"33.3", "66.7", "100.0"}
+                                         << QStringList {"払戻 66.7%", "生活 33.3%"};
+    }
+    void theGridAndThePieShowTheSameShares()
+    {
+        QFETCH(qint64, food);
+        QFETCH(qint64, refund);
+        QFETCH(QStringList, shares);
+        QFETCH(QStringList, legend);
+        Fixture f;
+        f.dir.exec("INSERT INTO Syukkin_T (S_index,S_kubun,S_hokan,S_memo) VALUES "
+                   "('返金','払戻','財布',''),('食料品','生活','財布','')");
+        f.expense("返金", 20050301, refund);
+        f.expense("食料品", 20050301, food);
+        f.open();
+        QStringList shown;
+        for (int r = 1; r <= f.grid()->maxRows(); ++r)
+            shown << f.grid()->text(1, r) + " " + f.grid()->text(15, r);
+        QStringList expected;
+        const QStringList names
+            = food >= refund ? QStringList {"生活", "払戻"} : QStringList {"払戻", "生活"};
+        for (int i = 0; i < 2; ++i)
+            expected << names[i] + " " + shares[names[i] == u"生活" ? 0 : 1];
+        expected << "合計 " + shares[2];
+        QCOMPARE(shown, expected);
+        QStringList drawn;
+        for (const PieChart::Slice &s : f.window->pie()->slices())
+            drawn << s.name + " " + CategoryTotals::percentText(s.tenths) + "%";
+        QCOMPARE(drawn, legend);
+    }
+
     void sharesAddUpToExactlyAHundred()
     {
         QFETCH(QList<qint64>, values);

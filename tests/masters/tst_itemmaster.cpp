@@ -192,17 +192,28 @@ private slots:
         w.f.seed({posting(n, "給与", 20030901), posting(n, "給与", 20030902),
             "INSERT INTO Zidourireki_T VALUES ('給与', '財布', 100, 20030901)"});
 
-        // An item without postings: the SELECT on the postings, then only the master update.
+        // An item without postings: the SELECT on the postings, the statement import's rules and
+        // lines of that kind, then the master update.
         w.sp2->setText(1, 2, "内職");
         StatementRecorder rec;
         w.sp2->clickButton(5, 2);
+        const auto importRename = [&](const QString &from, const QString &to) {
+            return QStringList {
+                "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'X_import_line'",
+                "UPDATE X_import_rule SET XR_item = '" + to + "' WHERE XR_kind = '" + n.postings
+                    + "' AND XR_item = '" + from + "'",
+                "UPDATE X_import_line SET XL_item = '" + to + "' WHERE XL_table = '" + n.postings
+                    + "' AND XL_item = '" + from + "'"};
+        };
         QCOMPARE(Fixture::from(rec.statements, "SELECT " + n.index + " FROM " + n.postings + " "),
-            QStringList({QStringLiteral("SELECT %1 FROM %2 WHERE (%1 = '副業')").arg(n.index, n.postings),
-                QStringLiteral(
-                    "UPDATE %1 SET %2 = '内職',%3 = '生活',%4 = '銀行',%5 = '' WHERE (%2 = '副業')")
-                    .arg(n.table, n.index, n.kubun, n.hokan, n.memo),
-                "SELECT * FROM " + n.table, "SELECT K_index FROM Kubun_T", "SELECT H_index FROM Hokan_T",
-                "SELECT * FROM " + n.table}));
+            QStringList({QStringLiteral("SELECT %1 FROM %2 WHERE (%1 = '副業')").arg(n.index, n.postings)})
+                + importRename("副業", "内職")
+                + QStringList(
+                    {QStringLiteral(
+                         "UPDATE %1 SET %2 = '内職',%3 = '生活',%4 = '銀行',%5 = '' WHERE (%2 = '副業')")
+                            .arg(n.table, n.index, n.kubun, n.hokan, n.memo),
+                        "SELECT * FROM " + n.table, "SELECT K_index FROM Kubun_T",
+                        "SELECT H_index FROM Hokan_T", "SELECT * FROM " + n.table}));
         QCOMPARE(w.f.dialogs.shown,
             QStringList(
                 {"[副業]を[内職]に変更し、現在までの" + n.word + "実績データも変更します。　よろしいですか？",
@@ -214,12 +225,13 @@ private slots:
         w.sp2->setText(1, 1, "O'給与");
         w.sp2->setText(4, 1, "改名");
         w.sp2->clickButton(5, 1);
-        QCOMPARE(rec.statements.mid(1, 3),
+        QCOMPARE(rec.statements.mid(1, 6),
             QStringList({QStringLiteral("SELECT %1 FROM %2 WHERE (%1 = '給与')").arg(n.index, n.postings),
-                QStringLiteral("UPDATE %1 SET %2 = 'O''給与' WHERE %2 = '給与'").arg(n.postings, n.index),
-                QStringLiteral(
+                QStringLiteral("UPDATE %1 SET %2 = 'O''給与' WHERE %2 = '給与'").arg(n.postings, n.index)})
+                + importRename("給与", "O''給与")
+                + QStringList({QStringLiteral(
                     "UPDATE %1 SET %2 = 'O''給与',%3 = '給料',%4 = '財布',%5 = '改名' WHERE (%2 = '給与')")
-                    .arg(n.table, n.index, n.kubun, n.hokan, n.memo)}));
+                                   .arg(n.table, n.index, n.kubun, n.hokan, n.memo)}));
         QCOMPARE(w.postings(), QStringList({"O'給与", "O'給与"}));
         QCOMPARE(w.items(), QStringList({"O'給与:給料:財布:改名", "内職:生活:銀行:"}));
         // The debit history keeps the old name.

@@ -239,6 +239,17 @@ private slots:
                 "SELECT Z_hokan FROM Zidourireki_T WHERE (Z_hokan = '財布')",
                 "SELECT K_hokan FROM Ktanaorosi_T WHERE (K_hokan = '財布')",
                 "UPDATE Ktanaorosi_T SET K_hokan = 'ｻｲﾌ' WHERE K_hokan = '財布'",
+                // the statement import's tables: what a place deleted long ago left under the new
+                // name goes, then the name is carried
+                "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'X_import_line'",
+                "DELETE FROM X_import_line WHERE XL_hokan = 'ｻｲﾌ'",
+                "DELETE FROM X_import_batch WHERE XB_hokan = 'ｻｲﾌ'",
+                "DELETE FROM X_import_rule WHERE XR_hokan = 'ｻｲﾌ'",
+                "DELETE FROM X_import_place WHERE XA_hokan = 'ｻｲﾌ'",
+                "UPDATE X_import_line SET XL_hokan = 'ｻｲﾌ' WHERE XL_hokan = '財布'",
+                "UPDATE X_import_batch SET XB_hokan = 'ｻｲﾌ' WHERE XB_hokan = '財布'",
+                "UPDATE X_import_rule SET XR_hokan = 'ｻｲﾌ' WHERE XR_hokan = '財布'",
+                "UPDATE X_import_place SET XA_hokan = 'ｻｲﾌ' WHERE XA_hokan = '財布'",
                 // the reload
                 "SELECT H_index FROM Hokan_T",
                 "SELECT * FROM Hokan_T",
@@ -280,6 +291,23 @@ private slots:
         QVERIFY(f.dialogs.asked.isEmpty());
         QCOMPARE(namesEverywhere(f.dir), before);
         QVERIFY(!rec.statements.join('\n').contains("UPDATE"));
+    }
+
+    // A ledger the program has not extended (its first extension declined) has no import
+    // tables: renaming and deleting a place work there as before.
+    void renameAndDeleteWithoutTheImportTables()
+    {
+        Fixture f;
+        f.seed(EveryTable);
+        dropToVersionZero(f.dir);
+        f.open();
+        rename(f, "財布", "ｻｲﾌ");
+        QCOMPARE(f.dialogs.infos, QStringList({"[財布]を[ｻｲﾌ]に変更しました"}));
+        f.seed({place("金庫")});
+        f.window->load();
+        f.grid("SP2")->clickButton(7, 3);
+        QCOMPARE(f.dialogs.infos.last(), QStringLiteral("金庫を削除しました"));
+        QCOMPARE(f.dir.rows("SELECT H_index FROM Hokan_T"), QStringList({"ｻｲﾌ", "銀行"}));
     }
 
     void renameFailingHalfWayChangesNothing()

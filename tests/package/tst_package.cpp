@@ -150,6 +150,9 @@ private slots:
         QCOMPARE(startLines(s.userDir() + "/AP.log"), 1);
 
         writeBytes(s.userDir() + "/velmo.mdb", "the user's ledger");
+        // The first run may have backed up the template before it was ended; beside a file that
+        // is no ledger such a backup would be offered at start, a question no one answers here.
+        QVERIFY(QDir(s.userDir() + "/backup").removeRecursively());
         QVERIFY(s.start(program(), s.userDir()));
         QCOMPARE(fileBytes(s.userDir() + "/velmo.mdb"), QByteArray("the user's ledger"));
         QCOMPARE(startLines(s.userDir() + "/AP.log"), 2);
@@ -186,6 +189,22 @@ private slots:
         QVERIFY(s.start(portable.filePath("velmo"), portable.path()));
         QCOMPARE(startLines(s.userDir() + "/AP.log"), 1);
         QCOMPARE(fileBytes(portable.filePath("velmo.mdb")), QByteArray("portable ledger"));
+    }
+
+    // A portable folder whose ledger is gone but whose backups are there stays the program's
+    // folder: the per-user folder is never laid out in its place. (The backups here are
+    // unreadable, so the start asks nothing and goes on without a ledger.)
+    void portableFolderWithBackupsAndNoLedgerIsKept()
+    {
+        Session s;
+        QTemporaryDir portable;
+        QVERIFY(QFile::copy(program(), portable.filePath("velmo")));
+        QVERIFY(QDir(portable.path()).mkdir("backup"));
+        writeBytes(portable.filePath("backup/velmo-20261208-213005.mdb"), "unreadable");
+        writeBytes(portable.filePath("AP.log"), {});
+        QVERIFY(s.start(portable.filePath("velmo"), portable.path()));
+        QVERIFY(!QFile::exists(s.userDir()));
+        QVERIFY(!QFile::exists(portable.filePath("velmo.mdb")));
     }
 
     void commandLine()

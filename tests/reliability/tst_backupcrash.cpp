@@ -14,6 +14,7 @@
 #include "FileTestSupport.h"
 #include "Grid.h"
 #include "MainMenu.h"
+#include "SessionBackup.h"
 #include "Tasks.h"
 #include "TestSupport.h"
 #include "Unprivileged.h"
@@ -30,11 +31,15 @@
 
 namespace {
 
-// "backup <appdir>": one forced backup after another, each a second later than the last.
+// "backup <appdir>": one forced backup after another, each a second later than the last, the
+// first a second after the newest one there (the clock goes on from one run to the next, so
+// that the rotation keeps the number of backups down).
 [[noreturn]] void backupForever(const QString &appDir)
 {
     const QString db = QDir(appDir).filePath(QStringLiteral("velmo.mdb"));
-    QDateTime at(QDate(2003, 9, 17), QTime(9, 0, 0));
+    const QList<Backup::Entry> before = Backup::list(db);
+    QDateTime at = before.isEmpty() ? QDateTime(QDate(2003, 9, 17), QTime(9, 0, 0))
+                                    : before.first().created.addSecs(1);
     Child::say(QStringLiteral("ready"));
     for (;;) {
         if (Backup::take(db, at, true).outcome != Backup::Outcome::Taken)
@@ -48,6 +53,10 @@ namespace {
 {
     Child::ReportingDialogs dialogs;
     FixedClock clock = clockAt(2003, 9, 17, 12, 0, 0);
+    // As in backupForever: the clock goes on after the newest backup of the last run.
+    const QList<Backup::Entry> before = Backup::list(QDir(appDir).filePath(QStringLiteral("velmo.mdb")));
+    if (!before.isEmpty() && before.first().created > clock.now())
+        clock.set(before.first().created);
     const AppContext context {appDir, &dialogs, &clock};
     MainMenu menu(context);
     registerTasks(menu);
@@ -78,6 +87,20 @@ int backupOnce(const QString &appDir)
     return 0;
 }
 
+// "upgrade <appdir>": two starts' upgrade of a ledger the user may not write, then the number
+// of backups.
+int upgradeTwice(const QString &appDir)
+{
+    Child::ReportingDialogs dialogs;
+    FixedClock clock = clockAt(2003, 9, 17, 12, 0, 0);
+    for (int start = 0; start < 2; ++start) {
+        SessionBackup(AppContext {appDir, &dialogs, &clock}).upgradeLedger();
+        clock.set(clock.now().addSecs(3600));
+    }
+    Child::say(QStringLiteral("backups %1").arg(Backup::list(QDir(appDir).filePath("velmo.mdb")).size()));
+    return 0;
+}
+
 int childMain(const QStringList &args)
 {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -88,6 +111,8 @@ int childMain(const QStringList &args)
         restoreForever(args.value(1), args.value(2).toUInt());
     if (role == u"readonly")
         return backupOnce(args.value(1));
+    if (role == u"upgrade")
+        return upgradeTwice(args.value(1));
     return 2;
 }
 
@@ -190,6 +215,28 @@ private slots:
         QCOMPARE(fileBytes(dir.dbPath()), ledger);
         QCOMPARE(
             QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    }
+
+    // An older ledger the user may not write cannot get this version's tables: each start
+    // says so once, and the ledger is backed up once, not at every start.
+    void aReadOnlyOlderLedgerIsBackedUpOnceAndReportedOncePerStart()
+    {
+        QTemporaryDir bin;
+        openToAll(bin.path());
+        TempAppDir dir;
+        seed(dir, 100);
+        dropToVersionZero(dir);
+        openToAll(dir.path());
+        QVERIFY(QFile::setPermissions(dir.dbPath(), QFileDevice::ReadOwner | QFileDevice::ReadOther));
+        const QByteArray ledger = fileBytes(dir.dbPath());
+        const auto child = runUnprivileged({"upgrade", dir.path()}, bin);
+        if (!child)
+            QSKIP("no process can give up root here");
+        QVERIFY2(child->finishedCleanly(), qPrintable(child->errors));
+        const QString readOnly
+            = QStringLiteral("台帳ファイル(velmo.mdb)に書き込めないため、この版の表を追加できませんでした");
+        QCOMPARE(child->lines, QStringList({"info " + readOnly, "info " + readOnly, "backups 1"}));
+        QCOMPARE(fileBytes(dir.dbPath()), ledger);
     }
 };
 

@@ -156,7 +156,8 @@ private slots:
 
         f.dialogs.answers = {answer};
         SessionBackup session(f.dir.context(f.dialogs, f.clock));
-        session.checkLedger();
+        QCOMPARE(
+            session.checkLedger(), answer ? SessionBackup::Check::Restored : SessionBackup::Check::Declined);
         const QString problem = missing ? "がありません" : "が壊れています";
         QCOMPARE(f.dialogs.asked,
             QStringList {"台帳ファイル(velmo.mdb)" + problem
@@ -177,10 +178,10 @@ private slots:
     {
         Fixture f;
         SessionBackup sound(f.dir.context(f.dialogs, f.clock));
-        sound.checkLedger();
+        QCOMPARE(sound.checkLedger(), SessionBackup::Check::Present);
         TempAppDir bare(false);
         SessionBackup none(bare.context(f.dialogs, f.clock));
-        none.checkLedger();
+        QCOMPARE(none.checkLedger(), SessionBackup::Check::NoBackup);
         QVERIFY(f.dialogs.shown.isEmpty());
         QVERIFY(!QFileInfo::exists(bare.dbPath()));
     }
@@ -245,6 +246,100 @@ private slots:
             QCOMPARE(Migrations::version(backup), 0);
         }
         QCOMPARE(ledgerDump(f.dir.dbPath()), before);
+    }
+
+    // A damaged ledger can be replaced from the window: the damage is seen before the question
+    // (a file that is no ledger) or when the ledger's backup fails (a page damaged inside). The
+    // damaged file is kept aside; a No changes nothing.
+    void aDamagedLedgerIsReplacedFromTheWindow_data()
+    {
+        QTest::addColumn<bool>("inside");
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("not a ledger, yes") << false << true;
+        QTest::newRow("not a ledger, no") << false << false;
+        QTest::newRow("damaged inside, yes") << true << true;
+        QTest::newRow("damaged inside, no") << true << false;
+    }
+    void aDamagedLedgerIsReplacedFromTheWindow()
+    {
+        QFETCH(bool, inside);
+        QFETCH(bool, answer);
+        Fixture f;
+        const QStringList oldest = ledgerDump(Backup::list(f.dir.dbPath()).last().path);
+        if (inside) {
+            f.dir.exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+                       "INSERT INTO S SELECT '食費', '財布', i, 20030917, 'メモ' || i FROM n");
+            QFile file(f.dir.dbPath());
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(file.size() / 2));
+            file.write(QByteArray(4096, '\x5a'));
+        } else {
+            writeBytes(f.dir.dbPath(), "this is not a ledger any more");
+        }
+        const QByteArray damaged = fileBytes(f.dir.dbPath());
+        f.open();
+        f.dialogs.answers = inside ? std::deque<bool> {true, answer} : std::deque<bool> {answer};
+        f.grid()->clickButton(5, 3);
+        const QString replace = inside
+            ? "台帳ファイル(velmo.mdb)が壊れているためバックアップできません　壊れた台帳を別名で残して"
+              "2003/09/14 8:04:03の状態に置き換えますか？"
+            : "台帳ファイル(velmo.mdb)が壊れています　2003/09/14 "
+              "8:04:03の状態に置き換えます　よろしいですか？";
+        QCOMPARE(f.dialogs.asked.last(), replace);
+        QCOMPARE(f.dialogs.asked.size(), inside ? 2 : 1);
+        const QString aside = f.dir.dbPath() + ".damaged-20030917-210000";
+        if (answer) {
+            QCOMPARE(f.dialogs.infos, QStringList {"復元しました"});
+            QCOMPARE(ledgerDump(f.dir.dbPath()), oldest);
+            QCOMPARE(fileBytes(aside), damaged);
+        } else {
+            QVERIFY(f.dialogs.infos.isEmpty());
+            QCOMPARE(fileBytes(f.dir.dbPath()), damaged);
+            QVERIFY(!QFileInfo::exists(aside));
+        }
+        QCOMPARE(Backup::list(f.dir.dbPath()).size(), 3); // the damaged ledger is never a backup
+    }
+
+    // The backup at the end names a damaged ledger as its cause and the window that mends it.
+    void aDamagedLedgerIsNamedWhenItsBackupFails()
+    {
+        Fixture f;
+        writeBytes(f.dir.dbPath(), QByteArray(8192, 'r'));
+        SessionBackup session(f.dir.context(f.dialogs, f.clock));
+        f.dialogs.answers = {false};
+        QCOMPARE(session.checkLedger(), SessionBackup::Check::Declined);
+        session.atExit();
+        QCOMPARE(f.dialogs.infos,
+            QStringList {"台帳ファイル(velmo.mdb)が壊れているためバックアップを作成できませんでした"
+                         "　「バックアップから復元」で壊れる前の状態に戻してください"});
+    }
+
+    // A backup from before the program's own tables existed gets them as soon as it is put
+    // back, after a backup of it as it was restored.
+    void restoringAnOlderBackupAddsTheProgramsTables()
+    {
+        Fixture f;
+        dropToVersionZero(f.dir);
+        f.dir.exec("DELETE FROM S");
+        const QString old = Backup::take(f.dir.dbPath(), f.clock.now().addSecs(-60)).path;
+        const QStringList restored = ledgerDump(old);
+        SessionBackup(f.dir.context(f.dialogs, f.clock)).upgradeLedger();
+        QVERIFY(f.dir.scalar("PRAGMA user_version").toInt() > 0);
+        f.dir.exec("DELETE FROM N");
+
+        f.open();
+        QCOMPARE(f.grid()->text(1, 1), QStringLiteral("2003/09/17 20:59:00"));
+        f.grid()->clickButton(5, 1);
+        QCOMPARE(f.dialogs.infos, QStringList {"復元しました"});
+        QCOMPARE(ledgerDump(f.dir.dbPath()), restored);
+        QCOMPARE(f.dir.scalar("PRAGMA user_version").toInt(), Migrations::latest());
+        QCOMPARE(f.dir.scalar("SELECT COUNT(*) FROM sqlite_master WHERE name = 'X_import_batch'").toInt(), 1);
+        // The ledger replaced, then the restored one as it was before its tables were added.
+        const QList<Backup::Entry> all = Backup::list(f.dir.dbPath());
+        QCOMPARE(all.at(1).created, f.clock.now());
+        QCOMPARE(all.at(0).created, f.clock.now().addSecs(1));
+        QCOMPARE(ledgerDump(all.at(0).path), restored);
+        Database newest(all.at(0).path);
+        QCOMPARE(Migrations::version(newest), 0);
     }
 
     void aFailedBackupAtTheEndIsReportedOnce()
