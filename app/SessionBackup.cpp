@@ -4,6 +4,8 @@
 #include "RestoreWindow.h"
 
 #include <QFileInfo>
+#include <QProgressDialog>
+#include <memory>
 
 SessionBackup::SessionBackup(const AppContext &context)
     : m_context(context)
@@ -48,7 +50,21 @@ void SessionBackup::upgradeLedger()
 {
     if (m_damaged)
         return;
-    const LedgerUpgrade::Result r = LedgerUpgrade::run(m_context.dbPath(), m_context.clock->now());
+    // Folding the search copy of a large ledger takes a while: a progress dialog shows when it
+    // takes longer than a second.
+    std::unique_ptr<QProgressDialog> bar;
+    const auto progress = [&bar](qint64 done, qint64 total) {
+        if (!bar) {
+            bar = std::make_unique<QProgressDialog>(
+                QStringLiteral("検索用の索引を作成しています..."), QString(), 0, 1000);
+            bar->setWindowTitle(QStringLiteral("ヴェルモラ"));
+            bar->setWindowModality(Qt::ApplicationModal);
+            bar->setMinimumDuration(1000);
+            bar->setValue(0);
+        }
+        bar->setValue(total > 0 ? int(done * 1000 / total) : 1000);
+    };
+    const LedgerUpgrade::Result r = LedgerUpgrade::run(m_context.dbPath(), m_context.clock->now(), progress);
     if (r.outcome == LedgerUpgrade::Outcome::BackupFailed)
         report(r.backup);
     else if (r.outcome == LedgerUpgrade::Outcome::ReadOnly)

@@ -11,6 +11,7 @@
 #include "MainMenu.h"
 #include "PostingWindow.h"
 #include "RestoreWindow.h"
+#include "SearchWindow.h"
 #include "StocktakeWindow.h"
 #include "StorageMaster.h"
 #include "TransferWindow.h"
@@ -22,6 +23,7 @@ void registerTasks(MainMenu &menu)
     // One line per task window:
     //   menu.setTaskFactory("F_xxx", [](const AppContext &c) { return new XxxWindow(c); });
     menu.setTaskFactory("F_list_S", [](const AppContext &c) { return new ItemDetail(c); });
+    menu.setTaskFactory("F_kensaku", [](const AppContext &c) { return new SearchWindow(c); });
     menu.setTaskFactory("F_rireki_S", [](const AppContext &c) { return new History(c); });
     menu.setTaskFactory("F_all_S", [](const AppContext &c) { return new YearlyTotals(c); });
     menu.setTaskFactory("F_bunrui_S", [](const AppContext &c) { return new CategoryReport(c); });

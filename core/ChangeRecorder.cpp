@@ -143,9 +143,10 @@ private:
 
 bool skipped(const char *dbName, const char *table)
 {
-    // Temporary tables, the engine's own (sqlite_sequence) and the history itself.
+    // Temporary tables, the engine's own (sqlite_sequence), the history itself, and the search
+    // copy, which its triggers keep right while changes are played back.
     return std::strcmp(dbName, "main") != 0 || std::strncmp(table, "sqlite_", 7) == 0
-        || std::strncmp(table, "X_undo", 6) == 0;
+        || std::strncmp(table, "X_undo", 6) == 0 || std::strcmp(table, "X_meisai") == 0;
 }
 
 } // namespace

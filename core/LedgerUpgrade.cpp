@@ -7,17 +7,20 @@
 
 namespace LedgerUpgrade {
 
-Result run(const QString &dbPath, const QDateTime &now)
+Result run(const QString &dbPath, const QDateTime &now, const std::function<void(qint64, qint64)> &progress)
 {
     Result result;
     bool backupTried = false;
     try {
-        const Migrations::Outcome o = Migrations::migrate(dbPath, [&](int, int) {
-            backupTried = true;
-            result.backup = Backup::take(dbPath, now);
-            return result.backup.outcome == Backup::Outcome::Taken
-                || result.backup.outcome == Backup::Outcome::Unchanged;
-        });
+        const Migrations::Outcome o = Migrations::migrate(
+            dbPath,
+            [&](int, int) {
+                backupTried = true;
+                result.backup = Backup::take(dbPath, now);
+                return result.backup.outcome == Backup::Outcome::Taken
+                    || result.backup.outcome == Backup::Outcome::Unchanged;
+            },
+            progress);
         if (o == Migrations::Outcome::Migrated)
             result.outcome = Outcome::Upgraded;
         else if (o == Migrations::Outcome::Declined)

@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 // Brings a ledger's own X_ tables up to this program's version, after a backup of the ledger
 // as it was: at start, and after a restore put an older ledger in place.
 namespace LedgerUpgrade {
@@ -26,6 +28,8 @@ struct Result
 // The backup before the first step is taken only when the ledger changed since the newest
 // backup: an unchanged ledger is already held by that backup, so a ledger that can never be
 // upgraded (a read-only one) is backed up once, not at every start.
-Result run(const QString &dbPath, const QDateTime &now);
+// `progress` hears of long work inside the upgrade (see Migrations::migrate).
+Result run(const QString &dbPath, const QDateTime &now,
+    const std::function<void(qint64 done, qint64 total)> &progress = {});
 
 } // namespace LedgerUpgrade

@@ -1,6 +1,7 @@
 #include "Migrations.h"
 
 #include "Database.h"
+#include "SearchText.h"
 
 namespace Migrations {
 
@@ -48,7 +49,7 @@ template <size_t N> QStringList toList(const char *const (&statements)[N])
 
 int latest()
 {
-    return 2;
+    return 3;
 }
 
 QStringList step(int n)
@@ -58,6 +59,10 @@ QStringList step(int n)
         return toList(step1);
     case 2:
         return toList(step2);
+    case 3:
+        // The search over every posting: a folded copy of the searchable text, kept current by
+        // triggers (see SearchText).
+        return SearchText::createStatements();
     default:
         return {};
     }
@@ -69,7 +74,8 @@ int version(Database &db)
     return c.eof() ? 0 : c.value(0).toInt();
 }
 
-Outcome migrate(const QString &path, const BeforeFirst &beforeFirst)
+Outcome migrate(
+    const QString &path, const BeforeFirst &beforeFirst, const std::function<void(qint64, qint64)> &progress)
 {
     int from = 0;
     {
@@ -92,6 +98,8 @@ Outcome migrate(const QString &path, const BeforeFirst &beforeFirst)
     for (int n = current + 1; n <= latest(); ++n)
         for (const QString &statement : step(n))
             db.execute(statement);
+    if (current < 3)
+        SearchText::foldPending(db, progress);
     db.execute(QStringLiteral("PRAGMA user_version = %1").arg(latest()));
     db.commit();
     return Outcome::Migrated;

@@ -13,7 +13,8 @@ namespace Migrations {
 
 // The number of the newest step: the version a new ledger is made at.
 int latest();
-// The statements of step n (1..latest()): CREATE TABLE / CREATE INDEX IF NOT EXISTS only.
+// The statements of step n (1..latest()): CREATE TABLE / INDEX / TRIGGER IF NOT EXISTS, and the
+// filling of a new X_ table from the rows already there.
 QStringList step(int n);
 
 // Runs before the first step is applied to a ledger, outside any transaction (the place to
@@ -24,7 +25,9 @@ enum class Outcome { Current, Migrated, Newer, Declined };
 
 // Brings the ledger at path up to latest() in one write transaction. A DbError leaves the
 // ledger as it was.
-Outcome migrate(const QString &path, const BeforeFirst &beforeFirst = {});
+// `progress` hears of long work (the folding of the search copy of an existing ledger).
+Outcome migrate(const QString &path, const BeforeFirst &beforeFirst = {},
+    const std::function<void(qint64 done, qint64 total)> &progress = {});
 
 // The version of an open ledger.
 int version(Database &db);

@@ -111,7 +111,8 @@ void MainMenu::buildButtons()
             {{"cmd_list", "項目別詳細照会", cream, "項目別詳細照会画面起動", "F_list_S"},
                 {"cmd_rireki", "棚卸・移動履歴照会", cream, "棚卸・移動履歴照会起動", "F_rireki_S"},
                 {"cmd_all", "収支合計金額照会", cream, "収支合計金額照会", "F_all_S"},
-                {"cmd_bunrui", "区分別集計照会", cream, "区分別集計照会起動", "F_bunrui_S", 1}}},
+                {"cmd_bunrui", "区分別集計照会", cream, "区分別集計照会起動", "F_bunrui_S", 1},
+                {"cmd_meisai", "明細検索", cream, "明細検索画面起動", "F_kensaku", 1}}},
     };
 
     QWidget *previous = end;

@@ -133,6 +133,10 @@ QStringList TempAppDir::rows(const QString &sql) const
 
 void dropToVersionZero(const TempAppDir &dir)
 {
+    // The triggers that keep X_ tables current go first: an insert would fail without their table.
+    for (const QString &t :
+        dir.rows("SELECT name FROM sqlite_master WHERE type='trigger' AND name LIKE 'X\\_%' ESCAPE '\\'"))
+        dir.exec("DROP TRIGGER " + t);
     for (const QString &t :
         dir.rows("SELECT name FROM sqlite_master WHERE type='table' AND name LIKE 'X\\_%' ESCAPE '\\'"))
         dir.exec("DROP TABLE " + t);

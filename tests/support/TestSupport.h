@@ -63,8 +63,8 @@ private:
 // Every row of the nine tables with its row id, each "table|rowid|columns...", table by table.
 QStringList ledgerDump(const QString &path);
 
-// Takes the ledger back to the layout the program had before its own X_ tables: those tables
-// dropped and user_version 0.
+// Takes the ledger back to the layout the program had before its own X_ tables: those tables and
+// their triggers dropped, and user_version 0.
 void dropToVersionZero(const TempAppDir &dir);
 
 class Grid;

@@ -13,6 +13,7 @@
 #include "ImportWindow.h"
 #include "PresetEditor.h"
 #include "QtDialogs.h"
+#include "SearchWindow.h"
 #include "WindowDriver.h"
 
 #include <QApplication>
@@ -229,6 +230,22 @@ int main(int argc, char *argv[])
     shoot("cmd_rireki", QStringLiteral("F_rireki_S"), nothing);
     shoot("cmd_rireki", QStringLiteral("F_rireki_S-transfers"),
         [](TaskWindow *w) { child<QTabWidget>(w, "TAB")->setCurrentIndex(1); });
+    // The search on a word, and the change window of its newest hit.
+    const auto searchFood = [](TaskWindow *w) {
+        child<QLineEdit>(w, "txt_word")->setText(QStringLiteral("食"));
+        qobject_cast<SearchWindow *>(w)->refresh();
+    };
+    shoot("cmd_meisai", QStringLiteral("F_kensaku"), searchFood);
+    shoot("cmd_meisai", QStringLiteral("F_kensaku-change"), [&](TaskWindow *w) {
+        searchFood(w);
+        child<Grid>(w, "SP")->clickButton(8, 1);
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->objectName() == u"F_syusei" && top->isVisible()) {
+                top->move(0, 0);
+                save(top, QStringLiteral("F_syusei"));
+                top->close();
+            }
+    });
     shoot("cmd_bunrui", QStringLiteral("F_bunrui_S"), [](TaskWindow *w) {
         // Last year's expenses by category: a whole year, every month filled.
         child<QRadioButton>(w, "O_syu")->click();

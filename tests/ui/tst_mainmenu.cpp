@@ -31,9 +31,9 @@ class TestMainMenu : public QObject
                 viewed << p;
                 return true;
             });
-            for (const char *name :
-                {"F_nyuukin", "F_syukkin", "F_zidou", "F_idou", "F_tanaorosi", "F_list_S", "F_rireki_S",
-                    "F_all_S", "F_bunrui_S", "F_csv", "F_nyuM", "F_syuM", "F_kubunM", "F_hokanM", "F_ver"}) {
+            for (const char *name : {"F_nyuukin", "F_syukkin", "F_zidou", "F_idou", "F_tanaorosi", "F_list_S",
+                     "F_rireki_S", "F_all_S", "F_bunrui_S", "F_kensaku", "F_csv", "F_nyuM", "F_syuM",
+                     "F_kubunM", "F_hokanM", "F_ver"}) {
                 const QString n = QString::fromLatin1(name);
                 menu.setTaskFactory(n, [n](const AppContext &c) {
                     auto *w = new TaskWindow(c);
@@ -75,7 +75,7 @@ private slots:
         // Focus runs from the end button through the task buttons in reading order.
         QWidget *w = f.menu.findChild<QPushButton *>("cmd_end");
         QStringList order;
-        for (int i = 0; i < 9; ++i) {
+        for (int i = 0; i < 10; ++i) {
             w = w->nextInFocusChain();
             while (!qobject_cast<QPushButton *>(w))
                 w = w->nextInFocusChain();
@@ -83,7 +83,7 @@ private slots:
         }
         QCOMPARE(order,
             QStringList({"cmd_nyuukin", "cmd_syukkin", "cmd_zidou", "cmd_idou", "cmd_tanaorosi", "cmd_list",
-                "cmd_rireki", "cmd_all", "cmd_bunrui"}));
+                "cmd_rireki", "cmd_all", "cmd_bunrui", "cmd_meisai"}));
     }
 
     void everyTaskWritesItsLineAndDisablesTheMenu_data()
@@ -118,6 +118,9 @@ private slots:
         QTest::newRow("by category") << "cmd_bunrui"
                                      << "区分別集計照会起動"
                                      << "F_bunrui_S";
+        QTest::newRow("search") << "cmd_meisai"
+                                << "明細検索画面起動"
+                                << "F_kensaku";
         QTest::newRow("csv") << "csv"
                              << "CSV出力画面起動"
                              << "F_csv";

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QtGlobal>
+#include <optional>
+
+class Database;
+
+// Changing and deleting one posting (N), expense or debit (S, with its Zidourireki_T row) or
+// transfer (Idourireki_T) after the fact, with every balance it touched moved by the
+// difference. A movement dated on or before a later stocktake of its place does not reach the
+// balance of today: the stocktake counted the real money, so the difference goes into that
+// stocktake's balance-before (K_bmoney) instead.
+namespace PostingChange {
+
+// A row as the change window shows and takes it. For a transfer, `place` is the source and
+// `place2` the destination, and `item` is empty.
+struct Values
+{
+    int date = 0;
+    QString item;
+    QString place;
+    QString place2;
+    qint32 money = 0;
+    QString memo;
+    bool operator==(const Values &) const = default;
+};
+
+struct Row
+{
+    QString table; // N, S or Idourireki_T
+    qint64 rowid = 0;
+    bool debit = false; // an S row of the debit run, with its Zidourireki_T row
+    Values values;
+};
+
+// Where a difference goes: a place's balance of today, or a stocktake's balance-before.
+struct Move
+{
+    QString place;
+    qint32 delta = 0;
+    qint64 stocktake = 0; // the Ktanaorosi_T row id; 0 for the balance of today
+    int stocktakeDay = 0;
+};
+
+struct Plan
+{
+    QList<Move> moves;
+    // Why nothing may be done (an overdraft); empty when it may.
+    QString refusal;
+    // The day of the first stocktake that takes a difference in place of the balance of today.
+    int stocktakeDay = 0;
+};
+
+// The row `rowid` of `table` (N, S, Idourireki_T); nullopt when it is gone.
+std::optional<Row> read(Database &db, const QString &table, qint64 rowid);
+
+// What taking the row out (newValues empty) or replacing its values would move. Reads only.
+Plan plan(Database &db, const Row &row, const std::optional<Values> &newValues);
+
+// Does what plan() planned, inside the caller's write transaction: the balances and stocktakes
+// moved, the row (and a debit's history row) deleted or rewritten in place.
+void apply(Database &db, const Row &row, const std::optional<Values> &newValues, const Plan &plan);
+
+} // namespace PostingChange

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class Database;
+
+// The searchable text of every posting, transfer and stocktake, kept in X_meisai: one row per
+// row of N, S, Idourireki_T and Ktanaorosi_T with its kind, date, amount, places and item,
+// kept current by triggers on those tables, so every writer keeps it right. The triggers copy
+// only what SQLite can copy; the folded text (XM_norm) is filled by the program and is NULL
+// until then ("pending").
+namespace SearchText {
+
+// The text as the search compares it: NFKC (full-width letters and digits to half width,
+// half-width katakana with their voiced marks to full-width ones), lower case, and hiragana
+// shifted to katakana. "ｶﾞｽ", "がす" and "ガス" all give "ガス".
+QString fold(const QString &text);
+
+// The words of a search box, folded, split at white space of either width; empty words dropped.
+QStringList words(const QString &text);
+
+// The statements that make X_meisai, its triggers, and fill it from the rows already there.
+QStringList createStatements();
+
+// Told how many pending rows have been folded of how many, after each batch.
+using Progress = std::function<void(qint64 done, qint64 total)>;
+
+// Fills the folded text of every pending row, inside the caller's write transaction. Returns
+// how many rows were filled.
+int foldPending(Database &db, const Progress &progress = {});
+
+// True when some row still waits for its folded text.
+bool hasPending(Database &db);
+
+} // namespace SearchText

@@ -1,0 +1,149 @@
+#include "PostingSearch.h"
+
+#include "Database.h"
+#include "SearchText.h"
+
+#include <QStringList>
+
+namespace PostingSearch {
+
+namespace {
+
+QString quoted(const QString &text)
+{
+    return u'\'' + Database::escape(text) + u'\'';
+}
+
+// The items of one master whose folded category holds the word.
+QStringList itemsInCategory(Database &db, const QString &master, const QString &prefix, const QString &word)
+{
+    QStringList items;
+    Cursor c = db.query(QStringLiteral("SELECT %1_index, %1_kubun FROM %2").arg(prefix, master));
+    for (; !c.eof(); c.next())
+        if (SearchText::fold(c.text(1)).contains(word))
+            items << quoted(c.text(0));
+    return items;
+}
+
+QString whereClause(Database &db, const Conditions &cond)
+{
+    QStringList where;
+    QStringList kinds;
+    for (QChar k : {u'N', u'S', u'Z', u'I', u'K'})
+        if (cond.kinds.contains(k))
+            kinds << quoted(QString(k));
+    if (kinds.isEmpty())
+        return QStringLiteral("0");
+    if (kinds.size() < 5)
+        where << QStringLiteral("XM_kind IN (%1)").arg(kinds.join(u','));
+    if (cond.from)
+        where << QStringLiteral("XM_date >= %1").arg(*cond.from);
+    if (cond.to)
+        where << QStringLiteral("XM_date <= %1").arg(*cond.to);
+    if (cond.min)
+        where << QStringLiteral("XM_money >= %1").arg(*cond.min);
+    if (cond.max)
+        where << QStringLiteral("XM_money <= %1").arg(*cond.max);
+    if (!cond.hokan.isEmpty())
+        where << QStringLiteral("(XM_hokan = %1 OR XM_hokan2 = %1)").arg(quoted(cond.hokan));
+    for (const QString &word : SearchText::words(cond.words)) {
+        QString test = QStringLiteral("instr(XM_norm, %1) > 0").arg(quoted(word));
+        const QStringList income
+            = itemsInCategory(db, QStringLiteral("Nyuukin_T"), QStringLiteral("N"), word);
+        const QStringList expense
+            = itemsInCategory(db, QStringLiteral("Syukkin_T"), QStringLiteral("S"), word);
+        if (!income.isEmpty())
+            test += QStringLiteral(" OR (XM_table = 'N' AND XM_item IN (%1))").arg(income.join(u','));
+        if (!expense.isEmpty())
+            test += QStringLiteral(" OR (XM_table = 'S' AND XM_item IN (%1))").arg(expense.join(u','));
+        where << u'(' + test + u')';
+    }
+    return where.isEmpty() ? QStringLiteral("1") : where.join(QStringLiteral(" AND "));
+}
+
+} // namespace
+
+QString kindName(QChar kind)
+{
+    switch (kind.unicode()) {
+    case u'N':
+        return QStringLiteral("収入");
+    case u'S':
+        return QStringLiteral("支出");
+    case u'Z':
+        return QStringLiteral("自動引落");
+    case u'I':
+        return QStringLiteral("移動");
+    case u'K':
+        return QStringLiteral("棚卸");
+    default:
+        return QString();
+    }
+}
+
+Result search(const QString &dbPath, const Conditions &conditions, int limit)
+{
+    Database db(dbPath);
+    if (SearchText::hasPending(db)) {
+        db.beginWrite();
+        SearchText::foldPending(db);
+        db.commit();
+    }
+    return search(db, conditions, limit);
+}
+
+Result search(Database &db, const Conditions &conditions, int limit)
+{
+    Result result;
+    const QString where = whereClause(db, conditions);
+    {
+        Cursor c = db.query(
+            QStringLiteral("SELECT count(*) AS n,"
+                           " coalesce(sum(CASE WHEN XM_kind = 'N' THEN XM_money END), 0) AS income,"
+                           " coalesce(sum(CASE WHEN XM_kind IN ('S', 'Z') THEN XM_money END), 0)"
+                           " AS expense FROM X_meisai WHERE %1")
+                .arg(where));
+        if (!c.eof()) {
+            result.count = c.integer64(0);
+            result.income = c.integer64(1);
+            result.expense = c.integer64(2);
+        }
+    }
+    if (result.count == 0 || limit == 0)
+        return result;
+    // When every hit is listed, reading them where the conditions find them and sorting the few
+    // is quicker than walking the date index through every row ("+" keeps the index out of the
+    // order); with more hits than the limit, the walk stops at the limit's newest.
+    const QString order = limit < 0 || result.count <= limit ? QStringLiteral("+") : QString();
+    Cursor c = db.query(QStringLiteral(
+        "SELECT x.XM_table, x.XM_rowid, x.XM_kind, x.XM_date, x.XM_money,"
+        " coalesce(n.N_index, s.S_index, '') AS item,"
+        " coalesce((SELECT m.N_kubun FROM Nyuukin_T m WHERE m.N_index = n.N_index LIMIT 1),"
+        " (SELECT m.S_kubun FROM Syukkin_T m WHERE m.S_index = s.S_index LIMIT 1), '') AS kubun,"
+        " CASE x.XM_table WHEN 'I' THEN i.I_hokanmoto || '→' || i.I_hokansaki ELSE x.XM_hokan END AS place,"
+        " coalesce(n.N_memo, s.S_memo, i.I_memo, k.K_riyuu, '') AS memo"
+        " FROM (SELECT * FROM X_meisai WHERE %1 ORDER BY %3XM_date DESC, XM_table, XM_rowid DESC LIMIT %2) x"
+        " LEFT JOIN N n ON x.XM_table = 'N' AND n.rowid = x.XM_rowid"
+        " LEFT JOIN S s ON x.XM_table = 'S' AND s.rowid = x.XM_rowid"
+        " LEFT JOIN Idourireki_T i ON x.XM_table = 'I' AND i.rowid = x.XM_rowid"
+        " LEFT JOIN Ktanaorosi_T k ON x.XM_table = 'K' AND k.rowid = x.XM_rowid"
+        " ORDER BY x.XM_date DESC, x.XM_table, x.XM_rowid DESC")
+                            .arg(where, QString::number(limit), order));
+    for (; !c.eof(); c.next()) {
+        Hit h;
+        h.table = c.text(0);
+        h.rowid = c.integer64(1);
+        const QString kind = c.text(2);
+        h.kind = kind.isEmpty() ? QChar() : kind.at(0);
+        h.date = c.value(3).toInt();
+        h.money = c.value(4).toLongLong();
+        h.item = c.text(5);
+        h.kubun = c.text(6);
+        h.place = c.text(7);
+        h.memo = c.text(8);
+        result.hits << h;
+    }
+    return result;
+}
+
+} // namespace PostingSearch
