@@ -103,6 +103,7 @@ QStringList createStatements()
         " XM_money INTEGER, XM_hokan TEXT, XM_hokan2 TEXT, XM_item TEXT, XM_norm TEXT,"
         " PRIMARY KEY (XM_table, XM_rowid))")
          << QStringLiteral("CREATE INDEX IF NOT EXISTS X_meisai_date ON X_meisai (XM_date)")
+         << QStringLiteral("CREATE INDEX IF NOT EXISTS X_meisai_money ON X_meisai (XM_money)")
          << QStringLiteral(
                 "CREATE INDEX IF NOT EXISTS X_meisai_pending ON X_meisai (XM_table) WHERE XM_norm IS NULL");
     for (const TriggerRow &t : triggerRows) {
