@@ -291,6 +291,8 @@ int main(int argc, char *argv[])
         openStatement(w);
         child<QPushButton>(w, "cmd_ok")->click();
     });
+    // The history after the import: the batch, ready to be taken back.
+    shoot("history", QStringLiteral("F_undo"), nothing);
     shoot("restore", QStringLiteral("F_restore"), nothing);
     shoot("VER", QStringLiteral("F_ver"), nothing);
 
