@@ -59,6 +59,8 @@ private slots:
         std::vector<Drive::Window> windows = Drive::ledgerWindows();
         windows.push_back({"F_bunrui_S", "cmd_bunrui"});
         windows.push_back({"F_restore", "restore"});
+        windows.push_back({"F_kensaku", "cmd_meisai"});
+        windows.push_back({"F_undo", "history"});
         windows.push_back({"F_ver", "VER"});
         QStringList missing;
         for (const Drive::Window &w : windows) {
