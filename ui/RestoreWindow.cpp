@@ -28,18 +28,7 @@ RestoreWindow::RestoreWindow(const AppContext &context, QWidget *parent)
     setObjectName(QStringLiteral("F_restore"));
     setWindowTitle(QStringLiteral("バックアップから復元"));
 
-    auto *outer = new QVBoxLayout(this);
-    outer->setContentsMargins(12, 10, 12, 12);
-    auto *top = new QHBoxLayout;
-    top->addStretch(1);
-    auto *end = new QPushButton(QStringLiteral("閉じる"), this);
-    end->setObjectName(QStringLiteral("cmd_end"));
-    connect(end, &QPushButton::clicked, this, &QWidget::close);
-    top->addWidget(end);
-    outer->addLayout(top);
-
-    m_grid = new Grid(ButtonCol, 0, this);
-    m_grid->setObjectName(QStringLiteral("SP"));
+    m_grid = addActionList(ButtonCol, QStringLiteral("復元"), [this](int row) { restore(row); });
     const char *headings[] = {"作成日時", "収入件数", "支出件数", "残高合計"};
     const double widths[] = {19, 10, 10, 16};
     for (int c = 1; c < ButtonCol; ++c) {
@@ -51,14 +40,6 @@ RestoreWindow::RestoreWindow(const AppContext &context, QWidget *parent)
                 c, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
         m_grid->setColumnWidthChars(c, widths[c - 1]);
     }
-    m_grid->setHeading(ButtonCol, QStringLiteral("復元"));
-    m_grid->setButtonColumn(ButtonCol, QStringLiteral("復元"));
-    m_grid->setColumnWidthChars(ButtonCol, 8);
-    connect(m_grid, &Grid::buttonClicked, this, [this](int col, int row, bool) {
-        if (col == ButtonCol)
-            restore(row);
-    });
-    outer->addWidget(m_grid, 1);
     resize(560, 360);
 }
 

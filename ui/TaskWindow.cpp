@@ -1,8 +1,12 @@
 #include "TaskWindow.h"
 
 #include "Database.h"
+#include "Grid.h"
 
 #include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 TaskWindow::TaskWindow(const AppContext &context, QWidget *parent)
     : QWidget(parent, Qt::Window)
@@ -45,4 +49,29 @@ bool TaskWindow::withWrite(const QString &description, const std::function<void(
         work(db);
         db.commit();
     });
+}
+
+Grid *TaskWindow::addActionList(int buttonCol, const QString &button, const std::function<void(int row)> &act)
+{
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(12, 10, 12, 12);
+    auto *top = new QHBoxLayout;
+    top->addStretch(1);
+    auto *end = new QPushButton(QStringLiteral("閉じる"), this);
+    end->setObjectName(QStringLiteral("cmd_end"));
+    connect(end, &QPushButton::clicked, this, &QWidget::close);
+    top->addWidget(end);
+    outer->addLayout(top);
+
+    auto *grid = new Grid(buttonCol, 0, this);
+    grid->setObjectName(QStringLiteral("SP"));
+    grid->setHeading(buttonCol, button);
+    grid->setButtonColumn(buttonCol, button);
+    grid->setColumnWidthChars(buttonCol, 8);
+    connect(grid, &Grid::buttonClicked, this, [buttonCol, act](int col, int row, bool) {
+        if (col == buttonCol)
+            act(row);
+    });
+    outer->addWidget(grid, 1);
+    return grid;
 }

@@ -6,6 +6,7 @@
 #include <functional>
 
 class Database;
+class Grid;
 
 // The base of every window the main menu opens. It is a top-level window that deletes
 // itself when closed (by its "閉じる" button or its close box) and then tells the main
@@ -36,6 +37,11 @@ protected:
     // The transaction is one action of the history, recorded under this window's objectName
     // and `description`, which names what it does as the window's question does.
     bool withWrite(const QString &description, const std::function<void(Database &)> &work);
+
+    // The frame of a window that lists rows to act on: "閉じる" at the top right and, filling
+    // the rest, a grid `SP` whose last column `buttonCol` is a column of `button` buttons; a
+    // press of one calls `act` with its row. The caller sets the other columns.
+    Grid *addActionList(int buttonCol, const QString &button, const std::function<void(int row)> &act);
 
     const AppContext &context() const { return m_context; }
     Dialogs &dialogs() const { return *m_context.dialogs; }

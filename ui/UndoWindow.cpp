@@ -43,18 +43,7 @@ UndoWindow::UndoWindow(const AppContext &context, QWidget *parent)
     setObjectName(QStringLiteral("F_undo"));
     setWindowTitle(QStringLiteral("操作の履歴"));
 
-    auto *outer = new QVBoxLayout(this);
-    outer->setContentsMargins(12, 10, 12, 12);
-    auto *top = new QHBoxLayout;
-    top->addStretch(1);
-    auto *end = new QPushButton(QStringLiteral("閉じる"), this);
-    end->setObjectName(QStringLiteral("cmd_end"));
-    connect(end, &QPushButton::clicked, this, &QWidget::close);
-    top->addWidget(end);
-    outer->addLayout(top);
-
-    m_grid = new Grid(ButtonCol, 0, this);
-    m_grid->setObjectName(QStringLiteral("SP"));
+    m_grid = addActionList(ButtonCol, QStringLiteral("取消"), [this](int row) { takeBack(row); });
     const char *headings[] = {"日時", "画面", "内容"};
     const double widths[] = {19, 14, 40};
     for (int c = 1; c < ButtonCol; ++c) {
@@ -62,14 +51,6 @@ UndoWindow::UndoWindow(const AppContext &context, QWidget *parent)
         m_grid->setTextColumn(c);
         m_grid->setColumnWidthChars(c, widths[c - 1]);
     }
-    m_grid->setHeading(ButtonCol, QStringLiteral("取消"));
-    m_grid->setButtonColumn(ButtonCol, QStringLiteral("取消"));
-    m_grid->setColumnWidthChars(ButtonCol, 8);
-    connect(m_grid, &Grid::buttonClicked, this, [this](int col, int row, bool) {
-        if (col == ButtonCol)
-            takeBack(row);
-    });
-    outer->addWidget(m_grid, 1);
     resize(860, 420);
 }
 
