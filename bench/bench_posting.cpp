@@ -87,24 +87,10 @@ void postOne(benchmark::State &state, qint64 postings)
 void postTransaction(benchmark::State &state, qint64 postings)
 {
     BenchSupport::AppDir app(postings);
-    const QString place = LedgerGenerator::storagePlaceNames().constFirst();
-    const QString item = LedgerGenerator::incomeItemNames().constFirst();
     for (auto _ : state) {
         Database db(app.dbPath());
         db.beginWrite();
-        qint32 before = 0;
-        {
-            const Cursor c = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = '")
-                + Database::escape(place) + QStringLiteral("')"));
-            before = c.integer(QStringLiteral("H_money"));
-        }
-        db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = %1 WHERE H_index = '%2'")
-                       .arg(before + 1)
-                       .arg(Database::escape(place)));
-        db.insert(QStringLiteral("N"),
-            {{QStringLiteral("N_index"), item}, {QStringLiteral("N_hokan"), place},
-                {QStringLiteral("N_money"), 1}, {QStringLiteral("N_date"), 20251231},
-                {QStringLiteral("N_memo"), QString()}});
+        BenchSupport::postOneYen(db);
         db.commit();
     }
 }

@@ -40,19 +40,7 @@ void post(const QString &path, bool recorded)
             QDateTime::currentDateTime());
     else
         db.beginWrite();
-    qint32 before = 0;
-    {
-        const Cursor c = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = '")
-            + Database::escape(place) + QStringLiteral("')"));
-        before = c.integer(QStringLiteral("H_money"));
-    }
-    db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = %1 WHERE H_index = '%2'")
-                   .arg(before + 1)
-                   .arg(Database::escape(place)));
-    db.insert(QStringLiteral("N"),
-        {{QStringLiteral("N_index"), item}, {QStringLiteral("N_hokan"), place},
-            {QStringLiteral("N_money"), 1}, {QStringLiteral("N_date"), 20251231},
-            {QStringLiteral("N_memo"), QString()}});
+    BenchSupport::postOneYen(db);
     db.commit();
 }
 

@@ -1,6 +1,7 @@
 #include "BenchSupport.h"
 
 #include "Cp932.h"
+#include "Database.h"
 #include "LedgerCheck.h"
 #include "LedgerFile.h"
 #include "LedgerGenerator.h"
@@ -197,6 +198,24 @@ void RawDb::exec(const char *sql)
         sqlite3_free(error);
         fail(QStringLiteral("%1: %2").arg(QString::fromUtf8(sql), text));
     }
+}
+
+void postOneYen(Database &db)
+{
+    const QString place = LedgerGenerator::storagePlaceNames().constFirst();
+    const QString item = LedgerGenerator::incomeItemNames().constFirst();
+    qint32 before = 0;
+    {
+        const Cursor c = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = '")
+            + Database::escape(place) + QStringLiteral("')"));
+        before = c.integer(QStringLiteral("H_money"));
+    }
+    db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(before + 1)
+        + QStringLiteral(" WHERE H_index = '") + Database::escape(place) + QStringLiteral("'"));
+    db.insert(QStringLiteral("N"),
+        {{QStringLiteral("N_index"), item}, {QStringLiteral("N_hokan"), place},
+            {QStringLiteral("N_money"), 1}, {QStringLiteral("N_date"), 20251231},
+            {QStringLiteral("N_memo"), QString()}});
 }
 
 } // namespace BenchSupport

@@ -16,6 +16,8 @@ struct sqlite3;
 
 // What the benchmarks share: generated ledgers cached between runs, application directories
 // holding a copy of one, a silent Dialogs, and a bare SQLite handle for the baselines.
+class Database;
+
 namespace BenchSupport {
 
 // Generated ledgers are kept here, keyed by size, seed and generator version:
@@ -98,6 +100,10 @@ public:
 private:
     sqlite3 *m_db = nullptr;
 };
+
+// The income posting's statements inside the caller's open transaction: the first place's
+// balance read and raised by one yen, one income row of the first item appended.
+void postOneYen(Database &db);
 
 // Aborts the benchmark program with a message; for set-up failures.
 [[noreturn]] void fail(const QString &what);
