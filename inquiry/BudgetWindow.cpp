@@ -1,6 +1,7 @@
 #include "BudgetWindow.h"
 
 #include "Amount.h"
+#include "BudgetGraph.h"
 #include "Csv.h"
 #include "Database.h"
 #include "Grid.h"
@@ -77,6 +78,7 @@ BudgetWindow::BudgetWindow(const AppContext &context, QWidget *parent)
     , m_byCategory(option("O_kubun", "区分別", this))
     , m_byItem(option("O_koumoku", "項目別", this))
     , m_grid(new Grid(kCarryCol, 0, this))
+    , m_graph(new BudgetGraph(this))
 {
     setObjectName(QStringLiteral("F_yosan"));
     setWindowTitle(QStringLiteral("予算と実績"));
@@ -149,8 +151,9 @@ BudgetWindow::BudgetWindow(const AppContext &context, QWidget *parent)
 
     auto *outer = new QVBoxLayout(this);
     outer->addLayout(top);
-    outer->addWidget(m_grid, 1);
-    resize(sizeHint().width(), fontMetrics().height() * 40);
+    outer->addWidget(m_grid, 3);
+    outer->addWidget(m_graph, 2);
+    resize(sizeHint().width(), fontMetrics().height() * 48);
 
     m_expense->setChecked(true);
     m_byCategory->setChecked(true);
@@ -173,6 +176,8 @@ BudgetWindow::BudgetWindow(const AppContext &context, QWidget *parent)
         if (col == kCarryCol)
             carryClicked(row);
     });
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
+        [this](const QModelIndex &current) { showInGraph(current.row() + 1); });
     connect(previous, &QPushButton::clicked, this, &BudgetWindow::createFromPreviousYear);
     connect(ok, &QPushButton::clicked, this, &BudgetWindow::save);
     connect(csv, &QPushButton::clicked, this, &BudgetWindow::exportCsv);
@@ -295,6 +300,15 @@ void BudgetWindow::display()
             m_grid->setButtonCaption(kCarryCol, row, carryCaption(line.carry));
         }
     }
+    showInGraph(m_grid->currentIndex().isValid() ? m_grid->currentIndex().row() + 1 : 0);
+}
+
+void BudgetWindow::showInGraph(int row)
+{
+    const int line = row >= 1 ? (row - 1) / RowsPerLine : -1;
+    const BudgetPlan::Line &l
+        = line >= 0 && line < m_sheet.lines.size() ? m_sheet.lines.at(line) : m_sheet.total;
+    m_graph->setMonths(l.name, l.budget, l.actual, l.remainder);
 }
 
 std::optional<BudgetPlan::Plan> BudgetWindow::planFromGrid()

@@ -5,6 +5,7 @@
 
 #include <optional>
 
+class BudgetGraph;
 class Grid;
 class QIODevice;
 class QLineEdit;
@@ -35,6 +36,8 @@ public:
     bool createFromPreviousYear();
     bool writeCsv(QIODevice *out) const;
 
+    BudgetGraph *graph() const { return m_graph; }
+
     // The grid's rows of one plan row: budget, actual, remainder.
     static constexpr int RowsPerLine = 3;
 
@@ -55,6 +58,8 @@ private:
     std::optional<BudgetPlan::Plan> planFromGrid();
     void carryClicked(int row);
     void exportCsv();
+    // The graph shows the line of the grid row given, the total for any other row.
+    void showInGraph(int row);
 
     QLineEdit *m_year;
     QScrollBar *m_spin;
@@ -63,6 +68,7 @@ private:
     QRadioButton *m_byCategory;
     QRadioButton *m_byItem;
     Grid *m_grid;
+    BudgetGraph *m_graph;
 
     Choice m_shown;
     // The plan shown: the stored one, or one being made (a new level, or from the previous

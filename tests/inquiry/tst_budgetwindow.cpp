@@ -1,3 +1,4 @@
+#include "BudgetGraph.h"
 #include "BudgetWindow.h"
 #include "CategoryReport.h"
 #include "Cp932.h"
@@ -8,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <limits>
 #include <memory>
 
 // The budget window over a ledger: the grid, saving as one action, the previous year's plan,
@@ -100,6 +102,54 @@ private slots:
             for (int line = 0; line < 3; ++line)
                 if (f.grid()->text(1, line * 3 + 1) == r->text(1, i))
                     QCOMPARE(f.grid()->text(15, line * 3 + 2), r->text(14, i));
+    }
+
+    // The graph follows the row chosen in the grid; the total when none is.
+    void graphOfTheChosenRow()
+    {
+        Fixture f;
+        f.example();
+        f.open();
+        BudgetGraph *g = f.window->graph();
+        QCOMPARE(g->name(), QStringLiteral("合計"));
+        QCOMPARE(g->budget(1), 1500);
+        f.grid()->setCurrentIndex(f.grid()->model()->index(2, 4)); // 生活's remainder row
+        QCOMPARE(g->name(), QStringLiteral("生活"));
+        QCOMPARE(g->actual(1), 3000);
+        QCOMPARE(g->remainder(1), -2000);
+        // Painted at two scales: the overspent January's actual bar is red at both.
+        for (qreal dpr : {1.0, 2.0}) {
+            QImage image(QSize(800, 300) * dpr, QImage::Format_ARGB32);
+            image.setDevicePixelRatio(dpr);
+            g->resize(800, 300);
+            g->render(&image);
+            bool red = false;
+            for (int y = 0; y < image.height() && !red; ++y)
+                for (int x = 0; x < image.width() / 6 && !red; ++x)
+                    red = image.pixelColor(x, y) == QColor(255, 0, 0);
+            QVERIFY2(red, qPrintable(QString::number(dpr)));
+        }
+    }
+
+    void place_data()
+    {
+        QTest::addColumn<qint64>("v");
+        QTest::addColumn<qint64>("lo");
+        QTest::addColumn<qint64>("hi");
+        QTest::addColumn<double>("y");
+        QTest::newRow("top") << qint64(100) << qint64(0) << qint64(100) << 0.0;
+        QTest::newRow("bottom") << qint64(0) << qint64(0) << qint64(100) << 200.0;
+        QTest::newRow("zero between") << qint64(0) << qint64(-100) << qint64(100) << 100.0;
+        QTest::newRow("full 64-bit span")
+            << qint64(0) << std::numeric_limits<qint64>::min() << std::numeric_limits<qint64>::max() << 100.0;
+    }
+    void place()
+    {
+        QFETCH(qint64, v);
+        QFETCH(qint64, lo);
+        QFETCH(qint64, hi);
+        QFETCH(double, y);
+        QVERIFY(qAbs(BudgetGraph::place(v, lo, hi, 0, 200) - y) < 1e-6);
     }
 
     void save_data()
