@@ -1,6 +1,7 @@
 #include "Tasks.h"
 
 #include "AboutWindow.h"
+#include "BudgetWindow.h"
 #include "CategoryMaster.h"
 #include "CategoryReport.h"
 #include "CsvExport.h"
@@ -27,6 +28,7 @@ void registerTasks(MainMenu &menu)
     menu.setTaskFactory("F_rireki_S", [](const AppContext &c) { return new History(c); });
     menu.setTaskFactory("F_all_S", [](const AppContext &c) { return new YearlyTotals(c); });
     menu.setTaskFactory("F_bunrui_S", [](const AppContext &c) { return new CategoryReport(c); });
+    menu.setTaskFactory("F_yosan", [](const AppContext &c) { return new BudgetWindow(c); });
     menu.setTaskFactory("F_csv", [](const AppContext &c) { return new CsvExport(c); });
     menu.setTaskFactory("F_import", [](const AppContext &c) { return new ImportWindow(c); });
     menu.setTaskFactory("F_idou", [](const AppContext &c) { return new TransferWindow(c); });

@@ -37,6 +37,20 @@ const char *const step2[] = {
     " XU_no INTEGER PRIMARY KEY, XU_when TEXT, XU_window TEXT, XU_text TEXT, XU_changes BLOB)",
 };
 
+// Step 4: budgets. A year is planned, for each side (N income, S expense), either by category
+// (K) or by item (I); each planned category or item has one row with its budget for each month
+// and whether a month's remainder carries into the next.
+const char *const step4[] = {
+    "CREATE TABLE IF NOT EXISTS X_budget_year ("
+    " XY_year INTEGER, XY_side TEXT, XY_by TEXT, PRIMARY KEY (XY_year, XY_side))",
+    "CREATE TABLE IF NOT EXISTS X_budget_row ("
+    " XZ_year INTEGER, XZ_side TEXT, XZ_name TEXT, XZ_order INTEGER, XZ_carry INTEGER,"
+    " XZ_m01 INTEGER, XZ_m02 INTEGER, XZ_m03 INTEGER, XZ_m04 INTEGER, XZ_m05 INTEGER, XZ_m06 INTEGER,"
+    " XZ_m07 INTEGER, XZ_m08 INTEGER, XZ_m09 INTEGER, XZ_m10 INTEGER, XZ_m11 INTEGER, XZ_m12 INTEGER,"
+    " PRIMARY KEY (XZ_year, XZ_side, XZ_name))",
+    "CREATE INDEX IF NOT EXISTS X_budget_row_name ON X_budget_row (XZ_side, XZ_name)",
+};
+
 template <size_t N> QStringList toList(const char *const (&statements)[N])
 {
     QStringList list;
@@ -49,7 +63,7 @@ template <size_t N> QStringList toList(const char *const (&statements)[N])
 
 int latest()
 {
-    return 3;
+    return 4;
 }
 
 QStringList step(int n)
@@ -63,6 +77,8 @@ QStringList step(int n)
         // The search over every posting: a folded copy of the searchable text, kept current by
         // triggers (see SearchText).
         return SearchText::createStatements();
+    case 4:
+        return toList(step4);
     default:
         return {};
     }

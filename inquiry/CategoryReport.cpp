@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,6 +25,9 @@ constexpr int kFirstYear = 2000;
 constexpr int kLastYear = 2100;
 constexpr int kTotalCol = 14;
 constexpr int kShareCol = 15;
+// The year's budget and what is left of it, shown when the year has a plan at the level shown.
+constexpr int kBudgetCol = 16;
+constexpr int kRemainderCol = 17;
 
 using CategoryTotals::By;
 using CategoryTotals::Side;
@@ -66,7 +70,7 @@ CategoryReport::CategoryReport(const AppContext &context, QWidget *parent)
     , m_expense(option("O_syu", "支出", this))
     , m_byCategory(option("O_kubun", "区分別", this))
     , m_byItem(option("O_koumoku", "項目別", this))
-    , m_grid(new Grid(kShareCol, 1, this))
+    , m_grid(new Grid(kRemainderCol, 1, this))
     , m_pie(new PieChart(this))
 {
     setObjectName(QStringLiteral("F_bunrui_S"));
@@ -126,6 +130,13 @@ CategoryReport::CategoryReport(const AppContext &context, QWidget *parent)
     m_grid->setTextColumn(kShareCol);
     m_grid->setHeading(kShareCol, QStringLiteral("構成比"));
     m_grid->setColumnWidthChars(kShareCol, 7);
+    for (int col : {kBudgetCol, kRemainderCol}) {
+        m_grid->setNumericColumn(col, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
+        m_grid->setColumnWidthChars(col, 11);
+        m_grid->setColumnHidden(col - 1, true);
+    }
+    m_grid->setHeading(kBudgetCol, QStringLiteral("予算"));
+    m_grid->setHeading(kRemainderCol, QStringLiteral("予算残"));
     int gridWidth = 2 * m_grid->frameWidth() + m_grid->verticalScrollBar()->sizeHint().width();
     for (int c = 0; c < kShareCol; ++c)
         gridWidth += m_grid->columnWidth(c);
@@ -201,7 +212,11 @@ bool CategoryReport::refresh()
 {
     const Choice c = chosen();
     CategoryTotals::Year totals;
-    const bool ok = withRead([&](Database &db) { totals = CategoryTotals::read(db, c.side, c.by, c.year); });
+    std::optional<BudgetPlan::Plan> plan;
+    const bool ok = withRead([&](Database &db) {
+        totals = CategoryTotals::read(db, c.side, c.by, c.year);
+        plan = BudgetPlan::load(db, c.side, c.year);
+    });
     if (!ok) {
         m_skipActivation = true;
         // What is shown is never labelled with another year or option.
@@ -210,11 +225,12 @@ bool CategoryReport::refresh()
         return false;
     }
     m_skipActivation = false;
-    display(c, totals);
+    display(c, totals, plan && plan->by == c.by ? plan : std::nullopt);
     return true;
 }
 
-void CategoryReport::display(const Choice &c, const CategoryTotals::Year &totals)
+void CategoryReport::display(
+    const Choice &c, const CategoryTotals::Year &totals, const std::optional<BudgetPlan::Plan> &plan)
 {
     const int rows = int(totals.rows.size()) + 1;
     m_grid->clearCells();
@@ -243,6 +259,26 @@ void CategoryReport::display(const Choice &c, const CategoryTotals::Year &totals
         totals.rows.begin(), totals.rows.end(), [](const CategoryTotals::Row &r) { return r.total > 0; });
     fill(rows, QStringLiteral("合計"), totals.months, totals.total,
         CategoryTotals::percentText(anyShare ? 1000 : 0));
+    m_budgetShown = plan.has_value();
+    m_grid->setColumnHidden(kBudgetCol - 1, !m_budgetShown);
+    m_grid->setColumnHidden(kRemainderCol - 1, !m_budgetShown);
+    if (m_budgetShown) {
+        // The same comparison the budget window makes, of the same sums.
+        const BudgetPlan::Sheet sheet = BudgetPlan::compare(*plan, totals);
+        QHash<QString, const BudgetPlan::Line *> lineOf;
+        for (const BudgetPlan::Line &line : sheet.lines)
+            lineOf.insert(line.name, &line);
+        auto budget = [this](int row, qint64 planned, qint64 left) {
+            m_grid->setText(kBudgetCol, row, QString::number(planned));
+            m_grid->setText(kRemainderCol, row, QString::number(left));
+            m_grid->setCellTextColor(kRemainderCol, row, left < 0 ? QColor(Qt::red) : QColor(Qt::black));
+        };
+        for (int i = 0; i < totals.rows.size(); ++i) {
+            const BudgetPlan::Line *line = lineOf.value(totals.rows.at(i).name);
+            budget(i + 1, line->budgetTotal, line->remainderTotal);
+        }
+        budget(rows, sheet.total.budgetTotal, sheet.total.remainderTotal);
+    }
     m_pie->setTotals(slices);
     m_shown = c;
 }
@@ -260,7 +296,7 @@ bool CategoryReport::writeCsv(QIODevice *out) const
     w.line({QString::number(m_shown.year), title(m_shown)});
     w.line({Csv::createdLine(QStringLiteral("リスト作成日:"), clock())});
     for (int row = 0; row <= m_grid->maxRows(); ++row) {
-        for (int col = 1; col <= kShareCol; ++col)
+        for (int col = 1; col <= (m_budgetShown ? kRemainderCol : kShareCol); ++col)
             w.field(m_grid->text(col, row));
         w.endLine();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BudgetPlan.h"
 #include "CategoryTotals.h"
 #include "TaskWindow.h"
 
@@ -42,7 +43,8 @@ private:
         CategoryTotals::By by = CategoryTotals::By::Category;
     };
     Choice chosen() const;
-    void display(const Choice &choice, const CategoryTotals::Year &totals);
+    void display(const Choice &choice, const CategoryTotals::Year &totals,
+        const std::optional<BudgetPlan::Plan> &plan);
     void setControls(const Choice &choice);
     void optionChanged();
     void exportCsv();
@@ -57,6 +59,8 @@ private:
     Grid *m_grid;
     PieChart *m_pie;
 
+    // Whether the budget columns are shown (the year has a plan at the level shown).
+    bool m_budgetShown = false;
     // What the grid and the pie hold; year 0 before the first successful read.
     Choice m_shown;
     // Set while the controls are put back after a failed read, so that doing so does not

@@ -1,4 +1,5 @@
 #include "CategoryMaster.h"
+#include "BudgetPlan.h"
 
 #include "Database.h"
 #include "Grid.h"
@@ -156,6 +157,7 @@ void CategoryMaster::updateRow(int row)
                     db, QStringLiteral("Nyuukin_T"), QStringLiteral("N_kubun"), oldName, name);
                 MasterQueries::renameWhereUsed(
                     db, QStringLiteral("Syukkin_T"), QStringLiteral("S_kubun"), oldName, name);
+                BudgetPlan::renameCategory(db, oldName, name);
                 db.execute(QStringLiteral("UPDATE Kubun_T SET K_index = '") + q(name)
                     + QStringLiteral("',K_memo = '") + q(memo) + QStringLiteral("' WHERE K_index = '")
                     + q(oldName) + QStringLiteral("'"));
@@ -195,6 +197,7 @@ void CategoryMaster::deleteRow(int row)
     if (!withWrite(QStringLiteral("入出金区分「") + oldName + QStringLiteral("」を削除"), [&](Database &db) {
             db.execute(QStringLiteral("DELETE K_index FROM kubun_T WHERE (K_index = '") + q(oldName)
                 + QStringLiteral("')"));
+            BudgetPlan::forgetCategory(db, oldName);
         }))
         return;
     dialogs().info(oldName + QStringLiteral("を削除しました"));

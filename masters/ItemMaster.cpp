@@ -1,5 +1,6 @@
 #include "ItemMaster.h"
 
+#include "BudgetPlan.h"
 #include "Database.h"
 #include "Grid.h"
 #include "ImportLedger.h"
@@ -225,6 +226,7 @@ void ItemMaster::updateRow(int row)
             [&](Database &db) {
                 MasterQueries::renameWhereUsed(db, m_v.postingTable, m_v.indexColumn, oldName, name);
                 ImportLedger::renameItem(db, m_v.postingTable, oldName, name);
+                BudgetPlan::renameItem(db, m_v.postingTable, oldName, name);
                 db.execute(QStringLiteral("UPDATE %1 SET %2 = '").arg(m_v.itemTable, m_v.indexColumn)
                     + q(name) + QStringLiteral("',") + otherColumns + QStringLiteral(" WHERE (")
                     + m_v.indexColumn + QStringLiteral(" = '") + q(oldName) + QStringLiteral("')"));
@@ -247,6 +249,7 @@ void ItemMaster::deleteRow(int row)
                 db.execute(QStringLiteral("DELETE * FROM ") + m_v.itemTable + QStringLiteral(" WHERE (")
                     + m_v.indexColumn + QStringLiteral(" = '") + q(oldName) + QStringLiteral("')"));
                 ImportLedger::forgetItem(db, m_v.postingTable, oldName);
+                BudgetPlan::forgetItem(db, m_v.postingTable, oldName);
             }))
         return;
     dialogs().info(oldName + QStringLiteral("を削除しました"));

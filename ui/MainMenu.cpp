@@ -112,7 +112,8 @@ void MainMenu::buildButtons()
                 {"cmd_rireki", "棚卸・移動履歴照会", cream, "棚卸・移動履歴照会起動", "F_rireki_S"},
                 {"cmd_all", "収支合計金額照会", cream, "収支合計金額照会", "F_all_S"},
                 {"cmd_bunrui", "区分別集計照会", cream, "区分別集計照会起動", "F_bunrui_S", 1},
-                {"cmd_meisai", "明細検索", cream, "明細検索画面起動", "F_kensaku", 1}}},
+                {"cmd_meisai", "明細検索", cream, "明細検索画面起動", "F_kensaku", 1},
+                {"cmd_yosan", "予算と実績", cream, "予算画面起動", "F_yosan", 2}}},
     };
 
     QWidget *previous = end;

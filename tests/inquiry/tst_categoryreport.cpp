@@ -66,7 +66,8 @@ class TestCategoryReport : public QObject
         {
             QStringList out;
             for (int c = 1; c <= grid()->maxCols(); ++c)
-                out << grid()->text(c, r);
+                if (!grid()->isColumnHidden(c - 1))
+                    out << grid()->text(c, r);
             return out;
         }
         QStringList rows() const
@@ -313,13 +314,73 @@ private slots:
         f.example();
         StatementRecorder rec;
         f.open();
-        QCOMPARE(rec.statements.size(), 2); // the item master and the grouped history
+        // The item master and the grouped history; the budget's table and the year's plan.
+        QCOMPARE(rec.statements.size(), 4);
         const QStringList plan
             = f.dir.rows("EXPLAIN QUERY PLAN " + CategoryTotals::statement(Side::Expense, 2005));
         QVERIFY2(plan.join(' ').contains("INDEX S_date"), qPrintable(plan.join('\n')));
         rec.statements.clear();
         f.get<QRadioButton>("O_koumoku")->setChecked(true);
-        QCOMPARE(rec.statements.size(), 1);
+        QCOMPARE(rec.statements.size(), 3);
+    }
+
+    // With a plan at the level shown, the year's budget and what is left stand beside the rows.
+    void budgetColumns_data()
+    {
+        QTest::addColumn<QString>("plannedBy");
+        QTest::addColumn<QString>("side");
+        QTest::addColumn<QStringList>("expected"); // name, total, share, budget, remainder
+        QTest::newRow("no plan") << QString() << "S"
+                                 << QStringList {"生活,6500,50.4", "自動,4200,32.6", "娯楽,1500,11.6",
+                                        "(未登録),700,5.4", "合計,12900,100.0"};
+        QTest::newRow("by category") << "K"
+                                     << "S"
+                                     << QStringList {"生活,6500,50.4,6000,-500", "自動,4200,32.6,0,-4200",
+                                            "娯楽,1500,11.6,12000,10500", "(未登録),700,5.4,0,-700",
+                                            "合計,12900,100.0,18000,5100"};
+        QTest::newRow("planned by item") << "I"
+                                         << "S"
+                                         << QStringList {"生活,6500,50.4", "自動,4200,32.6", "娯楽,1500,11.6",
+                                                "(未登録),700,5.4", "合計,12900,100.0"};
+        QTest::newRow("other side planned") << "K"
+                                            << "N"
+                                            << QStringList {"生活,6500,50.4", "自動,4200,32.6",
+                                                   "娯楽,1500,11.6", "(未登録),700,5.4", "合計,12900,100.0"};
+    }
+    void budgetColumns()
+    {
+        QFETCH(QString, plannedBy);
+        QFETCH(QString, side);
+        QFETCH(QStringList, expected);
+        Fixture f;
+        f.example();
+        if (!plannedBy.isEmpty()) {
+            f.dir.exec("INSERT INTO X_budget_year VALUES (2005,'" + side + "','" + plannedBy + "')");
+            f.dir.exec(
+                "INSERT INTO X_budget_row (XZ_year,XZ_side,XZ_name,XZ_order,XZ_carry,XZ_m01,XZ_m02,XZ_m03,"
+                "XZ_m04,XZ_m05,XZ_m06,XZ_m07,XZ_m08,XZ_m09,XZ_m10,XZ_m11,XZ_m12) VALUES "
+                "(2005,'"
+                + side
+                + "','生活',0,0,500,500,500,500,500,500,500,500,500,500,500,500),"
+                  "(2005,'"
+                + side + "','娯楽',1,0,1000,1000,1000,1000,1000,1000,1000,1000,1000,1000,1000,1000)");
+        }
+        f.open();
+        QStringList shown;
+        for (const QString &row : f.rows()) {
+            QStringList cells = row.split(u',');
+            shown << (QStringList {cells.at(0)} + cells.mid(13)).join(u',');
+        }
+        QCOMPARE(shown, expected);
+        const bool planned = expected.first().count(u',') == 4;
+        if (planned)
+            QCOMPARE(f.grid()->cellTextColor(17, 1), QColor(Qt::red));
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(f.window->writeCsv(&buffer));
+        const QStringList lines = Cp932::decode(buffer.data()).split(QStringLiteral("\r\n"));
+        QVERIFY(lines.value(2).endsWith(
+            planned ? QStringLiteral(",構成比,予算,予算残") : QStringLiteral(",構成比")));
     }
 
     void aFailureShowsOneMessageAndKeepsWhatIsShown()

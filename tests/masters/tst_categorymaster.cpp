@@ -117,6 +117,20 @@ private slots:
         QCOMPARE(f.dir.rows("SELECT S_kubun FROM Syukkin_T WHERE S_index = '電気代'"), QStringList({"自動"}));
     }
 
+    // The plans by category on both sides follow a rename; a row left under the new name gives way.
+    static QStringList planRename(const QString &from, const QString &to)
+    {
+        QStringList out {"SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'X_budget_row'"};
+        for (const QString side : {"N", "S"}) {
+            const QString years = "' AND XZ_year IN (SELECT XY_year FROM X_budget_year WHERE XY_side = '"
+                + side + "' AND XY_by = 'K')";
+            out << "DELETE FROM X_budget_row WHERE XZ_side = '" + side + "' AND XZ_name = '" + to + years
+                << "UPDATE X_budget_row SET XZ_name = '" + to + "' WHERE XZ_side = '" + side
+                    + "' AND XZ_name = '" + from + years;
+        }
+        return out;
+    }
+
     void renameOfAnUnusedCategory()
     {
         Fixture f;
@@ -132,9 +146,10 @@ private slots:
                 "遊びに変更しました"}));
         QCOMPARE(Fixture::from(rec.statements, "SELECT N_kubun"),
             QStringList({"SELECT N_kubun FROM Nyuukin_T WHERE (N_kubun = '趣味')",
-                "SELECT S_kubun FROM Syukkin_T WHERE (S_kubun = '趣味')",
-                "UPDATE Kubun_T SET K_index = '遊び',K_memo = '週末' WHERE K_index = '趣味'",
-                "SELECT * FROM Kubun_T"}));
+                "SELECT S_kubun FROM Syukkin_T WHERE (S_kubun = '趣味')"})
+                + planRename("趣味", "遊び")
+                + QStringList({"UPDATE Kubun_T SET K_index = '遊び',K_memo = '週末' WHERE K_index = '趣味'",
+                    "SELECT * FROM Kubun_T"}));
         QCOMPARE(categories(f).last(), QStringLiteral("遊び:週末"));
     }
 
@@ -145,14 +160,21 @@ private slots:
         f.open();
         Grid *sp2 = f.grid("SP2");
         sp2->setText(1, 3, "O'生活");
+        f.dir.exec("INSERT INTO X_budget_year VALUES (2005,'S','K'),(2006,'S','I')");
+        f.dir.exec("INSERT INTO X_budget_row (XZ_year,XZ_side,XZ_name,XZ_m01) VALUES "
+                   "(2005,'S','生活',100),(2006,'S','生活',200)");
         StatementRecorder rec;
         sp2->clickButton(3, 3);
         QCOMPARE(Fixture::from(rec.statements, "SELECT N_kubun"),
             QStringList({"SELECT N_kubun FROM Nyuukin_T WHERE (N_kubun = '生活')",
                 "SELECT S_kubun FROM Syukkin_T WHERE (S_kubun = '生活')",
-                "UPDATE Syukkin_T SET S_kubun = 'O''生活' WHERE S_kubun = '生活'",
-                "UPDATE Kubun_T SET K_index = 'O''生活',K_memo = '' WHERE K_index = '生活'",
-                "SELECT * FROM Kubun_T"}));
+                "UPDATE Syukkin_T SET S_kubun = 'O''生活' WHERE S_kubun = '生活'"})
+                + planRename("生活", "O''生活")
+                + QStringList({"UPDATE Kubun_T SET K_index = 'O''生活',K_memo = '' WHERE K_index = '生活'",
+                    "SELECT * FROM Kubun_T"}));
+        // Only the year planned by category takes the new name.
+        QCOMPARE(f.dir.rows("SELECT XZ_year, XZ_name, XZ_m01 FROM X_budget_row ORDER BY XZ_year"),
+            QStringList({"2005|O'生活|100", "2006|生活|200"}));
         QCOMPARE(f.dir.rows("SELECT S_kubun FROM Syukkin_T ORDER BY S_no"),
             QStringList({"O'生活", "O'生活", "自動"}));
         QCOMPARE(f.dir.rows("SELECT N_kubun FROM Nyuukin_T"), QStringList({"給料"}));

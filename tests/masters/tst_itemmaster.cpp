@@ -197,13 +197,21 @@ private slots:
         w.sp2->setText(1, 2, "内職");
         StatementRecorder rec;
         w.sp2->clickButton(5, 2);
+        const QString planYears = "' AND XZ_year IN (SELECT XY_year FROM X_budget_year WHERE XY_side = '"
+            + n.postings + "' AND XY_by = 'I')";
         const auto importRename = [&](const QString &from, const QString &to) {
             return QStringList {
                 "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'X_import_line'",
                 "UPDATE X_import_rule SET XR_item = '" + to + "' WHERE XR_kind = '" + n.postings
                     + "' AND XR_item = '" + from + "'",
                 "UPDATE X_import_line SET XL_item = '" + to + "' WHERE XL_table = '" + n.postings
-                    + "' AND XL_item = '" + from + "'"};
+                    + "' AND XL_item = '" + from + "'",
+                // The plans by item follow; a row left under the new name gives way.
+                "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'X_budget_row'",
+                "DELETE FROM X_budget_row WHERE XZ_side = '" + n.postings + "' AND XZ_name = '" + to
+                    + planYears,
+                "UPDATE X_budget_row SET XZ_name = '" + to + "' WHERE XZ_side = '" + n.postings
+                    + "' AND XZ_name = '" + from + planYears};
         };
         QCOMPARE(Fixture::from(rec.statements, "SELECT " + n.index + " FROM " + n.postings + " "),
             QStringList({QStringLiteral("SELECT %1 FROM %2 WHERE (%1 = '副業')").arg(n.index, n.postings)})
@@ -225,7 +233,7 @@ private slots:
         w.sp2->setText(1, 1, "O'給与");
         w.sp2->setText(4, 1, "改名");
         w.sp2->clickButton(5, 1);
-        QCOMPARE(rec.statements.mid(1, 6),
+        QCOMPARE(rec.statements.mid(1, 9),
             QStringList({QStringLiteral("SELECT %1 FROM %2 WHERE (%1 = '給与')").arg(n.index, n.postings),
                 QStringLiteral("UPDATE %1 SET %2 = 'O''給与' WHERE %2 = '給与'").arg(n.postings, n.index)})
                 + importRename("給与", "O''給与")

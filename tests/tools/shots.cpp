@@ -6,6 +6,7 @@
 // Questions are answered Yes; one of them is shown as the real box and pictured as well.
 #include "AppStyle.h"
 #include "Backup.h"
+#include "BudgetWindow.h"
 #include "Cp932.h"
 #include "Database.h"
 #include "Grid.h"
@@ -251,6 +252,25 @@ int main(int argc, char *argv[])
         child<QRadioButton>(w, "O_syu")->click();
         child<QRadioButton>(w, "O_kubun")->click();
         child<QScrollBar>(w, "SC")->setValue(2025);
+    });
+    shoot("cmd_yosan", QStringLiteral("F_yosan"), [](TaskWindow *w) {
+        // This year's expenses planned from last year's, one row's January budget cut so that
+        // it is over, with its carry-over switched on.
+        child<QRadioButton>(w, "O_syukkin")->click();
+        child<QRadioButton>(w, "O_kubun")->click();
+        auto *budget = qobject_cast<BudgetWindow *>(w);
+        budget->createFromPreviousYear();
+        auto *grid = child<Grid>(w, "SP");
+        grid->setText(3, 1, QStringLiteral("1000"));
+        grid->clickButton(16, 1);
+        budget->save();
+    });
+    shoot("cmd_bunrui", QStringLiteral("F_bunrui_S-budget"), [](TaskWindow *w) {
+        // This year's expenses by category beside the plan just saved.
+        child<QRadioButton>(w, "O_syu")->click();
+        child<QRadioButton>(w, "O_kubun")->click();
+        QScrollBar *across = child<Grid>(w, "SP")->horizontalScrollBar();
+        across->setValue(across->maximum());
     });
     shoot("csv", QStringLiteral("F_csv"), [](TaskWindow *w) {
         // This year's expenses, January to December, ready to be written.

@@ -32,8 +32,8 @@ class TestMainMenu : public QObject
                 return true;
             });
             for (const char *name : {"F_nyuukin", "F_syukkin", "F_zidou", "F_idou", "F_tanaorosi", "F_list_S",
-                     "F_rireki_S", "F_all_S", "F_bunrui_S", "F_kensaku", "F_csv", "F_nyuM", "F_syuM",
-                     "F_kubunM", "F_hokanM", "F_ver"}) {
+                     "F_rireki_S", "F_all_S", "F_bunrui_S", "F_kensaku", "F_yosan", "F_csv", "F_nyuM",
+                     "F_syuM", "F_kubunM", "F_hokanM", "F_ver"}) {
                 const QString n = QString::fromLatin1(name);
                 menu.setTaskFactory(n, [n](const AppContext &c) {
                     auto *w = new TaskWindow(c);
@@ -121,6 +121,9 @@ private slots:
         QTest::newRow("search") << "cmd_meisai"
                                 << "明細検索画面起動"
                                 << "F_kensaku";
+        QTest::newRow("budget") << "cmd_yosan"
+                                << "予算画面起動"
+                                << "F_yosan";
         QTest::newRow("csv") << "csv"
                              << "CSV出力画面起動"
                              << "F_csv";
