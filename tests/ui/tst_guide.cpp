@@ -61,6 +61,7 @@ private slots:
         windows.push_back({"F_restore", "restore"});
         windows.push_back({"F_kensaku", "cmd_meisai"});
         windows.push_back({"F_undo", "history"});
+        windows.push_back({"F_yosan", "cmd_yosan"});
         windows.push_back({"F_ver", "VER"});
         QStringList missing;
         for (const Drive::Window &w : windows) {
