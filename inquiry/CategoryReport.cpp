@@ -4,8 +4,8 @@
 #include "Database.h"
 #include "Grid.h"
 #include "PieChart.h"
+#include "YearHeader.h"
 
-#include <QButtonGroup>
 #include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -32,29 +32,6 @@ constexpr int kRemainderCol = 17;
 using CategoryTotals::By;
 using CategoryTotals::Side;
 
-QRadioButton *option(const char *name, const char *caption, QWidget *parent)
-{
-    auto *b = new QRadioButton(QString::fromUtf8(caption), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    return b;
-}
-
-QGroupBox *optionPair(const char *name, QRadioButton *a, QRadioButton *b, QWidget *parent)
-{
-    auto *box = new QGroupBox(parent);
-    box->setObjectName(QString::fromLatin1(name));
-    auto *row = new QHBoxLayout(box);
-    row->setContentsMargins(8, 2, 8, 2);
-    a->setParent(box);
-    b->setParent(box);
-    row->addWidget(a);
-    row->addWidget(b);
-    auto *group = new QButtonGroup(box);
-    group->addButton(a);
-    group->addButton(b);
-    return box;
-}
-
 QString nameHeading(By by)
 {
     return by == By::Category ? QStringLiteral("区分") : QStringLiteral("項目");
@@ -66,10 +43,10 @@ CategoryReport::CategoryReport(const AppContext &context, QWidget *parent)
     : TaskWindow(context, parent)
     , m_year(new QLineEdit(this))
     , m_spin(new QScrollBar(Qt::Vertical, this))
-    , m_income(option("O_nyu", "収入", this))
-    , m_expense(option("O_syu", "支出", this))
-    , m_byCategory(option("O_kubun", "区分別", this))
-    , m_byItem(option("O_koumoku", "項目別", this))
+    , m_income(YearHeader::option("O_nyu", "収入", this))
+    , m_expense(YearHeader::option("O_syu", "支出", this))
+    , m_byCategory(YearHeader::option("O_kubun", "区分別", this))
+    , m_byItem(YearHeader::option("O_koumoku", "項目別", this))
     , m_grid(new Grid(kRemainderCol, 1, this))
     , m_pie(new PieChart(this))
 {
@@ -86,16 +63,7 @@ CategoryReport::CategoryReport(const AppContext &context, QWidget *parent)
     headingFont.setBold(true);
     heading->setFont(headingFont);
 
-    // The year is chosen with the spinner only. Its arrows step as a scroll bar does: the top
-    // one to the year before, the bottom one to the year after.
-    m_year->setReadOnly(true);
-    m_year->setAlignment(Qt::AlignCenter);
-    m_year->setFixedWidth(m_year->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 16);
-    m_spin->setRange(kFirstYear, kLastYear);
-    m_spin->setSingleStep(1);
-    m_spin->setPageStep(1);
-    m_spin->setInvertedAppearance(true);
-    m_spin->setFixedHeight(m_year->sizeHint().height());
+    YearHeader::setUpYear(m_year, m_spin, kFirstYear, kLastYear);
 
     auto *csv = new QPushButton(QStringLiteral("CSV出力"), this);
     csv->setObjectName(QStringLiteral("cmd_csv"));
@@ -103,14 +71,9 @@ CategoryReport::CategoryReport(const AppContext &context, QWidget *parent)
     end->setObjectName(QStringLiteral("cmd_end"));
 
     auto *top = new QHBoxLayout;
-    top->addWidget(heading);
-    top->addSpacing(16);
-    top->addWidget(m_year);
-    top->addWidget(m_spin);
-    top->addWidget(new QLabel(QStringLiteral("年"), this));
-    top->addSpacing(12);
-    top->addWidget(optionPair("Frame1", m_income, m_expense, this));
-    top->addWidget(optionPair("Frame2", m_byCategory, m_byItem, this));
+    QGroupBox *sides = YearHeader::optionPair("Frame1", m_income, m_expense, this);
+    QGroupBox *levels = YearHeader::optionPair("Frame2", m_byCategory, m_byItem, this);
+    YearHeader::addYearAndOptions(top, heading, m_year, m_spin, sides, levels);
     top->addStretch(1);
     top->addWidget(csv);
     top->addWidget(end);
