@@ -84,18 +84,6 @@ void fromPreviousYear(benchmark::State &state, qint64 postings)
     state.counters["target_ms"] = 100;
 }
 
-void stepAll(sqlite3 *db, const QByteArray &sql, qint64 *sum)
-{
-    sqlite3_stmt *s = nullptr;
-    if (sqlite3_prepare_v2(db, sql.constData(), -1, &s, nullptr) != SQLITE_OK)
-        BenchSupport::fail(QStringLiteral("cannot prepare ") + QString::fromUtf8(sql));
-    while (sqlite3_step(s) == SQLITE_ROW) {
-        benchmark::DoNotOptimize(sqlite3_column_text(s, 0));
-        *sum += sqlite3_column_int64(s, sqlite3_column_count(s) - 1);
-    }
-    sqlite3_finalize(s);
-}
-
 // The same sums by the engine alone: the item master, the grouped year and the plan.
 void refreshRaw(benchmark::State &state, qint64 postings)
 {
@@ -106,9 +94,9 @@ void refreshRaw(benchmark::State &state, qint64 postings)
     const QByteArray plan = "SELECT XZ_name, XZ_m01 FROM X_budget_row WHERE XZ_year = 2010 AND XZ_side = 'S'";
     for (auto _ : state) {
         qint64 sum = 0;
-        stepAll(db.handle(), master, &sum);
-        stepAll(db.handle(), grouped, &sum);
-        stepAll(db.handle(), plan, &sum);
+        db.stepAll(master, &sum);
+        db.stepAll(grouped, &sum);
+        db.stepAll(plan, &sum);
         benchmark::DoNotOptimize(sum);
     }
 }

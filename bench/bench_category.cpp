@@ -49,18 +49,6 @@ void refresh(benchmark::State &state, qint64 postings, double targetMs)
     state.counters["target_ratio"] = 2;
 }
 
-void stepAll(sqlite3 *db, const QByteArray &sql, qint64 *sum)
-{
-    sqlite3_stmt *s = nullptr;
-    if (sqlite3_prepare_v2(db, sql.constData(), -1, &s, nullptr) != SQLITE_OK)
-        BenchSupport::fail(QStringLiteral("cannot prepare ") + QString::fromUtf8(sql));
-    while (sqlite3_step(s) == SQLITE_ROW) {
-        benchmark::DoNotOptimize(sqlite3_column_text(s, 0));
-        *sum += sqlite3_column_int64(s, sqlite3_column_count(s) - 1);
-    }
-    sqlite3_finalize(s);
-}
-
 // The same reads by the engine alone.
 void refreshRaw(benchmark::State &state, qint64 postings)
 {
@@ -70,8 +58,8 @@ void refreshRaw(benchmark::State &state, qint64 postings)
     const QByteArray grouped = CategoryTotals::statement(CategoryTotals::Side::Expense, year).toUtf8();
     for (auto _ : state) {
         qint64 sum = 0;
-        stepAll(db.handle(), master, &sum);
-        stepAll(db.handle(), grouped, &sum);
+        db.stepAll(master, &sum);
+        db.stepAll(grouped, &sum);
         benchmark::DoNotOptimize(sum);
     }
 }

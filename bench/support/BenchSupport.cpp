@@ -200,6 +200,19 @@ void RawDb::exec(const char *sql)
     }
 }
 
+void RawDb::stepAll(const QByteArray &sql, qint64 *sum)
+{
+    sqlite3_stmt *s = nullptr;
+    if (sqlite3_prepare_v2(m_db, sql.constData(), -1, &s, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("cannot prepare ") + QString::fromUtf8(sql));
+    while (sqlite3_step(s) == SQLITE_ROW) {
+        // The text is read as the windows read it; an external call is never left out.
+        sqlite3_column_text(s, 0);
+        *sum += sqlite3_column_int64(s, sqlite3_column_count(s) - 1);
+    }
+    sqlite3_finalize(s);
+}
+
 void postOneYen(Database &db)
 {
     const QString place = LedgerGenerator::storagePlaceNames().constFirst();

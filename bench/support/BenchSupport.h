@@ -96,6 +96,8 @@ public:
     RawDb &operator=(const RawDb &) = delete;
     sqlite3 *handle() const { return m_db; }
     void exec(const char *sql);
+    // Steps through every row of `sql`, reading its first column and adding its last to *sum.
+    void stepAll(const QByteArray &sql, qint64 *sum);
 
 private:
     sqlite3 *m_db = nullptr;
