@@ -116,12 +116,21 @@ int childMain(const QStringList &args)
     return 2;
 }
 
-// Starts the child, waits for it to be ready, kills it after a random pause.
-template <typename Random> void runAndKill(const QStringList &args, Random &rng, int maxPauseMs)
+// Starts the child, waits for it to be ready, kills it after a random pause; what it said.
+template <typename Random>
+QStringList runAndKill(const QStringList &args, Random &rng, int maxPauseMs, bool *ok)
 {
     const QStringList said = Child::runAndKill(args, rng, maxPauseMs);
-    QVERIFY2(said.contains(QStringLiteral("ready")), qPrintable(said.join(u'\n')));
-    QVERIFY2(!said.contains(QStringLiteral("failed")), qPrintable(said.join(u'\n')));
+    *ok = said.contains(QStringLiteral("ready")) && !said.contains(QStringLiteral("failed"));
+    if (!*ok)
+        qWarning("%s", qPrintable(said.join(u'\n')));
+    return said;
+}
+
+// The child finished at least one restore before it was killed.
+bool finishedARestore(const QStringList &said)
+{
+    return said.contains(QStringLiteral("info 復元しました"));
 }
 
 // Every file under a backup's name is a verified backup of one of the allowed states.
@@ -160,7 +169,9 @@ private slots:
         const QByteArray ledger = fileBytes(dir.dbPath());
         const QSet<QStringList> allowed {ledgerDump(dir.dbPath())};
         for (int kill = 1; kill <= kills; ++kill) {
-            runAndKill({"backup", dir.path()}, rng, 400);
+            bool ok = false;
+            runAndKill({"backup", dir.path()}, rng, 400, &ok);
+            QVERIFY(ok);
             QCOMPARE(fileBytes(dir.dbPath()), ledger);
             checkBackups(dir, allowed, kill);
         }
@@ -179,27 +190,33 @@ private slots:
             if (state < 4)
                 Backup::take(dir.dbPath(), QDateTime(QDate(2003, 9, 1 + state), QTime(8, 0, 0)));
         }
-        const QStringList initial = ledgerDump(dir.dbPath());
         bool restored = false;
         for (int kill = 1; kill <= kills; ++kill) {
-            runAndKill({"restore", dir.path(), QString::number(rng())}, rng, 1500);
+            bool ok = false;
+            restored = finishedARestore(
+                           runAndKill({"restore", dir.path(), QString::number(rng())}, rng, 1500, &ok))
+                || restored;
+            QVERIFY(ok);
             QCOMPARE(Backup::checkLedger(dir.dbPath()), Backup::LedgerState::Sound);
             QVERIFY2(Backup::deepCheck(dir.dbPath()), qPrintable(QStringLiteral("kill %1").arg(kill)));
             QVERIFY2(allowed.contains(ledgerDump(dir.dbPath())),
                 qPrintable(QStringLiteral("kill %1: the ledger holds no known state").arg(kill)));
             QVERIFY(QFileInfo(dir.dbPath() + QStringLiteral("-journal")).size() == 0);
             checkBackups(dir, allowed, kill);
-            restored = restored || ledgerDump(dir.dbPath()) != initial;
         }
         // A slow build (sanitizers, a loaded machine) may be killed before every first restore:
-        // one run long enough to finish one shows the restores are reached at all.
+        // one run long enough to finish one shows the restores are reached at all. (Whether the
+        // ledger differs afterwards says nothing: every restore backs up the state it replaces,
+        // so a later one may bring the first state back.)
         if (!restored) {
             auto eightSeconds = [] { return 8000U; };
-            runAndKill({"restore", dir.path(), QString::number(rng())}, eightSeconds, 10'000);
+            bool ok = false;
+            const QStringList said
+                = runAndKill({"restore", dir.path(), QString::number(rng())}, eightSeconds, 10'000, &ok);
+            QVERIFY(ok);
             QVERIFY(allowed.contains(ledgerDump(dir.dbPath())));
-            restored = ledgerDump(dir.dbPath()) != initial;
+            QVERIFY2(finishedARestore(said), qPrintable(said.mid(said.size() - 12).join(u'\n')));
         }
-        QVERIFY(restored);
     }
 
     void aBackupIntoAReadOnlyFolderFailsAndLeavesNothing()
