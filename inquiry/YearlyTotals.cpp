@@ -175,7 +175,10 @@ bool YearlyTotals::refresh()
         rows.append(m - 1, QString::number(totals.income[m - 1]));
         rows.append(m - 1, QString::number(totals.expense[m - 1]));
         rows.append(m - 1, QString::number(difference));
-        m_grid->setCellTextColor(m, 3, difference < 0 ? Qt::red : difference > 0 ? Qt::blue : Qt::black);
+        m_grid->setCellTextColor(m, 3,
+            difference < 0       ? QColor(Qt::red)
+                : difference > 0 ? QColor(Qt::blue)
+                                 : QColor());
     }
     m_grid->writeRows(1, rows);
     m_graph->setTotals(totals.income, totals.expense);
