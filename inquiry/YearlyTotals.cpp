@@ -1,5 +1,6 @@
 #include "YearlyTotals.h"
 
+#include "Contrast.h"
 #include "Csv.h"
 #include "Database.h"
 #include "Grid.h"
@@ -177,7 +178,7 @@ bool YearlyTotals::refresh()
         rows.append(m - 1, QString::number(difference));
         m_grid->setCellTextColor(m, 3,
             difference < 0       ? QColor(Qt::red)
-                : difference > 0 ? QColor(Qt::blue)
+                : difference > 0 ? Contrast::incomeBlue(m_grid->palette().color(QPalette::Base))
                                  : QColor());
     }
     m_grid->writeRows(1, rows);

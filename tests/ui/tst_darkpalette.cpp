@@ -3,6 +3,7 @@
 #include "MainMenu.h"
 #include "PieChart.h"
 #include "TestSupport.h"
+#include "YearlyTotals.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -128,6 +129,16 @@ void TestDarkPalette::textReadable_data()
         auto *b = menu.findChild<QPushButton *>(QStringLiteral("cmd_syukkin"));
         const QImage image = b->grab().toImage();
         return std::pair {image, image.rect().adjusted(4, 4, -4, -4)};
+    });
+    QTest::newRow("surplus in the yearly totals") << Picture([this] {
+        m_dir.exec(QStringLiteral("INSERT INTO N VALUES ('給与', '銀行', 250000, 20260125, '')"));
+        YearlyTotals w(m_dir.context(m_dialogs, m_clock));
+        w.load();
+        w.show();
+        auto *g = w.findChild<Grid *>(QStringLiteral("SP"));
+        const QRect cell = g->visualRect(g->model()->index(2, 0)).adjusted(2, 2, -2, -2);
+        const QImage image = g->viewport()->grab().toImage();
+        return std::pair {image, cell};
     });
     QTest::newRow("pie chart without data") << Picture([] {
         PieChart chart;
