@@ -30,12 +30,10 @@ build: configure
 run: desktop-deps build
 	cd $(BUILD)/bin && ./velmo
 
-# A demo household's ledger dated to today, in $(BUILD)/demo with its own copy of the program;
-# $(BUILD)/bin and the user's own ledger are never touched.
+# The program on a demo household dated to today (velmo --demo): a new temporary folder, removed
+# at the end; $(BUILD)/bin and the user's own ledger are never touched.
 demo: desktop-deps build
-	scripts/demo-dir $(BUILD) $(BUILD)/demo
-	cp $(BUILD)/bin/velmo $(BUILD)/demo/velmo
-	cd $(BUILD)/demo && ./velmo --dir "$$PWD"
+	$(BUILD)/bin/velmo --demo
 
 # Builds everything and runs every test headless.
 test: build

@@ -75,6 +75,10 @@ Options parse(const QStringList &arguments, const QString &environmentDir)
                        "(default: the VELMO_DIR environment variable)."),
         QStringLiteral("DIR"));
     parser.addOption(dirOption);
+    const QCommandLineOption demoOption(QStringLiteral("demo"),
+        QStringLiteral("Try the program on a demo household dated to today, in a new temporary folder\n"
+                       "that is removed at the end; the user's own ledger is not touched."));
+    parser.addOption(demoOption);
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -91,6 +95,13 @@ Options parse(const QStringList &arguments, const QString &environmentDir)
         return usageError(
             QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
 
+    if (parser.isSet(demoOption)) {
+        if (parser.isSet(dirOption))
+            return usageError(QStringLiteral("--demo and --dir cannot be used together"));
+        Options demo;
+        demo.demo = true;
+        return demo;
+    }
     const bool fromOption = parser.isSet(dirOption);
     const QString dir = fromOption ? parser.value(dirOption) : environmentDir;
     if (dir.isEmpty() && !fromOption)

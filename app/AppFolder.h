@@ -16,6 +16,8 @@ struct Options
     QString output;
     // The folder given by --dir, else by the environment; absolute; empty when neither.
     QString dir;
+    // --demo: a demo household in a new temporary folder instead of any of the user's ledgers.
+    bool demo = false;
 };
 
 // Exit code for an unknown option, a stray argument or a folder that does not exist.

@@ -9,6 +9,7 @@
 #include "ImportWindow.h"
 #include "ItemDetail.h"
 #include "ItemMaster.h"
+#include "LogWindow.h"
 #include "MainMenu.h"
 #include "PostingWindow.h"
 #include "RestoreWindow.h"
@@ -42,6 +43,7 @@ void registerTasks(MainMenu &menu)
     menu.setTaskFactory("F_undo", [](const AppContext &c) { return new UndoWindow(c); });
     menu.setTaskFactory("F_restore", [](const AppContext &c) { return new RestoreWindow(c); });
     menu.setTaskFactory("F_ver", [](const AppContext &c) { return new AboutWindow(c); });
+    menu.setTaskFactory("F_log", [](const AppContext &c) { return new LogWindow(c); });
     menu.setTaskFactory("F_nyuukin", &PostingWindow::newIncome);
     menu.setTaskFactory("F_syukkin", &PostingWindow::newExpense);
     menu.setTaskFactory("F_zidou", &PostingWindow::newDebit);

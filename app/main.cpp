@@ -1,19 +1,24 @@
 #include "AppContext.h"
 #include "AppFolder.h"
 #include "AppStyle.h"
+#include "DemoLedger.h"
 #include "InstanceLock.h"
 #include "MainMenu.h"
 #include "QtDialogs.h"
 #include "SessionBackup.h"
 #include "Tasks.h"
+#include "YenFont.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -51,9 +56,27 @@ int main(int argc, char *argv[])
     const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     const QString templateDir = programDir + QStringLiteral("/" VELMO_TEMPLATE_DIR);
     QString warning;
-    const QString appDir = AppFolder::locate(options.dir, programDir, userDir, templateDir, &warning);
+    // --demo: a household's ledger dated to today in a new temporary folder, removed at the end;
+    // the user's own folders are not even looked at.
+    std::optional<QTemporaryDir> demoDir;
+    if (options.demo) {
+        demoDir.emplace(QDir(QDir::tempPath()).filePath(QStringLiteral("velmo-demo-XXXXXX")));
+        QString error = demoDir->errorString();
+        if (!demoDir->isValid()
+            || !DemoLedger::layOut(demoDir->path(), QDate::currentDate(),
+                QDir(templateDir).filePath(QStringLiteral("yazirusi.gif")), &error)) {
+            std::fprintf(stderr, "velmo: cannot lay out the demo household: %s\n", qPrintable(error));
+            return 1;
+        }
+        std::fprintf(
+            stderr, "velmo: demo household in %s (removed at the end)\n", qPrintable(demoDir->path()));
+    }
+    const QString appDir = options.demo
+        ? demoDir->path()
+        : AppFolder::locate(options.dir, programDir, userDir, templateDir, &warning);
 
     QApplication::setStyle(new AppStyle);
+    YenFont::install();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/velmo.png")));
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
 
@@ -74,7 +97,7 @@ int main(int argc, char *argv[])
     const SessionBackup::Check check = backup.checkLedger();
     // A per-user folder whose ledger was lost gets the template's only once its backups were
     // offered and declined, or none of them is usable.
-    if (options.dir.isEmpty() && appDir == userDir
+    if (!options.demo && options.dir.isEmpty() && appDir == userDir
         && (check == SessionBackup::Check::Declined || check == SessionBackup::Check::NoBackup))
         AppFolder::layOut(userDir, templateDir, &warning);
     if (!warning.isEmpty())

@@ -121,13 +121,10 @@ void BarGraph::paintEvent(QPaintEvent *)
     const QTransform toDevice = p.transform();
     p.resetTransform();
     const double room = toDevice.mapRect(QRectF(0, 0, pitch - 60, 1)).width();
-    auto caption = [&](const QRect &twips, QString text) {
+    // The currency mark "\" is drawn as the yen sign by the application font (YenFont).
+    auto caption = [&](const QRect &twips, const QString &text) {
         if (text.isEmpty())
             return;
-        // The currency mark is stored as "\", which Japanese fonts draw as the yen sign; draw
-        // that sign itself so every font shows it.
-        if (text.startsWith(QLatin1Char('\\')))
-            text.replace(0, 1, QChar(0x00A5));
         QFont f = font();
         const double w = QFontMetricsF(f).horizontalAdvance(text);
         if (w > room) {

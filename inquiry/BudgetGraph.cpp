@@ -21,6 +21,7 @@ BudgetGraph::BudgetGraph(QWidget *parent)
     setObjectName(QStringLiteral("Graph"));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
+    setForegroundRole(QPalette::Text);
 }
 
 void BudgetGraph::setMonths(const QString &name, const std::array<qint64, 12> &budget,
@@ -88,7 +89,7 @@ void BudgetGraph::paintEvent(QPaintEvent *)
         }
     if (hi == lo)
         hi = lo + 1;
-    const QColor text = palette().color(QPalette::WindowText);
+    const QColor text = palette().color(QPalette::Text); // the colour that goes with Base
     p.setPen(text);
     p.drawText(QRectF(plot.left(), 0, plot.width(), line * 1.5), Qt::AlignLeft | Qt::AlignVCenter,
         m_name + QStringLiteral("　予算・実績・残"));

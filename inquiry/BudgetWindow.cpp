@@ -235,16 +235,16 @@ void BudgetWindow::display()
     m_grid->clearCells();
     m_grid->setMaxRows(lines * RowsPerLine);
     m_grid->setHeading(1, m_plan.by == By::Category ? QStringLiteral("区分") : QStringLiteral("項目"));
-    const QColor black(Qt::black), red(Qt::red);
+    const QColor normal, red(Qt::red); // normal: the palette's text colour
     auto put = [&](int row, const QString &kind, const std::array<qint64, 12> &months, qint64 total,
                    bool remainder) {
         m_grid->setText(kKindCol, row, kind);
         for (int m = 0; m < 12; ++m) {
             m_grid->setText(kFirstMonthCol + m, row, QString::number(months[m]));
-            m_grid->setCellTextColor(kFirstMonthCol + m, row, remainder && months[m] < 0 ? red : black);
+            m_grid->setCellTextColor(kFirstMonthCol + m, row, remainder && months[m] < 0 ? red : normal);
         }
         m_grid->setText(kTotalCol, row, QString::number(total));
-        m_grid->setCellTextColor(kTotalCol, row, remainder && total < 0 ? red : black);
+        m_grid->setCellTextColor(kTotalCol, row, remainder && total < 0 ? red : normal);
     };
     for (int i = 0; i < lines; ++i) {
         const bool isTotal = i == lines - 1;

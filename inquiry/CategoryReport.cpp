@@ -205,10 +205,10 @@ void CategoryReport::display(
         for (int m = 1; m <= 12; ++m) {
             const qint64 v = months[m - 1];
             m_grid->setText(m + 1, row, QString::number(v));
-            m_grid->setCellTextColor(m + 1, row, v < 0 ? QColor(Qt::red) : QColor(Qt::black));
+            m_grid->setCellTextColor(m + 1, row, v < 0 ? QColor(Qt::red) : QColor());
         }
         m_grid->setText(kTotalCol, row, QString::number(total));
-        m_grid->setCellTextColor(kTotalCol, row, total < 0 ? QColor(Qt::red) : QColor(Qt::black));
+        m_grid->setCellTextColor(kTotalCol, row, total < 0 ? QColor(Qt::red) : QColor());
         m_grid->setText(kShareCol, row, share);
     };
     QList<std::pair<QString, qint64>> slices;
@@ -234,7 +234,7 @@ void CategoryReport::display(
         auto budget = [this](int row, qint64 planned, qint64 left) {
             m_grid->setText(kBudgetCol, row, QString::number(planned));
             m_grid->setText(kRemainderCol, row, QString::number(left));
-            m_grid->setCellTextColor(kRemainderCol, row, left < 0 ? QColor(Qt::red) : QColor(Qt::black));
+            m_grid->setCellTextColor(kRemainderCol, row, left < 0 ? QColor(Qt::red) : QColor());
         };
         for (int i = 0; i < totals.rows.size(); ++i) {
             const BudgetPlan::Line *line = lineOf.value(totals.rows.at(i).name);

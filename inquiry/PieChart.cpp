@@ -28,10 +28,11 @@ PieChart::PieChart(QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("Graph"));
+    // The text area's colours, both from the palette: white with black text on a light
+    // desktop, the theme's dark field with light text on a dark one.
     setAutoFillBackground(true);
-    QPalette p = palette();
-    p.setColor(QPalette::Window, Qt::white);
-    setPalette(p);
+    setBackgroundRole(QPalette::Base);
+    setForegroundRole(QPalette::Text);
 }
 
 void PieChart::setTotals(const QList<std::pair<QString, qint64>> &totals)
@@ -93,12 +94,13 @@ void PieChart::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     const int margin = fontMetrics().height();
     if (m_slices.isEmpty()) {
+        painter.setPen(palette().color(QPalette::Text));
         painter.drawText(rect(), Qt::AlignCenter, QStringLiteral("データがありません"));
         return;
     }
     const int diameter = std::max(10, std::min(height() - 2 * margin, width() / 2 - 2 * margin));
     const QRectF pie(margin, (height() - diameter) / 2.0, diameter, diameter);
-    painter.setPen(QPen(Qt::white, 1.5));
+    painter.setPen(QPen(palette().color(QPalette::Base), 1.5));
     for (qsizetype i = 0; i < m_slices.size(); ++i) {
         painter.setBrush(sliceColour(int(i)));
         painter.drawPie(pie, m_slices[i].start, m_slices[i].span);
@@ -120,7 +122,7 @@ void PieChart::paintEvent(QPaintEvent *)
         painter.setPen(Qt::NoPen);
         painter.setBrush(sliceColour(int(i)));
         painter.drawRect(QRectF(legendX, y + 3, line - 8, line - 8));
-        painter.setPen(palette().color(QPalette::WindowText));
+        painter.setPen(palette().color(QPalette::Text));
         const QRect nameRect(legendX + line, y, nameWidth, line);
         painter.drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
             fontMetrics().elidedText(s.name, Qt::ElideRight, nameWidth));

@@ -1,5 +1,7 @@
 #include "YearlyGraph.h"
 
+#include "Contrast.h"
+
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -17,7 +19,6 @@ constexpr int kScaleTop = 720;
 constexpr int kScaleHeight = 5655;
 constexpr int kScaleStep = 360;
 
-const QColor kIncome(0, 0, 255);
 const QColor kExpense(255, 0, 0);
 
 // Label1: the vertical scale beside the graph, "150万" down to "0万".
@@ -108,12 +109,14 @@ void YearlyGraph::paintEvent(QPaintEvent *)
     p.setRenderHint(QPainter::Antialiasing);
     p.setTransform(QTransform::fromScale(scaleX(), scaleY()));
 
+    // The graph stands on the window's background: its blue follows that background.
+    const QColor income = Contrast::incomeBlue(palette().color(QPalette::Window));
     // Lines first, then the dots above them, income before expense.
     if (m_lines) {
         QPen pen;
         pen.setCosmetic(true); // one pixel wide at any scale
         for (const auto &[tops, colour] :
-            {std::pair {&m_incomeTop, kIncome}, std::pair {&m_expenseTop, kExpense}}) {
+            {std::pair {&m_incomeTop, income}, std::pair {&m_expenseTop, kExpense}}) {
             pen.setColor(colour);
             p.setPen(pen);
             for (int m = 2; m <= 12; ++m)
@@ -123,7 +126,7 @@ void YearlyGraph::paintEvent(QPaintEvent *)
     }
     p.setPen(Qt::NoPen);
     for (const auto &[tops, colour] :
-        {std::pair {&m_incomeTop, kIncome}, std::pair {&m_expenseTop, kExpense}}) {
+        {std::pair {&m_incomeTop, income}, std::pair {&m_expenseTop, kExpense}}) {
         p.setBrush(colour);
         for (int m = 1; m <= 12; ++m)
             p.drawEllipse(QRectF(pointLeft(m), (*tops)[m - 1], dotTwips, dotTwips));

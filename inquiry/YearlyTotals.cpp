@@ -1,5 +1,6 @@
 #include "YearlyTotals.h"
 
+#include "Contrast.h"
 #include "Csv.h"
 #include "Database.h"
 #include "Grid.h"
@@ -175,7 +176,10 @@ bool YearlyTotals::refresh()
         rows.append(m - 1, QString::number(totals.income[m - 1]));
         rows.append(m - 1, QString::number(totals.expense[m - 1]));
         rows.append(m - 1, QString::number(difference));
-        m_grid->setCellTextColor(m, 3, difference < 0 ? Qt::red : difference > 0 ? Qt::blue : Qt::black);
+        m_grid->setCellTextColor(m, 3,
+            difference < 0       ? QColor(Qt::red)
+                : difference > 0 ? Contrast::incomeBlue(m_grid->palette().color(QPalette::Base))
+                                 : QColor());
     }
     m_grid->writeRows(1, rows);
     m_graph->setTotals(totals.income, totals.expense);

@@ -7,6 +7,7 @@
 #include "TypedCombo.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -83,6 +84,14 @@ ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
     m_presetButton->setObjectName(QStringLiteral("cmd_preset"));
     m_hokan = newTypedCombo(QStringLiteral("cb_hokan"), 14, this);
 
+    // What to do first, while no statement is open.
+    m_hint = new QLabel(QStringLiteral("はじめに、銀行のサイトから入出金明細をCSVファイルで保存し、"
+                                       "「ファイル選択...」でそのファイルを開いてください。"
+                                       "明細の形式と保管場所は自動で選ばれます。"),
+        this);
+    m_hint->setObjectName(QStringLiteral("lbl_hint"));
+    m_hint->setWordWrap(true);
+
     auto *top = new QHBoxLayout;
     top->addWidget(m_fileButton);
     top->addWidget(m_fileLabel, 1);
@@ -138,6 +147,7 @@ ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(title);
     layout->addLayout(top);
+    layout->addWidget(m_hint);
     layout->addLayout(choices);
     layout->addWidget(m_grid, 1);
     layout->addWidget(m_kekka);
@@ -300,8 +310,11 @@ void ImportWindow::parseWith(int presetIndex)
 {
     const Preset &preset = m_presets.at(presetIndex);
     m_statement = StatementParser::parse(preset, m_lines, clock().today());
-    m_fileLabel->setText(m_file + QStringLiteral("　（") + m_encoding + u'、'
+    // The file's name; its folder is in the tooltip (a long path would push the rest away).
+    m_fileLabel->setText(QFileInfo(m_file).fileName() + QStringLiteral("　（") + m_encoding + u'、'
         + QString::number(m_statement.lines.size()) + QStringLiteral("件）"));
+    m_fileLabel->setToolTip(QDir::toNativeSeparators(m_file));
+    m_hint->hide();
     QString remembered;
     withRead([&](Database &db) {
         remembered = ImportLedger::rememberedPlace(db, preset.name, m_statement.account);

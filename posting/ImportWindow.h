@@ -86,6 +86,7 @@ private:
 
     QPushButton *m_fileButton = nullptr;
     QLabel *m_fileLabel = nullptr;
+    QLabel *m_hint = nullptr;
     QComboBox *m_preset = nullptr;
     QPushButton *m_presetButton = nullptr;
     QComboBox *m_hokan = nullptr;

@@ -14,6 +14,19 @@
 namespace {
 
 const QColor editableBackground(255, 255, 128);
+// The input cells' light yellow is fixed, so their text colour is too: a dark desktop's light
+// text would not show on it.
+const QColor editableText(Qt::black);
+
+// A palette whose text areas are the input cells' yellow with black text.
+QPalette inputPalette(QPalette p)
+{
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(group, QPalette::Base, editableBackground);
+        p.setColor(group, QPalette::Text, editableText);
+    }
+    return p;
+}
 const double defaultWidthChars = 9;
 
 QStringList parseChoiceList(const QString &list)
@@ -149,6 +162,7 @@ public:
         case Grid::Kind::Text: {
             auto *e = new QLineEdit(parent);
             e->setFrame(false);
+            e->setPalette(inputPalette(e->palette()));
             if (spec.maxLength > 0)
                 e->setMaxLength(spec.maxLength);
             return e;
@@ -157,12 +171,14 @@ public:
         case Grid::Kind::Numeric: {
             auto *e = new QLineEdit(parent);
             e->setFrame(false);
+            e->setPalette(inputPalette(e->palette()));
             e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             e->setValidator(new RangeValidator(spec.min, spec.max, e));
             return e;
         }
         case Grid::Kind::Choice: {
             auto *c = new QComboBox(parent);
+            c->setPalette(inputPalette(c->palette()));
             c->addItems(m_grid->entriesAt(index));
             auto *self = const_cast<GridDelegate *>(this);
             // Choosing an entry is the whole edit.
@@ -237,8 +253,11 @@ protected:
         }
         if (!option->text.isEmpty())
             option->features |= QStyleOptionViewItem::HasDisplay;
-        if (m_grid->editableAt(index))
+        if (m_grid->editableAt(index)) {
             option->backgroundBrush = editableBackground;
+            if (!index.data(Qt::ForegroundRole).isValid())
+                option->palette.setColor(QPalette::Text, editableText);
+        }
     }
 
 private:
@@ -500,7 +519,9 @@ void Grid::setCellTextColor(int col, int row, const QColor &color)
 {
     if (!validCell(col, row))
         return;
-    m_model->cellSettings(row - 1, col - 1).foreground = color;
+    // An invalid colour gives the cell back its default: the palette's, or black on yellow.
+    m_model->cellSettings(row - 1, col - 1).foreground
+        = color.isValid() ? std::optional<QColor>(color) : std::nullopt;
     m_model->cellChanged(row - 1, col - 1);
 }
 
@@ -508,7 +529,10 @@ QColor Grid::cellTextColor(int col, int row) const
 {
     const std::optional<QColor> fg
         = validCell(col, row) ? m_model->foregroundAt(row - 1, col - 1) : std::nullopt;
-    return fg ? *fg : palette().color(QPalette::Text);
+    if (fg)
+        return *fg;
+    return validCell(col, row) && m_model->editableAt(row - 1, col - 1) ? editableText
+                                                                        : palette().color(QPalette::Text);
 }
 
 QColor Grid::cellBackground(int col, int row) const

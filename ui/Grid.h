@@ -55,6 +55,8 @@ public:
 
     Q_INVOKABLE QString text(int col, int row) const;
     Q_INVOKABLE void setText(int col, int row, const QString &text);
+    // An invalid colour puts back the default: black in the yellow input cells, the palette's
+    // text colour elsewhere.
     Q_INVOKABLE void setCellTextColor(int col, int row, const QColor &color);
     Q_INVOKABLE QColor cellTextColor(int col, int row) const;
     Q_INVOKABLE QColor cellBackground(int col, int row) const;

@@ -2,6 +2,7 @@
 
 #include "AppTitle.h"
 #include "BasGeneral.h"
+#include "LogWindow.h"
 #include "TaskWindow.h"
 #include "UndoWindow.h"
 
@@ -157,8 +158,15 @@ void MainMenu::buildMenus()
     QMenu *file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     file->setObjectName(QStringLiteral("file"));
     addAction(file, "log", "ログ表示(&L)", [this] {
+        // The program's own viewer decodes the log; without it the desktop is asked to open the
+        // file. Either way the line comes first, so that it stands at the top of what is shown.
+        if (m_factories.contains(QStringLiteral("F_log"))) {
+            open(QStringLiteral("ログ表示"), QStringLiteral("F_log"));
+            return;
+        }
         log(QStringLiteral("ログ表示"));
-        m_viewer(m_logPath);
+        if (!m_viewer(m_logPath))
+            m_context.dialogs->info(LogWindow::unreadableMessage());
     });
     addAction(file, "logdel", "ログ削除(&D)",
         [this] { BasGeneral::clearLog(m_logPath, *m_context.dialogs, *m_context.clock); });

@@ -1,5 +1,6 @@
 #include "LedgerGenerator.h"
 
+#include "DemoLedger.h"
 #include "LedgerFile.h"
 
 #include <QDate>
@@ -561,237 +562,6 @@ private:
     Inserter m_insN, m_insS, m_insZ, m_insI, m_insK;
 };
 
-// A household's two years: the amounts a family of three in a Japanese town would see.
-class DemoGenerator
-{
-public:
-    DemoGenerator(QSqlDatabase &db, const QDate &lastDay, quint64 seed)
-        : m_rng(seed ^ static_cast<quint64>(yyyymmdd(lastDay)))
-        , m_last(lastDay)
-        , m_first(lastDay.addYears(-2).addDays(1))
-        , m_insN(
-              db, QStringLiteral("INSERT INTO N (N_index,N_hokan,N_money,N_date,N_memo) VALUES (?,?,?,?,?)"))
-        , m_insS(
-              db, QStringLiteral("INSERT INTO S (S_index,S_hokan,S_money,S_date,S_memo) VALUES (?,?,?,?,?)"))
-        , m_insZ(db,
-              QStringLiteral(
-                  "INSERT INTO Zidourireki_T (Z_index,Z_hokan,Z_money,Z_beforeday) VALUES (?,?,?,?)"))
-        , m_insI(db,
-              QStringLiteral("INSERT INTO Idourireki_T (I_hokanmoto,I_hokansaki,I_money,I_day,I_memo) "
-                             "VALUES (?,?,?,?,?)"))
-        , m_insK(db,
-              QStringLiteral("INSERT INTO Ktanaorosi_T (K_hokan,K_bmoney,K_amoney,K_riyuu,K_day) "
-                             "VALUES (?,?,?,?,?)"))
-    { }
-
-    void writeMasters(QSqlDatabase &db)
-    {
-        Inserter h(
-            db, QStringLiteral("INSERT INTO Hokan_T (H_index,H_money,H_name,H_memo) VALUES (?,?,?,?)"));
-        for (const DemoPlace &p : demoPlaces)
-            h.row({QString::fromUtf16(p.name), 0, QString::fromUtf16(p.keeper), QString::fromUtf16(p.memo)});
-        Inserter k(db, QStringLiteral("INSERT INTO Kubun_T (K_index,K_memo) VALUES (?,?)"));
-        for (const auto &c : demoCategories)
-            k.row({QString::fromUtf16(c[0]), QString::fromUtf16(c[1])});
-        Inserter n(
-            db, QStringLiteral("INSERT INTO Nyuukin_T (N_index,N_kubun,N_hokan,N_memo) VALUES (?,?,?,?)"));
-        for (const DemoItem &i : demoIncome)
-            n.row({QString::fromUtf16(i.name), QString::fromUtf16(i.category), place(i.place),
-                QString::fromUtf16(i.memo)});
-        Inserter s(
-            db, QStringLiteral("INSERT INTO Syukkin_T (S_index,S_kubun,S_hokan,S_memo) VALUES (?,?,?,?)"));
-        for (const DemoItem &i : demoExpense)
-            s.row({QString::fromUtf16(i.name), QString::fromUtf16(i.category), place(i.place),
-                QString::fromUtf16(i.memo)});
-    }
-
-    void writeHistory()
-    {
-        // The places are registered with balance 0; counting them the day before sets what
-        // the household had when it started keeping the ledger.
-        const int opening = yyyymmdd(m_first.addDays(-1));
-        for (int p = 0; p < static_cast<int>(demoPlaces.size()); ++p)
-            stocktake(p, demoPlaces[p].opening, opening, QStringLiteral("記帳開始時の残高"));
-        for (QDate d = m_first; d <= m_last; d = d.addDays(1))
-            day(d);
-    }
-
-    void writeBalances(QSqlDatabase &db)
-    {
-        QSqlQuery q(db);
-        if (!q.prepare(QStringLiteral("UPDATE Hokan_T SET H_money = ? WHERE H_index = ?")))
-            throw std::runtime_error(q.lastError().text().toStdString());
-        for (int p = 0; p < static_cast<int>(demoPlaces.size()); ++p) {
-            q.bindValue(0, m_balance[p]);
-            q.bindValue(1, place(p));
-            if (!q.exec())
-                throw std::runtime_error(q.lastError().text().toStdString());
-        }
-    }
-
-    Summary summary() const
-    {
-        return {m_insN.rows(), m_insS.rows(), m_insZ.rows(), m_insI.rows(), m_insK.rows()};
-    }
-
-private:
-    enum Place { Wallet, Bank, Postal, Piggy };
-    struct DemoPlace
-    {
-        const char16_t *name, *keeper, *memo;
-        qint64 opening;
-    };
-    static constexpr std::array<DemoPlace, 4> demoPlaces = {{
-        {u"財布", u"本人", u"ふだんの買い物", 23'480},
-        {u"銀行", u"本人", u"給料の振込と引落", 486'200},
-        {u"郵便貯金", u"家族", u"毎月の積立", 1'250'000},
-        {u"貯金箱", u"子ども", u"おつりの500円玉", 6'500},
-    }};
-    static constexpr std::array<std::array<const char16_t *, 2>, 6> demoCategories = {{
-        {u"給与", u"給料と賞与"},
-        {u"臨時収入", u""},
-        {u"食費", u""},
-        {u"生活費", u"日用品など"},
-        {u"交通費", u""},
-        {u"娯楽費", u""},
-    }};
-    struct DemoItem
-    {
-        const char16_t *name, *category;
-        Place place;
-        const char16_t *memo;
-    };
-    static constexpr std::array<DemoItem, 3> demoIncome = {{
-        {u"給料", u"給与", Bank, u"毎月25日"},
-        {u"賞与", u"給与", Bank, u"6月と12月"},
-        {u"お小遣い", u"臨時収入", Wallet, u""},
-    }};
-    static constexpr std::array<DemoItem, 7> demoExpense = {{
-        {u"食料品", u"食費", Wallet, u""},
-        {u"外食", u"食費", Wallet, u""},
-        {u"日用品", u"生活費", Wallet, u""},
-        {u"交通費", u"交通費", Wallet, u""},
-        {u"娯楽", u"娯楽費", Wallet, u""},
-        {u"電気代", u"自動", Bank, u"口座振替"},
-        {u"ガス代", u"自動", Bank, u"口座振替"},
-    }};
-
-    static QString place(int p) { return QString::fromUtf16(demoPlaces[p].name); }
-
-    qint64 between(qint64 low, qint64 high) { return low + static_cast<qint64>(m_rng.below(high - low + 1)); }
-
-    void day(const QDate &d)
-    {
-        const int n = yyyymmdd(d);
-        const QString month = QString::number(d.month());
-        if (d.day() == 25)
-            income(0, 268'000 + 1'000 * between(0, 12), n, month + QStringLiteral("月分"));
-        if ((d.month() == 6 && d.day() == 30) || (d.month() == 12 && d.day() == 10)) {
-            income(
-                1, 10'000 * between(41, 52), n, d.month() == 6 ? QStringLiteral("夏") : QStringLiteral("冬"));
-            transfer(Bank, Postal, 200'000, n, QStringLiteral("賞与から貯金"));
-        }
-        if (m_rng.chance(0.012))
-            income(2, 1'000 * between(3, 10), n, m_rng.pick(giftMemos));
-        if (d.day() == 26)
-            transfer(Bank, Postal, 30'000, n, QStringLiteral("毎月の積立"));
-        if (d.day() == 27) {
-            // Heating in winter, cooling in summer.
-            const int m = d.month();
-            const qint64 power = (m <= 2 || m == 12) ? 11'000 : (m >= 7 && m <= 9) ? 9'500 : 6'500;
-            const qint64 gas = (m <= 3 || m >= 11) ? 7'200 : (m >= 6 && m <= 9) ? 3'300 : 4'800;
-            debit(5, power + between(-900, 900), n);
-            debit(6, gas + between(-600, 600), n);
-        }
-
-        if (m_rng.chance(0.55))
-            expense(0, between(680, 5'200), n, m_rng.pick(foodMemos));
-        if (m_rng.chance(d.dayOfWeek() >= 6 ? 0.35 : 0.08))
-            expense(1, 10 * between(85, 480), n, m_rng.pick(diningMemos));
-        if (m_rng.chance(0.12))
-            expense(2, between(198, 2'600), n, m_rng.pick(dailyMemos));
-        if (m_rng.chance(d.dayOfWeek() <= 5 ? 0.2 : 0.1))
-            expense(3, 10 * between(17, 98), n, m_rng.pick(travelMemos));
-        if (m_rng.chance(0.06))
-            expense(4, 100 * between(10, 65), n, m_rng.pick(funMemos));
-        if (m_rng.chance(0.025))
-            transfer(Wallet, Piggy, 500, n, QStringLiteral("おつりを貯金"));
-        // What the bank holds beyond two months' needs goes to savings at the month's end.
-        if (d.addDays(1).month() != d.month() && m_balance[Bank] > 600'000)
-            transfer(Bank, Postal, (m_balance[Bank] - 500'000) / 10'000 * 10'000, n,
-                QStringLiteral("残りを貯金へ"));
-
-        // The wallet is counted at the end of June and December; the piggy bank once a year.
-        if (d.addDays(1).month() != d.month() && (d.month() == 6 || d.month() == 12)) {
-            const qint64 counted = std::max<qint64>(0, m_balance[Wallet] - between(0, 900));
-            stocktake(Wallet, counted, n, QStringLiteral("財布の中を数え直した"));
-        }
-        if (d.month() == 3 && d.day() == 31) {
-            stocktake(
-                Piggy, m_balance[Piggy] + 100 * between(1, 9), n, QStringLiteral("貯金箱を開けて数えた"));
-        }
-    }
-
-    void income(int item, qint64 amount, int day, const QString &memo)
-    {
-        const Place p = demoIncome[item].place;
-        m_balance[p] += amount;
-        m_insN.row(
-            {QString::fromUtf16(demoIncome[item].name), place(p), static_cast<qint32>(amount), day, memo});
-    }
-
-    void expense(int item, qint64 amount, int day, const QString &memo)
-    {
-        const Place p = demoExpense[item].place;
-        if (p == Wallet && m_balance[Wallet] < amount + 5'000)
-            transfer(Bank, Wallet, 10'000 * between(3, 5), day, QStringLiteral("ATMで引出"));
-        m_balance[p] -= amount;
-        m_insS.row(
-            {QString::fromUtf16(demoExpense[item].name), place(p), static_cast<qint32>(amount), day, memo});
-    }
-
-    void debit(int item, qint64 amount, int day)
-    {
-        const Place p = demoExpense[item].place;
-        m_balance[p] -= amount;
-        const QString name = QString::fromUtf16(demoExpense[item].name);
-        m_insZ.row({name, place(p), static_cast<qint32>(amount), day});
-        m_insS.row({name, place(p), static_cast<qint32>(amount), day, autoDebitMemo});
-    }
-
-    void transfer(Place from, Place to, qint64 amount, int day, const QString &memo)
-    {
-        m_balance[from] -= amount;
-        m_balance[to] += amount;
-        m_insI.row({place(from), place(to), static_cast<qint32>(amount), day, memo});
-    }
-
-    void stocktake(int p, qint64 counted, int day, const QString &reason)
-    {
-        m_insK.row({place(p), static_cast<qint32>(m_balance[p]), static_cast<qint32>(counted), reason, day});
-        m_balance[p] = counted;
-    }
-
-    const std::vector<QString> foodMemos = {{}, {}, QStringLiteral("スーパー"), QStringLiteral("スーパー"),
-        QStringLiteral("八百屋"), QStringLiteral("コンビニ"), QStringLiteral("まとめ買い"),
-        QStringLiteral("特売"), QStringLiteral("パン屋"), QStringLiteral("お米 5kg")};
-    const std::vector<QString> diningMemos = {{}, QStringLiteral("ランチ"), QStringLiteral("家族で外食"),
-        QStringLiteral("ラーメン"), QStringLiteral("回転寿司"), QStringLiteral("喫茶店")};
-    const std::vector<QString> dailyMemos = {{}, QStringLiteral("ドラッグストア"), QStringLiteral("洗剤"),
-        QStringLiteral("ティッシュ"), QStringLiteral("100円ショップ")};
-    const std::vector<QString> travelMemos
-        = {{}, QStringLiteral("電車"), QStringLiteral("バス"), QStringLiteral("駐車場")};
-    const std::vector<QString> funMemos = {{}, QStringLiteral("映画"), QStringLiteral("本"),
-        QStringLiteral("動物園"), QStringLiteral("カラオケ"), QStringLiteral("ゲーム")};
-    const std::vector<QString> giftMemos
-        = {QStringLiteral("実家から"), QStringLiteral("お祝い"), QStringLiteral("ポイント交換")};
-
-    Rng m_rng;
-    QDate m_last, m_first;
-    std::array<qint64, 4> m_balance = {};
-    Inserter m_insN, m_insS, m_insZ, m_insI, m_insK;
-};
-
 // Creates the ledger, then fills it in one transaction; a half-made ledger is removed.
 template <typename Fill> bool makeLedger(const QString &path, QString *errorText, Fill fill)
 {
@@ -844,19 +614,12 @@ bool generate(const QString &path, qint64 postings, quint64 seed, QString *error
 bool generateDemo(
     const QString &path, const QDate &lastDay, quint64 seed, QString *errorText, Summary *summary)
 {
-    if (!lastDay.isValid()) {
-        if (errorText)
-            *errorText = QStringLiteral("invalid date");
+    DemoLedger::Counts c;
+    if (!DemoLedger::create(path, lastDay, seed, errorText, &c))
         return false;
-    }
-    return makeLedger(path, errorText, [&](QSqlDatabase &db) {
-        DemoGenerator g(db, lastDay, seed);
-        g.writeMasters(db);
-        g.writeHistory();
-        g.writeBalances(db);
-        if (summary)
-            *summary = g.summary();
-    });
+    if (summary)
+        *summary = {c.income, c.expense, c.debits, c.transfers, c.stocktakes};
+    return true;
 }
 
 QStringList storagePlaceNames()

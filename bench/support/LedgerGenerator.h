@@ -40,11 +40,7 @@ struct Summary
 bool generate(const QString &path, qint64 postings, quint64 seed, QString *errorText = nullptr,
     Summary *summary = nullptr);
 
-// Creates a new ledger at path holding what one household would have kept over the two years
-// up to lastDay: four storage places, a few categories, three income and five expense items,
-// two automatic debits (電気代, ガス代), a salary every month and a bonus twice a year, daily
-// expenses with memos, cash withdrawals, monthly savings and a stocktake each half year. The
-// same seed and lastDay give the same file; nothing is dated after lastDay.
+// The demo household's ledger up to lastDay (DemoLedger::create).
 bool generateDemo(const QString &path, const QDate &lastDay, quint64 seed, QString *errorText = nullptr,
     Summary *summary = nullptr);
 

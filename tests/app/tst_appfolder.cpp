@@ -62,6 +62,10 @@ private slots:
         QTest::newRow("help over a bad option")
             << QStringList {"--dir", "/no/such/folder", "-h"} << "" << 0 << ""
             << "VELMO_DIR";
+        QTest::newRow("help lists --demo") << QStringList {"--help"} << "" << 0 << ""
+                                           << "--demo";
+        QTest::newRow("--demo with --dir") << QStringList {"--demo", "--dir", "<tmp>"} << "" << 2 << ""
+                                           << "--demo and --dir cannot be used together";
         QTest::newRow("version") << QStringList {"--version"} << "/no/such/folder" << 0 << ""
                                  << "9.8.7\n";
     }
@@ -88,6 +92,30 @@ private slots:
         QVERIFY2(o.output.contains(message), qPrintable(o.output));
         if (exitCode == 2)
             QVERIFY(o.output.endsWith('\n'));
+    }
+
+    // --demo never names a folder of the user's, not even the environment's.
+    void demoOption_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("environment");
+        QTest::addColumn<bool>("demo");
+        QTest::newRow("--demo") << QStringList {"--demo"} << "" << true;
+        QTest::newRow("--demo over VELMO_DIR") << QStringList {"--demo"} << "<tmp>" << true;
+        QTest::newRow("--demo over a bad VELMO_DIR") << QStringList {"--demo"} << "/no/such/folder" << true;
+        QTest::newRow("without --demo") << QStringList {} << "<tmp>" << false;
+    }
+    void demoOption()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, environment);
+        QFETCH(bool, demo);
+        QTemporaryDir tmp;
+        environment.replace("<tmp>", tmp.path());
+        const Options o = AppFolder::parse(QStringList {"velmo"} + arguments, environment);
+        QCOMPARE(o.exit, false);
+        QCOMPARE(o.demo, demo);
+        QCOMPARE(o.dir.isEmpty(), demo);
     }
 
     void relativeDirBecomesAbsolute()

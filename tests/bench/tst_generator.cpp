@@ -180,9 +180,9 @@ private slots:
         QCOMPARE(dir.rows("SELECT N_index FROM Nyuukin_T ORDER BY N_no"),
             QStringList({"給料", "賞与", "お小遣い"}));
         QCOMPARE(dir.rows("SELECT S_index FROM Syukkin_T WHERE S_kubun <> '自動' ORDER BY S_no"),
-            QStringList({"食料品", "外食", "日用品", "交通費", "娯楽"}));
+            QStringList({"食料品", "外食", "日用品", "電車・バス", "娯楽"}));
         QCOMPARE(dir.rows("SELECT S_index FROM Syukkin_T WHERE S_kubun = '自動' ORDER BY S_no"),
-            QStringList({"電気代", "ガス代"}));
+            QStringList({"電気", "ガス"}));
         QCOMPARE(count(dir,
                      "SELECT COUNT(*) FROM (SELECT N_kubun k, N_hokan h FROM Nyuukin_T UNION ALL "
                      "SELECT S_kubun, S_hokan FROM Syukkin_T) WHERE k NOT IN (SELECT K_index FROM Kubun_T) "
@@ -203,8 +203,8 @@ private slots:
         QCOMPARE(count(dir, "SELECT COUNT(DISTINCT N_date / 100) FROM N WHERE N_index = '給料'"), 24);
         QCOMPARE(count(dir, "SELECT COUNT(*) FROM N WHERE N_index = '給料'"), 24);
         QCOMPARE(count(dir, "SELECT COUNT(*) FROM N WHERE N_index = '賞与'"), 4);
-        QCOMPARE(count(dir, "SELECT COUNT(*) FROM Zidourireki_T WHERE Z_index = '電気代'"), 24);
-        QCOMPARE(count(dir, "SELECT COUNT(*) FROM Zidourireki_T WHERE Z_index = 'ガス代'"), 24);
+        QCOMPARE(count(dir, "SELECT COUNT(*) FROM Zidourireki_T WHERE Z_index = '電気'"), 24);
+        QCOMPARE(count(dir, "SELECT COUNT(*) FROM Zidourireki_T WHERE Z_index = 'ガス'"), 24);
         QCOMPARE(dir.rows("SELECT Z_index, Z_hokan, Z_money, Z_beforeday FROM Zidourireki_T ORDER BY rowid"),
             dir.rows("SELECT S_index, S_hokan, S_money, S_date FROM S WHERE S_memo = '自動引落処理' "
                      "ORDER BY rowid"));

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -139,6 +140,10 @@ private slots:
         QPointer<TaskWindow> w = menu.openTask();
         QVERIFY(w);
         QCOMPARE(w->objectName(), QStringLiteral("F_import"));
+        // Empty, it says what to do first.
+        auto *hint = w->findChild<QLabel *>("lbl_hint");
+        QVERIFY(hint && hint->isVisible());
+        QVERIFY(hint->text().contains("ファイル選択"));
         QFile log(dir.logPath());
         QVERIFY(log.open(QIODevice::ReadOnly));
         QVERIFY(Cp932::decode(log.readAll()).section("\r\n", 0, 0).endsWith(",明細取込画面起動"));
@@ -442,7 +447,10 @@ private slots:
         f.window->load();
         const QString path = f.write("明細%1%2.csv", november());
         f.open("明細%1%2.csv", november(), "A%2");
-        QCOMPARE(f.get<QLabel>("lbl_file")->text(), path + "　（Shift_JIS (cp932)、3件）");
+        // The file's name only; its whole path in the tooltip. The hint has done its work.
+        QCOMPARE(f.get<QLabel>("lbl_file")->text(), "明細%1%2.csv　（Shift_JIS (cp932)、3件）");
+        QCOMPARE(f.get<QLabel>("lbl_file")->toolTip(), QDir::toNativeSeparators(path));
+        QVERIFY(f.get<QLabel>("lbl_hint")->isHidden());
         f.press("cmd_ok");
         QCOMPARE(f.balance("A%2"), 148000);
         f.press("cmd_undo");

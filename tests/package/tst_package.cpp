@@ -97,6 +97,28 @@ public:
         return started;
     }
 
+    // Starts the program and ends it once `ready` holds; false when it never did.
+    bool startFinding(const QString &program, const QStringList &args, const QProcessEnvironment &extra,
+        const std::function<bool()> &ready)
+    {
+        QProcessEnvironment env = environment();
+        env.insert(extra);
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(program, args);
+        if (!p.waitForStarted(30000))
+            return false;
+        const bool done
+            = QTest::qWaitFor([&] { return ready() || p.state() != QProcess::Running; }, 90000) && ready();
+        p.terminate();
+        if (!p.waitForFinished(10000)) {
+            p.kill();
+            p.waitForFinished();
+        }
+        return done;
+    }
+
     Run run(const QString &program, const QStringList &args)
     {
         QProcess p;
@@ -137,6 +159,34 @@ private slots:
         // The old layout beside the program is gone: an installed program keeps no ledger.
         QVERIFY(!QFile::exists(m_prefix + "/bin/velmo.mdb"));
         QVERIFY(!QFile::exists(m_prefix + "/velmo"));
+    }
+
+    // Every size is drawn from the scalable icon: the edge of the white bar across the "V" goes
+    // from green to white within a pixel or two, where a small picture scaled up blurs it over
+    // several. The bar's left edge is at 18.5/64 of the width, its middle at 34.5/64 of the height.
+    void iconsAreSharp_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::newRow("48") << 48;
+        QTest::newRow("128") << 128;
+        QTest::newRow("256") << 256;
+    }
+    void iconsAreSharp()
+    {
+        QFETCH(int, size);
+        const QImage icon(
+            QStringLiteral("%1/share/icons/hicolor/%2x%2/apps/%3.png").arg(m_prefix).arg(size).arg(AppId));
+        QCOMPARE(icon.size(), QSize(size, size));
+        const int y = size * 345 / 640;
+        const int edge = size * 185 / 640;
+        int blended = 0;
+        for (int x = edge - size / 16; x <= edge + size / 16; ++x) {
+            const QColor c = icon.pixelColor(x, y);
+            const bool green = c.red() < 80 && c.green() > 100 && c.blue() < 80;
+            const bool white = c.red() > 235 && c.green() > 235 && c.blue() > 235;
+            blended += !green && !white;
+        }
+        QVERIFY2(blended <= 2, qPrintable(QString::number(blended)));
     }
 
     // The first start lays out the per-user folder from the template; the second start keeps
@@ -205,6 +255,30 @@ private slots:
         QVERIFY(s.start(portable.filePath("velmo"), portable.path()));
         QVERIFY(!QFile::exists(s.userDir()));
         QVERIFY(!QFile::exists(portable.filePath("velmo.mdb")));
+    }
+
+    // --demo starts on a household laid out in a new temporary folder from what the package
+    // carries; no folder of the user's is made or looked at, not even VELMO_DIR's.
+    void demoHousehold()
+    {
+        Session s;
+        QTemporaryDir tmp, named;
+        writeBytes(named.filePath("AP.log"), {});
+        QProcessEnvironment env;
+        env.insert("TMPDIR", tmp.path());
+        env.insert("VELMO_DIR", named.path());
+        QString demoDir;
+        QVERIFY(s.startFinding(program(), {"--demo"}, env, [&] {
+            const QStringList found = QDir(tmp.path()).entryList({"velmo-demo-*"}, QDir::Dirs);
+            demoDir = found.isEmpty() ? QString() : tmp.filePath(found.first());
+            return !demoDir.isEmpty() && startLines(demoDir + "/AP.log") == 1;
+        }));
+        QVERIFY(QFileInfo(demoDir + "/velmo.mdb").size() > 100000);
+        QCOMPARE(fileBytes(demoDir + "/yazirusi.gif"), fileBytes(m_prefix + "/share/velmo/yazirusi.gif"));
+        QVERIFY(!QFile::exists(s.userDir()));
+        QCOMPARE(startLines(named.filePath("AP.log")), 0);
+        const Run help = s.run(program(), {"--help"});
+        QVERIFY2(help.output.contains("--demo"), qPrintable(help.output));
     }
 
     void commandLine()

@@ -16,8 +16,10 @@
 #include "QtDialogs.h"
 #include "SearchWindow.h"
 #include "WindowDriver.h"
+#include "YenFont.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLibraryInfo>
@@ -26,6 +28,7 @@
 #include <QPixmap>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -127,6 +130,36 @@ QString writeStatement(const AppContext &context)
     return path;
 }
 
+// A dark desktop theme's colours (as Adwaita-dark gives them): light text on dark fields.
+QPalette darkPalette()
+{
+    QPalette p;
+    const QColor window(53, 53, 53), base(36, 36, 36), text(238, 238, 236);
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(group, QPalette::Window, window);
+        p.setColor(group, QPalette::WindowText, text);
+        p.setColor(group, QPalette::Base, base);
+        p.setColor(group, QPalette::AlternateBase, window);
+        p.setColor(group, QPalette::Text, text);
+        p.setColor(group, QPalette::Button, window);
+        p.setColor(group, QPalette::ButtonText, text);
+        p.setColor(group, QPalette::Highlight, QColor(53, 132, 228));
+        p.setColor(group, QPalette::HighlightedText, Qt::white);
+        p.setColor(group, QPalette::Light, QColor(80, 80, 80));
+        p.setColor(group, QPalette::Midlight, QColor(66, 66, 66));
+        p.setColor(group, QPalette::Mid, QColor(45, 45, 45));
+        p.setColor(group, QPalette::Dark, QColor(30, 30, 30));
+        p.setColor(group, QPalette::Shadow, Qt::black);
+    }
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(140, 140, 140));
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(140, 140, 140));
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(140, 140, 140));
+    p.setColor(QPalette::Disabled, QPalette::Window, window);
+    p.setColor(QPalette::Disabled, QPalette::Base, window);
+    p.setColor(QPalette::Disabled, QPalette::Button, window);
+    return p;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -142,6 +175,7 @@ int main(int argc, char *argv[])
     QDir().mkpath(g_outDir);
 
     QApplication::setStyle(new AppStyle);
+    YenFont::install();
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     QTranslator qtbase;
     if (qtbase.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
@@ -206,7 +240,7 @@ int main(int argc, char *argv[])
     });
     backupAt(QDate(2026, 12, 8), QTime(9, 34, 12));
     shoot("cmd_zidou", QStringLiteral("F_zidou"),
-        [](TaskWindow *w) { Drive::post(w, QStringLiteral("電気代"), QStringLiteral("10800")); });
+        [](TaskWindow *w) { Drive::post(w, QStringLiteral("電気"), QStringLiteral("10800")); });
     shoot("cmd_idou", QStringLiteral("F_idou"), [](TaskWindow *w) {
         Drive::transfer(w, QStringLiteral("銀行"), QStringLiteral("財布"), QStringLiteral("30000"),
             QStringLiteral("20261208"), QStringLiteral("ATMで引出"));
@@ -295,11 +329,18 @@ int main(int argc, char *argv[])
                     grid->setText(ImportWindow::ColItem, r,
                         QString::number(grid->choiceEntries(ImportWindow::ColItem, r).indexOf(item)));
     };
+    // Before a file is chosen: the line that says what to do first.
+    shoot("import", QStringLiteral("F_import-empty"), nothing);
     shoot("import", QStringLiteral("F_import"), [&](TaskWindow *w) {
         openStatement(w);
         qobject_cast<ImportWindow *>(w)->setEditorRunner([](PresetEditor &editor) {
+            // Filled in for the statement: its heading on the first line, each role's column.
             editor.findChild<QLineEdit *>(QStringLiteral("txt_name"))
                 ->setText(QStringLiteral("わが家の銀行"));
+            child<QComboBox>(&editor, "cb_heading")->setCurrentIndex(0);
+            for (const auto &[role, column] : {std::pair {"cb_date", 1}, std::pair {"cb_text", 3},
+                     std::pair {"cb_out", 4}, std::pair {"cb_in", 5}, std::pair {"cb_balance", 6}})
+                child<QComboBox>(&editor, role)->setCurrentIndex(column);
             editor.show();
             editor.move(0, 0);
             save(&editor, QStringLiteral("F_preset"));
@@ -315,6 +356,27 @@ int main(int argc, char *argv[])
     shoot("history", QStringLiteral("F_undo"), nothing);
     shoot("restore", QStringLiteral("F_restore"), nothing);
     shoot("VER", QStringLiteral("F_ver"), nothing);
+    shoot("log", QStringLiteral("F_log"), nothing);
+
+    // Under a dark desktop theme: the main menu, a posting window with an amount typed into its
+    // yellow cell, and a graph.
+    QApplication::setPalette(darkPalette());
+    save(&m.menu, QStringLiteral("dark-main"));
+    shoot("cmd_syukkin", QStringLiteral("dark-F_syukkin"), [](TaskWindow *w) {
+        Grid *g = child<Grid>(w, "SP");
+        g->setText(3, Drive::rowOf(g, QStringLiteral("外食")), QStringLiteral("1280"));
+        const int r = Drive::rowOf(g, QStringLiteral("食料品"));
+        g->setCurrentIndex(g->model()->index(r - 1, 2));
+        g->edit(g->currentIndex());
+        if (auto *editor = g->viewport()->findChild<QLineEdit *>())
+            editor->setText(QStringLiteral("2480"));
+    });
+    shoot("cmd_all", QStringLiteral("dark-F_all_S"), nothing);
+    shoot("cmd_bunrui", QStringLiteral("dark-F_bunrui_S"), [](TaskWindow *w) {
+        child<QRadioButton>(w, "O_syu")->click();
+        child<QRadioButton>(w, "O_kubun")->click();
+    });
+    QApplication::setPalette(QApplication::style()->standardPalette());
 
     for (const QString &text : dialogs.shown)
         std::printf("  message: %s\n", qPrintable(text));

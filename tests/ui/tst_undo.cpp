@@ -2,6 +2,7 @@
 #include "../reliability/WindowDriver.h"
 #include "Cp932.h"
 #include "ImportWindow.h"
+#include "UndoWindow.h"
 
 #include <QFile>
 #include <QKeySequence>
@@ -126,6 +127,22 @@ class TestUndo : public QObject
     }
 
 private slots:
+    // The history names the window of each action by its caption, never by its object name.
+    void everyWindowThatWritesIsNamedByItsCaption_data()
+    {
+        QTest::addColumn<QString>("window");
+        for (const char *w :
+            {"F_main", "F_nyuukin", "F_syukkin", "F_zidou", "F_idou", "F_tanaorosi", "F_hokanM", "F_kubunM",
+                "F_nyuM", "F_syuM", "F_import", "F_preset", "F_undo", "F_kensaku", "F_syusei", "F_yosan"})
+            QTest::newRow(w) << QString::fromLatin1(w);
+    }
+    void everyWindowThatWritesIsNamedByItsCaption()
+    {
+        QFETCH(QString, window);
+        const QString caption = UndoWindow::windowCaption(window);
+        QVERIFY2(!caption.startsWith(u"F_"), qPrintable(caption));
+    }
+
     void everyWindowsWriteActionIsTakenBackAndDoneAgain_data()
     {
         QTest::addColumn<int>("index");
