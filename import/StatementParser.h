@@ -38,6 +38,11 @@ struct Statement
     QList<StatementLine> lines; // oldest first, the file's order within a day
     QList<BadLine> bad;
     QStringList notes; // said to the user (years taken from elsewhere)
+    // A card statement's bill: its lines are purchases (negative) and refunds (positive).
+    bool card = false;
+    std::optional<int> paymentDate; // yyyymmdd, as the file states it
+    std::optional<qint64> billTotal; // as stated, else the sum of the rows' payment column
+    int billMonth = 0; // the month a heading names as the payment's, 0 when none does
     // The balance before the first line, when the file carries balances.
     std::optional<qint32> balanceBefore() const;
 };
