@@ -137,12 +137,22 @@ void addBill(Database &db, const QString &card, int paymentDate, qint64 total, q
             {QStringLiteral("XCB_total"), total}, {QStringLiteral("XCB_batch"), batch}});
 }
 
+namespace {
+
+void forgetRows(Database &db, const QString &place)
+{
+    db.execute(QStringLiteral("DELETE FROM X_card WHERE XC_place = ") + quoted(place));
+    db.execute(QStringLiteral("DELETE FROM X_card_bill WHERE XCB_place = ") + quoted(place));
+}
+
+} // namespace
+
 void renamePlace(Database &db, const QString &from, const QString &to)
 {
     if (!haveTables(db))
         return;
     // Rows still kept under the new name belong to a place deleted long ago.
-    forgetPlace(db, to);
+    forgetRows(db, to);
     const QString f = quoted(from), t = quoted(to);
     db.execute(
         QStringLiteral("UPDATE X_card SET XC_place = ") + t + QStringLiteral(" WHERE XC_place = ") + f);
@@ -154,10 +164,8 @@ void renamePlace(Database &db, const QString &from, const QString &to)
 
 void forgetPlace(Database &db, const QString &place)
 {
-    if (!haveTables(db))
-        return;
-    db.execute(QStringLiteral("DELETE FROM X_card WHERE XC_place = ") + quoted(place));
-    db.execute(QStringLiteral("DELETE FROM X_card_bill WHERE XCB_place = ") + quoted(place));
+    if (haveTables(db))
+        forgetRows(db, place);
 }
 
 QString cardPaidFrom(Database &db, const QString &place)

@@ -42,7 +42,7 @@ struct Line
     StatementLine line;
     QString item; // an income item for a deposit, an expense item for a withdrawal
     // Or a transfer: a withdrawal moves the money to this place, a deposit from it.
-    QString otherPlace;
+    QString otherPlace = QString();
 };
 
 // A transfer as a line's target shows it: "→ <place>" for a withdrawal, "← <place>" for a deposit.
@@ -67,7 +67,7 @@ struct Batch
     // stocktake of that day; the place's later movements keep their effect on top of it.
     std::optional<qint32> stocktakeTo;
     // The place is a card and the lines are its bill.
-    std::optional<Bill> bill;
+    std::optional<Bill> bill = std::nullopt;
 };
 
 // An amount as the import's messages show it: "\\" and the digits, ungrouped, as the posting

@@ -335,14 +335,14 @@ void PostingWindow::post(int row)
             before = balance.integer(QStringLiteral("H_money"));
         }
         // A card owes rather than holds: what it may still be used for is its limit less what
-        // it owes.
-        if (const auto card = m_vocab.withdraws ? CardLedger::card(db, place) : std::nullopt) {
-            overLimit = CardLedger::limitRefusal(*card, before, amount);
-            if (!overLimit.isEmpty())
+        // it owes. (A card whose balance covers the amount is within its limit as well.)
+        if (m_vocab.withdraws && amount > before) {
+            if (const auto card = CardLedger::card(db, place))
+                overLimit = CardLedger::limitRefusal(*card, before, amount);
+            else
+                shortOfMoney = true;
+            if (shortOfMoney || !overLimit.isEmpty())
                 return; // nothing has been written
-        } else if (m_vocab.withdraws && amount > before) {
-            shortOfMoney = true;
-            return; // nothing has been written
         }
         after = m_vocab.withdraws ? Amount::sub(before, amount) : Amount::add(before, amount);
         db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(after)

@@ -212,7 +212,7 @@ void TransferWindow::execute()
     const bool ok = withWrite(description, [&](Database &db) {
         const qint32 sourceBefore = balanceOf(db, source);
         // A card (a cash advance) may go below zero down to its limit.
-        const auto card = CardLedger::card(db, source);
+        const auto card = sourceBefore < *amount ? CardLedger::card(db, source) : std::nullopt;
         const qint64 sourceCan = card ? CardLedger::available(*card, sourceBefore) : sourceBefore;
         if (sourceCan < *amount) {
             shortfall = QStringLiteral("移動元金額が足りません。\r\n") + source
