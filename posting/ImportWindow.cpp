@@ -346,7 +346,7 @@ void ImportWindow::refresh()
         const StatementLine &l = m_statement.lines.at(i);
         const ImportLedger::LineState &s = m_states.at(i);
         const int r = i + 1;
-        m_checked[i] = s.state == State::New;
+        m_checked[i] = s.state == State::New || s.state == State::Matched;
         if (s.state == State::Imported)
             m_grid->setCellKind(ColCheck, r, Grid::Kind::Text); // cannot be checked
         else
