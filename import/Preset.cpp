@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -208,8 +209,12 @@ bool Preset::headingMatches(const QString &field, const QString &name) const
     const auto it = patterns.find(name);
     if (it == patterns.end())
         return false;
-    const QRegularExpression re(QRegularExpression::anchoredPattern(*it));
-    return re.match(field).hasMatch();
+    // Compiled once per pattern: headings are compared line by line.
+    static thread_local QHash<QString, QRegularExpression> cache;
+    auto re = cache.find(*it);
+    if (re == cache.end())
+        re = cache.insert(*it, QRegularExpression(QRegularExpression::anchoredPattern(*it)));
+    return re->match(field).hasMatch();
 }
 
 QList<Preset> Preset::builtIns()

@@ -89,10 +89,20 @@ bool resolve(const Preset &p, const QStringList &heading, Columns &c)
     return p.signedAmount.isEmpty() ? c.out >= 0 && c.in >= 0 : c.signedAmount >= 0;
 }
 
+// A preset's expression, compiled once: a file is matched line by line against every preset.
+const QRegularExpression &compiled(const QString &pattern)
+{
+    static thread_local QHash<QString, QRegularExpression> cache;
+    auto it = cache.find(pattern);
+    if (it == cache.end())
+        it = cache.insert(pattern, QRegularExpression(pattern));
+    return *it;
+}
+
 bool matchesAny(const QStringList &expressions, const QString &line)
 {
     for (const QString &e : expressions)
-        if (QRegularExpression(e).match(line).hasMatch())
+        if (compiled(e).match(line).hasMatch())
             return true;
     return false;
 }
@@ -117,7 +127,7 @@ bool isHeading(const Preset &preset, const QString &line, Match match)
         return false;
     // A file without a heading: its first section line stands in for it.
     if (!preset.section.isEmpty())
-        return match == Match::Exact && QRegularExpression(preset.section).match(line).hasMatch();
+        return match == Match::Exact && compiled(preset.section).match(line).hasMatch();
     // Every heading the preset can read names its date column: a line without that text is
     // not split at all (a file is tried with every preset, line by line).
     const QStringList dateNames = preset.headingsOf(preset.date.value(0));
@@ -264,8 +274,7 @@ Statement parse(const Preset &preset, const QStringList &lines, const QDate &tod
         const int lineNo = i + 1;
         if (matchesAny(preset.end, text))
             break;
-        if (matchesAny(preset.skip, text)
-            || (sections && QRegularExpression(preset.section).match(text).hasMatch()))
+        if (matchesAny(preset.skip, text) || (sections && compiled(preset.section).match(text).hasMatch()))
             continue;
         // A quoted field holding a line break goes on in the next line.
         while (preset.multiline && hasOpenQuote(text) && i + 1 < lines.size())

@@ -375,6 +375,13 @@ void ImportWindow::refresh()
 void ImportWindow::showMessages()
 {
     QStringList text;
+    // A card statement's bill, as the file states it: what the bank's payment is matched with.
+    if (m_statement.card)
+        text << QStringLiteral("請求：お支払日 ")
+                + (m_statement.paymentDate ? dayText(*m_statement.paymentDate)
+                                           : QStringLiteral("（カード設定の締め日・支払日から）"))
+                + QStringLiteral("　ご請求額 ")
+                + (m_statement.billTotal ? yen(*m_statement.billTotal) : QStringLiteral("（明細の合計）"));
     text << m_statement.notes;
     for (const BadLine &b : m_statement.bad)
         text << QString::number(b.lineNo) + QStringLiteral("行目：") + b.reason + u'：'

@@ -508,6 +508,7 @@ private slots:
             "\"取消\",\"\",\"国内\",\"\",\"\""});
         f.window->openFile(f.write("jcb.csv", jcb));
         QCOMPARE(f.get<QComboBox>("cb_preset")->currentText(), QStringLiteral("JCBカード"));
+        QCOMPARE(f.kekka(), QStringLiteral("請求：お支払日 2024/12/07　ご請求額 \\4000"));
         f.get<QComboBox>("cb_hokan")->setEditText("JCB");
         // A refund takes an expense item (it is a negative expense), or a transfer from a place.
         QCOMPARE(f.grid()->choiceEntries(ImportWindow::ColItem, 2),
