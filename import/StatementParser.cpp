@@ -269,16 +269,31 @@ Statement parse(const Preset &preset, const QStringList &lines, const QDate &tod
     std::optional<int> latestPayment;
 
     QList<Pending> pending;
+    // Every line after the heading that is not blank ends read, listed as bad, or passed over
+    // as the layout says (section and subtotal lines, what follows the data, parts of a row).
+    const auto isBlank
+        = [&](const QString &line) { return withoutTrailingEmpty(fields(line, preset.separator)).isEmpty(); };
+    const auto passOver = [&](int index) {
+        if (!isBlank(lines.at(index)))
+            st.passed << index + 1;
+    };
     for (int i = *heading + 1; i < lines.size(); ++i) {
         QString text = lines.at(i);
         const int lineNo = i + 1;
-        if (matchesAny(preset.end, text))
+        if (matchesAny(preset.end, text)) {
+            for (; i < lines.size(); ++i)
+                passOver(i);
             break;
-        if (matchesAny(preset.skip, text) || (sections && compiled(preset.section).match(text).hasMatch()))
+        }
+        if (matchesAny(preset.skip, text) || (sections && compiled(preset.section).match(text).hasMatch())) {
+            passOver(i);
             continue;
+        }
         // A quoted field holding a line break goes on in the next line.
-        while (preset.multiline && hasOpenQuote(text) && i + 1 < lines.size())
+        while (preset.multiline && hasOpenQuote(text) && i + 1 < lines.size()) {
             text += u'\n' + lines.at(++i);
+            passOver(i);
+        }
         QStringList f = fields(text, preset.separator);
         if (withoutTrailingEmpty(f).isEmpty())
             continue; // a blank line
@@ -307,17 +322,18 @@ Statement parse(const Preset &preset, const QStringList &lines, const QDate &tod
             for (int col : c.description)
                 if (const QString part = withoutControls(field(col)); !part.isEmpty())
                     parts << part;
-            if (!parts.isEmpty())
-                above.description += u' ' + parts.join(u' ');
             const auto a = amount(field(c.charge));
             if (!a) {
                 bad(QStringLiteral("金額が読めません"));
                 continue;
             }
+            if (!parts.isEmpty())
+                above.description += u' ' + parts.join(u' ');
             above.amount
                 = qint32(qBound(qint64(INT32_MIN), qint64(above.amount) - a->value, qint64(INT32_MAX)));
             if (const auto b = amount(field(c.bill)); b && !b->empty)
                 billSum = billSum.value_or(0) + b->value;
+            st.passed << lineNo;
             continue;
         }
 
@@ -400,6 +416,10 @@ Statement parse(const Preset &preset, const QStringList &lines, const QDate &tod
         pending << p;
     }
     // A discount as large as its purchase leaves nothing to post.
+    for (const Pending &p : std::as_const(pending))
+        if (p.line.amount == 0)
+            st.bad << BadLine {
+                p.line.lineNo, lines.at(p.line.lineNo - 1), QStringLiteral("金額がありません")};
     pending.removeIf([](const Pending &p) { return p.line.amount == 0; });
     if (preset.card) {
         if (!st.paymentDate)
