@@ -223,6 +223,20 @@ private slots:
         QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM X_card_bill").toInt(), 0);
     }
 
+    // The next download of the same statement: every line known, the bill kept once.
+    void aCardStatementImportedAgainIsKnown()
+    {
+        const Statement st = cardStatement("2026/05/07");
+        QVERIFY(importCard(st));
+        Database db(m_dir->dbPath());
+        for (const LineState &s : analyse(db, QStringLiteral("カード"), st.lines))
+            QCOMPARE(s.state, State::Imported);
+        db.beginWrite();
+        CardLedger::addBill(db, QStringLiteral("カード"), 20260507, 3500, 99);
+        db.commit();
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM X_card_bill").toInt(), 1);
+    }
+
     // Statements without a payment date: the card's own closing and payment days give it.
     void paymentDateFromTheCardsDays_data()
     {
