@@ -2,6 +2,7 @@
 
 #include "AboutWindow.h"
 #include "BudgetWindow.h"
+#include "CardMaster.h"
 #include "CategoryMaster.h"
 #include "CategoryReport.h"
 #include "CsvExport.h"
@@ -35,6 +36,7 @@ void registerTasks(MainMenu &menu)
     menu.setTaskFactory("F_idou", [](const AppContext &c) { return new TransferWindow(c); });
     menu.setTaskFactory("F_tanaorosi", [](const AppContext &c) { return new StocktakeWindow(c); });
     menu.setTaskFactory("F_hokanM", [](const AppContext &c) { return new StorageMaster(c); });
+    menu.setTaskFactory("F_card", [](const AppContext &c) { return new CardMaster(c); });
     menu.setTaskFactory("F_kubunM", [](const AppContext &c) { return new CategoryMaster(c); });
     menu.setTaskFactory(
         "F_nyuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::income()); });

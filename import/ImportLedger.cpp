@@ -1,6 +1,8 @@
 #include "ImportLedger.h"
 
 #include "Amount.h"
+#include "BankCalendar.h"
+#include "CardLedger.h"
 #include "Database.h"
 
 #include <QDate>
@@ -24,7 +26,7 @@ QDate dayOf(int yyyymmdd)
 
 int numberOf(const QDate &d)
 {
-    return d.year() * 10000 + d.month() * 100 + d.day();
+    return d.isValid() ? d.year() * 10000 + d.month() * 100 + d.day() : 0;
 }
 
 qint64 lastRowId(Database &db)
@@ -103,10 +105,12 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
         last = std::max(last, l.date);
     }
     const QSet<QString> imported = importedKeys(db, place);
+    // A card's refunds are negative expenses: their items are learnt among the expense rules.
+    const bool isCard = CardLedger::card(db, place).has_value();
 
     // Rows an import wrote are recognised by their keys, not by their amounts. A row id means a
     // row only within its own table: the stocktake an import wrote says nothing about S.
-    QSet<qint64> importedN, importedS;
+    QSet<qint64> importedN, importedS, importedI;
     for (Cursor c = db.query(QStringLiteral("SELECT XL_table,XL_rowid FROM X_import_line WHERE XL_hokan = ")
              + quoted(place) + QStringLiteral(" AND XL_date BETWEEN %1 AND %2").arg(first).arg(last));
          !c.eof(); c.next()) {
@@ -114,6 +118,8 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
             importedN.insert(c.value(1).toLongLong());
         else if (c.text(0) == u"S")
             importedS.insert(c.value(1).toLongLong());
+        else if (c.text(0) == u"I")
+            importedI.insert(c.value(1).toLongLong());
     }
 
     // Postings of the place by day and signed amount, each matching one line at most.
@@ -132,11 +138,12 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
     // A transfer typed by hand (cash drawn at an ATM, savings moved) is a line of the bank's
     // statement as well: imported again it would count twice.
     for (const auto &[column, sign] : {std::pair {"I_hokanmoto", -1}, std::pair {"I_hokansaki", 1}}) {
-        Cursor c = db.query(
-            QStringLiteral("SELECT I_day,I_money FROM Idourireki_T WHERE %1 = ").arg(QLatin1String(column))
+        Cursor c = db.query(QStringLiteral("SELECT rowid,I_day,I_money FROM Idourireki_T WHERE %1 = ")
+                                .arg(QLatin1String(column))
             + quoted(place) + QStringLiteral(" AND I_day BETWEEN %1 AND %2").arg(first).arg(last));
         for (; !c.eof(); c.next())
-            ++postings[qMakePair(c.integer(0), qint32(sign * c.integer(1)))];
+            if (!importedI.contains(c.value(0).toLongLong()))
+                ++postings[qMakePair(c.integer(1), qint32(sign * c.integer(2)))];
     }
 
     QHash<qint32, QList<QDate>> debits;
@@ -154,10 +161,27 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
          !c.eof(); c.next())
         rules.insert(c.text(0) + u'|' + c.text(1), c.text(2));
 
+    // The bills of the cards this place pays that a line of the statement can pay (a payment is
+    // made at most some days after its date), less those a transfer pays already.
+    QList<CardLedger::Bill> bills = CardLedger::billsPaidFrom(db, place);
+    bills.removeIf([&](const CardLedger::Bill &b) {
+        if (b.paymentDate < numberOf(dayOf(first).addDays(-14)) || b.paymentDate > last)
+            return true;
+        const QDate due = dayOf(b.paymentDate);
+        return scalar(db,
+                   QStringLiteral("SELECT COUNT(*) FROM Idourireki_T WHERE I_hokanmoto = ") + quoted(place)
+                       + QStringLiteral(" AND I_hokansaki = ") + quoted(b.card)
+                       + QStringLiteral(" AND I_money = %1 AND I_day IN (%2, %3)")
+                             .arg(b.total)
+                             .arg(b.paymentDate)
+                             .arg(numberOf(due.isValid() ? BankCalendar::nextBusinessDay(due) : due)))
+            > 0;
+    });
+
     for (int i = 0; i < lines.size(); ++i) {
         const StatementLine &l = lines.at(i);
         LineState &s = states[i];
-        s.item = rules.value((l.amount > 0 ? QStringLiteral("N|") : QStringLiteral("S|"))
+        s.item = rules.value((l.amount > 0 && !isCard ? QStringLiteral("N|") : QStringLiteral("S|"))
             + StatementValues::normalise(l.description));
         if (imported.contains(l.key)) {
             s.state = State::Imported;
@@ -177,6 +201,14 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
                 if (qAbs(d.daysTo(day)) <= 3)
                     s.state = State::Check;
         }
+        if (s.state == State::New)
+            for (qsizetype b = 0; b < bills.size(); ++b)
+                if (CardLedger::pays(bills.at(b), l.date, l.amount)) {
+                    s.state = State::Matched;
+                    s.item = transferTarget(true, bills.at(b).card);
+                    bills.removeAt(b);
+                    break;
+                }
     }
     return states;
 }
@@ -217,6 +249,56 @@ std::optional<qint32> balanceAtStartOf(Database &db, const QString &place, int d
     return qint32(before);
 }
 
+QString transferTarget(bool withdrawal, const QString &otherPlace)
+{
+    return (withdrawal ? QStringLiteral("→ ") : QStringLiteral("← ")) + otherPlace;
+}
+
+QString transferPlace(bool withdrawal, const QString &target)
+{
+    const QString prefix = withdrawal ? QStringLiteral("→ ") : QStringLiteral("← ");
+    return target.startsWith(prefix) ? target.mid(prefix.size()) : QString();
+}
+
+namespace {
+
+// What a place can give: its balance, or for a card its limit less what it owes. nullopt for no
+// place.
+struct Holder
+{
+    qint32 balance = 0;
+    std::optional<CardLedger::Card> card;
+    // The refusal of taking `amount` from it ("" when it can give it).
+    QString refusal(const QString &place, qint64 amount) const
+    {
+        if (card)
+            return CardLedger::limitRefusal(*card, balance, amount);
+        if (amount > balance)
+            return place + QStringLiteral("に ") + yen(balance) + QStringLiteral("しかないため引落せません");
+        return {};
+    }
+};
+
+void writeTransfer(Database &db, const QString &from, const QString &to, qint32 money, int date,
+    const QString &memo, QHash<QString, Holder> &holders)
+{
+    // As the transfer window writes it: both balances, then the history row.
+    Holder &source = holders[from];
+    Holder &destination = holders[to];
+    source.balance = Amount::sub(source.balance, money);
+    destination.balance = Amount::add(destination.balance, money);
+    db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(source.balance)
+        + QStringLiteral(" WHERE H_index = ") + quoted(from));
+    db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(destination.balance)
+        + QStringLiteral(" WHERE H_index = ") + quoted(to));
+    db.insert(QStringLiteral("Idourireki_T"),
+        {{QStringLiteral("I_hokanmoto"), from}, {QStringLiteral("I_hokansaki"), to},
+            {QStringLiteral("I_money"), money}, {QStringLiteral("I_day"), date},
+            {QStringLiteral("I_memo"), memo}});
+}
+
+} // namespace
+
 std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> lines, Refusal &refusal)
 {
     refusal = {};
@@ -242,6 +324,7 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
     const QSet<QString> income = names(db, QStringLiteral("SELECT N_index FROM Nyuukin_T"));
     const QSet<QString> expense
         = names(db, QStringLiteral("SELECT S_index FROM Syukkin_T WHERE (Not S_kubun = '自動')"));
+    const QSet<QString> places = names(db, QStringLiteral("SELECT H_index FROM Hokan_T"));
     const QSet<QString> imported = importedKeys(db, batch.place);
     const qint32 start = balanceOf(db, batch.place);
     // A stocktake sets the balance at the start of the first line's day: the balance now moves
@@ -255,24 +338,49 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
     }
     const qint32 opening
         = batch.stocktakeTo ? Amount::add(start, Amount::sub(*batch.stocktakeTo, *replayed)) : start;
-    qint32 balance = opening;
+    // The places the lines touch, with what each holds as the lines are applied in order.
+    QHash<QString, Holder> holders;
+    const auto holder = [&](const QString &place) -> Holder & {
+        auto it = holders.find(place);
+        if (it == holders.end())
+            it = holders.insert(place, Holder {balanceOf(db, place), CardLedger::card(db, place)});
+        return *it;
+    };
+    holder(batch.place).balance = opening;
     qint64 total = 0;
     for (const Line &l : lines) {
-        if (l.item.isEmpty() || !(l.line.amount > 0 ? income : expense).contains(l.item))
+        const bool withdrawal = l.line.amount < 0;
+        if (!l.otherPlace.isEmpty()) {
+            if (l.otherPlace == batch.place || !places.contains(l.otherPlace))
+                return refuse(
+                    l, QStringLiteral("移動先の保管場所") + l.otherPlace + QStringLiteral("がありません"));
+        } else if (l.item.isEmpty() || !(withdrawal || batch.bill ? expense : income).contains(l.item)) {
             return refuse(l, QStringLiteral("項目を選択して下さい"));
+        }
         if (imported.contains(l.line.key))
             return refuse(l, QStringLiteral("この明細は取込済です"));
         // The statements that name a description (its rule, taking the batch back) are text:
         // a NUL would cut them short.
         if (hasControl(l.line.description) || hasControl(l.line.key))
             return refuse(l, QStringLiteral("内容に使えない文字があります"));
-        if (l.line.amount < 0 && -qint64(l.line.amount) > balance)
-            return refuse(l,
-                batch.place + QStringLiteral("に ") + yen(balance)
-                    + QStringLiteral("しかないため引落せません"));
-        balance = Amount::add(balance, l.line.amount);
+        const qint64 money = qAbs(qint64(l.line.amount));
+        // The money leaves the place for a withdrawal, the other place for a transfer in.
+        const QString source = withdrawal ? batch.place : l.otherPlace;
+        if (!source.isEmpty()) {
+            Holder &from = holder(source);
+            const QString why = from.refusal(source, money);
+            if (!why.isEmpty())
+                return refuse(l, why);
+            from.balance = Amount::sub(from.balance, qint32(money));
+        }
+        const QString destination = withdrawal ? l.otherPlace : batch.place;
+        if (!destination.isEmpty())
+            holder(destination).balance = Amount::add(holder(destination).balance, qint32(money));
         total += l.line.amount;
     }
+    // Back to what the places held: the writing below applies the lines again.
+    for (auto it = holders.begin(); it != holders.end(); ++it)
+        it->balance = it.key() == batch.place ? opening : balanceOf(db, it.key());
 
     db.insert(QStringLiteral("X_import_batch"),
         {{QStringLiteral("XB_when"), batch.when}, {QStringLiteral("XB_file"), batch.file},
@@ -304,25 +412,41 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
             QStringLiteral("Ktanaorosi_T"), lastRowId(db), *replayed);
     }
 
-    balance = opening;
     for (const Line &l : lines) {
         const bool in = l.line.amount > 0;
-        const QString p = in ? QStringLiteral("N") : QStringLiteral("S");
+        // A card's refund or cancellation is a negative expense of its item: the category totals
+        // count the purchase net.
+        const bool refund = batch.bill && in;
+        const QString p = in && !refund ? QStringLiteral("N") : QStringLiteral("S");
         const qint32 money = in ? l.line.amount : -l.line.amount;
-        const qint32 after = in ? Amount::add(balance, money) : Amount::sub(balance, money);
-        // The balance update and the row of the posting window, in its order.
-        db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(after)
-            + QStringLiteral(" WHERE H_index = ") + place);
-        balance = after;
-        db.insert(p,
-            {{p + QStringLiteral("_index"), l.item}, {p + QStringLiteral("_hokan"), batch.place},
-                {p + QStringLiteral("_money"), money}, {p + QStringLiteral("_date"), l.line.date},
-                {p + QStringLiteral("_memo"), l.line.description}});
-        record(l.line.key, l.line.date, l.line.amount, l.line.description, l.item, p, lastRowId(db), 0);
+        QString target = l.item;
+        if (!l.otherPlace.isEmpty()) {
+            target = transferTarget(!in, l.otherPlace);
+            writeTransfer(db, in ? l.otherPlace : batch.place, in ? batch.place : l.otherPlace, money,
+                l.line.date, l.line.description, holders);
+            record(l.line.key, l.line.date, l.line.amount, l.line.description, target, QStringLiteral("I"),
+                lastRowId(db), 0);
+        } else {
+            Holder &h = holders[batch.place];
+            h.balance = in ? Amount::add(h.balance, money) : Amount::sub(h.balance, money);
+            // The balance update and the row of the posting window, in its order.
+            db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(h.balance)
+                + QStringLiteral(" WHERE H_index = ") + place);
+            db.insert(p,
+                {{p + QStringLiteral("_index"), l.item}, {p + QStringLiteral("_hokan"), batch.place},
+                    {p + QStringLiteral("_money"), refund ? -money : money},
+                    {p + QStringLiteral("_date"), l.line.date},
+                    {p + QStringLiteral("_memo"), l.line.description}});
+            record(l.line.key, l.line.date, l.line.amount, l.line.description, l.item, p, lastRowId(db), 0);
+        }
         db.execute(
             QStringLiteral("INSERT OR REPLACE INTO X_import_rule (XR_hokan,XR_kind,XR_key,XR_item) VALUES (")
             + place + QStringLiteral(",'") + p + QStringLiteral("',")
-            + quoted(StatementValues::normalise(l.line.description)) + u',' + quoted(l.item) + u')');
+            + quoted(StatementValues::normalise(l.line.description)) + u',' + quoted(target) + u')');
+    }
+    if (batch.bill) {
+        CardLedger::addBill(db, batch.place, batch.bill->paymentDate, batch.bill->total, no);
+        turnPaymentsIntoTransfers(db, batch.place, *batch.bill);
     }
     // What existed when the batch was written: later rows of the place come after these.
     db.execute(QStringLiteral("UPDATE X_import_batch SET XB_nmax = (SELECT COALESCE(MAX(rowid),0) FROM N),"
@@ -331,6 +455,55 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
                               " XB_kmax = (SELECT COALESCE(MAX(rowid),0) FROM Ktanaorosi_T) WHERE XB_no = ")
         + QString::number(no));
     return no;
+}
+
+int turnPaymentsIntoTransfers(Database &db, const QString &card, const Bill &bill)
+{
+    const std::optional<CardLedger::Card> c = CardLedger::card(db, card);
+    if (!c || bill.total <= 0)
+        return 0;
+    const QDate due = dayOf(bill.paymentDate);
+    const int next = due.isValid() ? numberOf(BankCalendar::nextBusinessDay(due)) : bill.paymentDate;
+    struct Paid
+    {
+        qint64 line, row;
+        int date;
+        QString memo;
+    };
+    std::vector<Paid> paid;
+    // The bank line an import booked as the expense, with its row still as written.
+    for (Cursor r
+         = db.query(QStringLiteral("SELECT X_import_line.rowid,XL_rowid,XL_date,XL_memo FROM X_import_line "
+                                   "INNER JOIN S ON S.rowid = XL_rowid AND S_money = %1 AND S_date = XL_date "
+                                   "AND S_hokan = XL_hokan WHERE XL_table = 'S' AND XL_hokan = ")
+                        .arg(bill.total)
+             + quoted(c->payFrom)
+             + QStringLiteral(" AND XL_money = %1 AND XL_date IN (%2, %3) LIMIT 1")
+                   .arg(-bill.total)
+                   .arg(bill.paymentDate)
+                   .arg(next));
+         !r.eof(); r.next())
+        paid.push_back({r.integer64(0), r.integer64(1), r.integer(2), r.text(3)});
+    for (const Paid &p : paid) {
+        // The bank's balance already went down by the expense; only the card's goes up.
+        db.execute(QStringLiteral("DELETE FROM S WHERE rowid = ") + QString::number(p.row));
+        const qint32 cardAfter = Amount::add(balanceOf(db, card), qint32(bill.total));
+        db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(cardAfter)
+            + QStringLiteral(" WHERE H_index = ") + quoted(card));
+        db.insert(QStringLiteral("Idourireki_T"),
+            {{QStringLiteral("I_hokanmoto"), c->payFrom}, {QStringLiteral("I_hokansaki"), card},
+                {QStringLiteral("I_money"), bill.total}, {QStringLiteral("I_day"), p.date},
+                {QStringLiteral("I_memo"), p.memo}});
+        db.execute(QStringLiteral("UPDATE X_import_line SET XL_table = 'I', XL_rowid = ")
+            + QString::number(lastRowId(db)) + QStringLiteral(", XL_item = ")
+            + quoted(transferTarget(true, card)) + QStringLiteral(" WHERE rowid = ")
+            + QString::number(p.line));
+        // The next month's payment is the transfer from the first.
+        db.execute(QStringLiteral("UPDATE X_import_rule SET XR_item = ") + quoted(transferTarget(true, card))
+            + QStringLiteral(" WHERE XR_kind = 'S' AND XR_hokan = ") + quoted(c->payFrom)
+            + QStringLiteral(" AND XR_key = ") + quoted(StatementValues::normalise(p.memo)));
+    }
+    return int(paid.size());
 }
 
 QList<BatchInfo> batches(Database &db)
@@ -403,6 +576,7 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
     };
     std::vector<Row> rows;
     qint64 delta = 0;
+    QHash<QString, qint64> otherDelta; // what the batch added to the other places of transfers
     for (Cursor c = db.query(QStringLiteral("SELECT XL_table,XL_rowid,XL_money,XL_date,XL_memo,XL_before "
                                             "FROM X_import_line WHERE XL_batch = ")
              + QString::number(batch));
@@ -412,6 +586,25 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
         const qint64 money = c.integer64(2);
         QString check;
         QString rowTable = table;
+        if (table == u"I") {
+            rowTable = QStringLiteral("Idourireki_T");
+            Cursor t
+                = db.query(QStringLiteral("SELECT I_hokanmoto,I_hokansaki FROM Idourireki_T WHERE rowid = %1 "
+                                          "AND I_money = %2 AND I_day = %3 AND I_memo = ")
+                               .arg(rowid)
+                               .arg(qAbs(money))
+                               .arg(c.integer(3))
+                    + quoted(c.text(4)));
+            const bool out = money < 0;
+            if (t.eof() || (out ? t.text(0) : t.text(1)) != b->place) {
+                refusal.message = QStringLiteral("取り込んだ明細が見つからないため取り消せません");
+                return false;
+            }
+            otherDelta[out ? t.text(1) : t.text(0)] -= money;
+            delta += money;
+            rows.push_back({rowTable, rowid});
+            continue;
+        }
         if (table == u"Ktanaorosi_T") {
             check = QStringLiteral(
                 "SELECT COUNT(*) FROM Ktanaorosi_T WHERE rowid = %1 AND K_amoney = %2 AND K_bmoney = %3")
@@ -427,7 +620,7 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
                         "%1_memo = ")
                         .arg(in ? QStringLiteral("N") : QStringLiteral("S"))
                         .arg(rowid)
-                        .arg(qAbs(money))
+                        .arg(in ? money : -money)
                         .arg(c.integer(3))
                 + quoted(c.text(4));
             delta += money;
@@ -447,10 +640,29 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
     if (delta < INT32_MIN || delta > INT32_MAX)
         throw DbError(QStringLiteral("the batch's sum leaves 32 bits"));
     const qint32 after = Amount::sub(place.integer(QStringLiteral("H_money")), qint32(delta));
+    // The other places of the transfers get back what the batch moved.
+    QHash<QString, qint32> otherAfter;
+    for (auto it = otherDelta.cbegin(); it != otherDelta.cend(); ++it) {
+        if (it.value() < INT32_MIN || it.value() > INT32_MAX)
+            throw DbError(QStringLiteral("the batch's sum leaves 32 bits"));
+        const Cursor other = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = ")
+            + quoted(it.key()) + QStringLiteral(")"));
+        if (other.eof()) {
+            refusal.message = QStringLiteral("保管場所") + it.key() + QStringLiteral("がありません");
+            return false;
+        }
+        otherAfter.insert(
+            it.key(), Amount::sub(other.integer(QStringLiteral("H_money")), qint32(it.value())));
+    }
     for (const Row &r : rows)
         db.execute(QStringLiteral("DELETE FROM %1 WHERE rowid = %2").arg(r.table).arg(r.rowid));
     db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(after)
         + QStringLiteral(" WHERE H_index = ") + quoted(b->place));
+    for (auto it = otherAfter.cbegin(); it != otherAfter.cend(); ++it)
+        db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(it.value())
+            + QStringLiteral(" WHERE H_index = ") + quoted(it.key()));
+    if (tableExists(db, QStringLiteral("X_card_bill")))
+        db.execute(QStringLiteral("DELETE FROM X_card_bill WHERE XCB_batch = ") + QString::number(batch));
     db.execute(QStringLiteral("DELETE FROM X_import_line WHERE XL_batch = ") + QString::number(batch));
     db.execute(QStringLiteral("DELETE FROM X_import_batch WHERE XB_no = ") + QString::number(batch));
     return true;
@@ -477,12 +689,24 @@ void renamePlace(Database &db, const QString &from, const QString &to)
         db.execute(QStringLiteral("UPDATE ") + QLatin1String(table) + QStringLiteral(" SET ")
             + QLatin1String(column) + QStringLiteral(" = ") + quoted(to) + QStringLiteral(" WHERE ")
             + QLatin1String(column) + QStringLiteral(" = ") + quoted(from));
+    // Transfers the rules and lines name by the place.
+    for (const bool out : {true, false}) {
+        db.execute(QStringLiteral("UPDATE X_import_rule SET XR_item = ") + quoted(transferTarget(out, to))
+            + QStringLiteral(" WHERE XR_item = ") + quoted(transferTarget(out, from)));
+        db.execute(QStringLiteral("UPDATE X_import_line SET XL_item = ") + quoted(transferTarget(out, to))
+            + QStringLiteral(" WHERE XL_table = 'I' AND XL_item = ") + quoted(transferTarget(out, from)));
+    }
 }
 
 void forgetPlace(Database &db, const QString &place)
 {
-    if (tableExists(db, QStringLiteral("X_import_line")))
-        forgetPlaceRows(db, place);
+    if (!tableExists(db, QStringLiteral("X_import_line")))
+        return;
+    forgetPlaceRows(db, place);
+    // A rule would offer a transfer to a place that is gone.
+    for (const bool out : {true, false})
+        db.execute(QStringLiteral("DELETE FROM X_import_rule WHERE XR_item = ")
+            + quoted(transferTarget(out, place)));
 }
 
 void renameItem(Database &db, const QString &kind, const QString &from, const QString &to)

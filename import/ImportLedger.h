@@ -13,19 +13,23 @@ class Database;
 // ones expect its write transaction (TaskWindow::withWrite) and leave the commit to it.
 namespace ImportLedger {
 
-enum class State { New, Imported, Check };
+enum class State { New, Imported, Check, Matched };
 
 struct LineState
 {
     State state = State::New;
-    QString item; // pre-filled from the learnt rules ("" when none)
+    // Pre-filled from the learnt rules ("" when none): an item, or a transfer target written as
+    // transferTarget() writes it.
+    QString item;
     // The ledger holds the line on its own day: imported, or a posting of that day matches it.
     bool heldOnItsDay = false;
 };
 
 // For each line of the statement, in order: "取込済" when its key was imported into this
 // place before; "要確認" when a posting of this place (not one an import wrote) has the same
-// date and amount, or an automatic debit of the same amount lies within 3 days.
+// date and amount, or an automatic debit of the same amount lies within 3 days; Matched when
+// the line pays the bill of a card paid from this place (CardLedger::pays) that no transfer
+// pays yet: its target is then the transfer to that card.
 QList<LineState> analyse(Database &db, const QString &place, const QList<StatementLine> &lines);
 
 // What the ledger holds of the lines dated as line `index` that stand before it in the
@@ -37,6 +41,20 @@ struct Line
 {
     StatementLine line;
     QString item; // an income item for a deposit, an expense item for a withdrawal
+    // Or a transfer: a withdrawal moves the money to this place, a deposit from it.
+    QString otherPlace = QString();
+};
+
+// A transfer as a line's target shows it: "→ <place>" for a withdrawal, "← <place>" for a deposit.
+QString transferTarget(bool withdrawal, const QString &otherPlace);
+// The other place of a target transferTarget() wrote for the line's direction; "" for an item.
+QString transferPlace(bool withdrawal, const QString &target);
+
+// A card statement's bill, kept with the batch that imports it.
+struct Bill
+{
+    int paymentDate = 0; // yyyymmdd
+    qint64 total = 0;
 };
 
 struct Batch
@@ -48,6 +66,8 @@ struct Batch
     // Set the place's balance at the start of the first line's day to this first, by a
     // stocktake of that day; the place's later movements keep their effect on top of it.
     std::optional<qint32> stocktakeTo;
+    // The place is a card and the lines are its bill.
+    std::optional<Bill> bill = std::nullopt;
 };
 
 // An amount as the import's messages show it: "\\" and the digits, ungrouped, as the posting
@@ -65,11 +85,19 @@ struct Refusal
 };
 
 // Checks everything first and writes nothing when a line cannot be imported: a withdrawal the
-// balance cannot cover (named by its line), a line already imported meanwhile, a missing item,
-// a control character in a description; or when the place does not exist.
-// Otherwise writes, in date order, what the posting windows write for each line (the
-// description as memo), the rules learnt, the batch and its lines. Returns the batch number.
+// balance cannot cover (for a card, its limit; named by its line), a line already imported
+// meanwhile, a missing item or transfer place, a control character in a description; or when
+// the place does not exist.
+// Otherwise writes, in date order, what the posting and transfer windows write for each line
+// (the description as memo), the rules learnt, the batch, its lines and its bill. A card's bill
+// also turns the payment the bank's import booked as an expense, if any, into the transfer
+// to the card. Returns the batch number.
 std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> lines, Refusal &refusal);
+
+// The bank lines an earlier import booked as expenses that pay a bill: the bank's payment of a
+// card imported before the card's statement. Each becomes the transfer from the bank to the card
+// (its row in S replaced by one in Idourireki_T, the card's balance raised); returns how many.
+int turnPaymentsIntoTransfers(Database &db, const QString &card, const Bill &bill);
 
 struct BatchInfo
 {

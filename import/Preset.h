@@ -26,6 +26,31 @@
 //                      number in its second field (the storage place is remembered per account)
 //   variants           other headings a bank has given a column: {"入出金先内容": ["入出金内容"]}
 //
+// A card's statement ("kind": "card") lists purchases and refunds of one bill:
+//   charge             the amount column: a purchase positive, a refund or cancellation negative
+//   refund             a column of refunds written positive
+//   cancel, cancelMark a column whose mark ("取消") makes the row's purchase a cancellation
+//   patterns           headings matched by a regular expression (a month number inside the
+//                      name): {"N月支払金額": "(\\d{1,2})月支払金額"}; a heading line of `headings`
+//                      may name such a column, and the file's field then only has to match
+//   billMonth          a pattern column whose first captured number is the month the bill is paid
+//   section, columns   a file without a heading: each line matching the expression `section`
+//                      opens a section of data lines whose fields are `columns`, by position
+//   joinInto           a line with more fields than the heading (a merchant name holding
+//                      commas): the extra fields are joined back into this column
+//   skip, end          expressions: data lines to pass over (subtotals, holders' names); a line
+//                      that ends the data (the totals and notes after it)
+//   continuation       a row with an empty date belongs to the row above (an ETC route, a member
+//                      discount): its text is added to that row's, its amount to that amount
+//   multiline          a quoted field may hold a line break
+//   monthDates         a date of year and month only ("2026/05", a yearly fee) is the 1st
+//   payment            where the bill's payment date comes from: "file" or "card" (the card's
+//                      own closing and payment days)
+//   paymentDate, total labels of the lines before the heading holding the payment date and the
+//                      bill's total in the next field: "今回のお支払日"
+//   paymentColumn      a column holding each row's payment date
+//   billColumn         the rows' payment column: its sum is the bill when no total is stated
+//
 // A file's heading line is recognised by the columns the preset uses (each by its heading or a
 // variant of it), wherever they stand; columns the preset does not use are ignored. The balance
 // is the one column that may be missing.
@@ -48,6 +73,31 @@ struct Preset
     QString account;
     QMap<QString, QStringList> variants;
     bool builtIn = false;
+
+    bool card = false;
+    QString charge;
+    QString refund;
+    QString cancel;
+    QString cancelMark;
+    QMap<QString, QString> patterns;
+    QString billMonth;
+    QString section;
+    QStringList columns;
+    QString joinInto;
+    QStringList skip;
+    QStringList end;
+    bool continuation = false;
+    bool multiline = false;
+    bool monthDates = false;
+    bool paymentFromCard = false;
+    QString paymentDateLabel;
+    QString totalLabel;
+    QString paymentColumn;
+    QString billColumn;
+
+    // Whether a file's heading field is the preset's column `name`: the same text, or one its
+    // pattern matches.
+    bool headingMatches(const QString &field, const QString &name) const;
 
     // A column's heading followed by its variants, in the order they are tried.
     QStringList headingsOf(const QString &column) const;

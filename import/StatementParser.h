@@ -37,7 +37,15 @@ struct Statement
     QString account; // from the lines before the heading, when the preset names it
     QList<StatementLine> lines; // oldest first, the file's order within a day
     QList<BadLine> bad;
+    // The lines the layout passes over: section and subtotal lines, the lines after the data,
+    // rows joined to the row above and the further lines of a field holding a line break.
+    QList<int> passed;
     QStringList notes; // said to the user (years taken from elsewhere)
+    // A card statement's bill: its lines are purchases (negative) and refunds (positive).
+    bool card = false;
+    std::optional<int> paymentDate; // yyyymmdd, as the file states it
+    std::optional<qint64> billTotal; // as stated, else the sum of the rows' payment column
+    int billMonth = 0; // the month a heading names as the payment's, 0 when none does
     // The balance before the first line, when the file carries balances.
     std::optional<qint32> balanceBefore() const;
 };

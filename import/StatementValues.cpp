@@ -164,6 +164,9 @@ std::optional<PartialDate> date(const QString &text, DateForm form)
             return std::nullopt;
         return checked(eraStart(m.captured(1)) + n - 1, pick(m, 3, 5), pick(m, 4, 6));
     }
+    static const QRegularExpression digits6(QStringLiteral("^(\\d{2})(\\d{2})(\\d{2})$"));
+    if (form == DateForm::Digits6 && (m = digits6.match(s)).hasMatch())
+        return checked(2000 + m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
     if (reads(DateForm::NoYear) && (m = noYear.match(s)).hasMatch())
         return checked(0, pick(m, 1, 3), pick(m, 2, 4));
     return std::nullopt;

@@ -54,7 +54,8 @@ enum class DateForm {
     Western, // yyyy/m/d (also - or .) and yyyy年m月d日
     Digits8, // yyyymmdd
     Era, // H30.01.15, R6.1.25, 平成 30 年 07 月 22 日
-    NoYear // m月d日, m/d
+    NoYear, // m月d日, m/d
+    Digits6 // yymmdd, years 2000-2099; never read by Auto (six digits can be anything)
 };
 std::optional<PartialDate> date(const QString &text, DateForm form);
 // Three fields holding the year, the month and the day.

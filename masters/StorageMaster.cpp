@@ -1,5 +1,6 @@
 #include "StorageMaster.h"
 
+#include "CardLedger.h"
 #include "Database.h"
 #include "Grid.h"
 #include "ImportLedger.h"
@@ -216,12 +217,22 @@ void StorageMaster::deleteRow(int row)
         dialogs().info(QStringLiteral("この保管場所名は収入ﾏｽﾀで使用されています 削除できません"));
         return;
     }
+    // A card's bill is paid from a place: without it the card would name a place that is gone.
+    QString paidCard;
+    if (!withRead([&](Database &db) { paidCard = CardLedger::cardPaidFrom(db, name); }))
+        return;
+    if (!paidCard.isEmpty()) {
+        dialogs().info(QStringLiteral("この保管場所名はカード「") + paidCard
+            + QStringLiteral("」の引落口座で使用されています 削除できません"));
+        return;
+    }
     if (!dialogs().ask(QStringLiteral("削除します　よろしいですか？")))
         return;
     if (!withWrite(QStringLiteral("保管場所「") + name + QStringLiteral("」を削除"), [&](Database &db) {
             db.execute(QStringLiteral("DELETE H_index FROM Hokan_T WHERE (H_index = '") + q(name)
                 + QStringLiteral("')"));
             ImportLedger::forgetPlace(db, name);
+            CardLedger::forgetPlace(db, name);
         }))
         return;
     dialogs().info(name + QStringLiteral("を削除しました"));
@@ -265,6 +276,7 @@ void StorageMaster::rename()
                 }
                 // The statement import's batches, lines, rules and remembered accounts as well.
                 ImportLedger::renamePlace(db, oldName, newName);
+                CardLedger::renamePlace(db, oldName, newName);
             }))
         return;
     dialogs().info(

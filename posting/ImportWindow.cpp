@@ -1,6 +1,7 @@
 #include "ImportWindow.h"
 
 #include "ActionHistory.h"
+#include "CardLedger.h"
 #include "Database.h"
 #include "Grid.h"
 #include "PresetEditor.h"
@@ -39,6 +40,8 @@ QString stateText(State s)
         return QStringLiteral("取込済");
     case State::Check:
         return QStringLiteral("要確認");
+    case State::Matched:
+        return QStringLiteral("照合");
     case State::New:
         break;
     }
@@ -207,6 +210,7 @@ void ImportWindow::load()
     for (const Preset &p : m_presets)
         m_preset->addItem(p.name);
     m_preset->setCurrentIndex(m_preset->findText(preset));
+    m_places = places;
     const QString place = m_hokan->currentText();
     m_hokan->clear();
     m_hokan->addItems(places);
@@ -333,8 +337,19 @@ void ImportWindow::refresh()
     m_states.clear();
     if (!withRead([&](Database &db) { m_states = ImportLedger::analyse(db, place, m_statement.lines); }))
         m_states = QList<ImportLedger::LineState>(m_statement.lines.size());
-    const QString incomeList = m_incomeItems.join(u'\t') + u'\t';
-    const QString expenseList = m_expenseItems.join(u'\t') + u'\t';
+    // After the items, the transfers to (a withdrawal) or from (a deposit) every other place.
+    m_otherPlaces = m_places;
+    m_otherPlaces.removeAll(place);
+    // The targets of a withdrawal, of a deposit, and of a card's refund (a negative expense).
+    QStringList outTargets = m_expenseItems, inTargets = m_incomeItems, refundTargets = m_expenseItems;
+    for (const QString &other : std::as_const(m_otherPlaces)) {
+        outTargets << ImportLedger::transferTarget(true, other);
+        inTargets << ImportLedger::transferTarget(false, other);
+        refundTargets << inTargets.constLast();
+    }
+    const auto listOf = [](const QStringList &targets) { return targets.join(u'\t') + u'\t'; };
+    const QString outList = listOf(outTargets), inList = listOf(inTargets),
+                  refundList = listOf(refundTargets);
     m_checked = QList<bool>(m_statement.lines.size(), false);
     m_grid->setUpdatesEnabled(false);
     m_grid->setMaxRows(0);
@@ -344,7 +359,7 @@ void ImportWindow::refresh()
         const StatementLine &l = m_statement.lines.at(i);
         const ImportLedger::LineState &s = m_states.at(i);
         const int r = i + 1;
-        m_checked[i] = s.state == State::New;
+        m_checked[i] = s.state == State::New || s.state == State::Matched;
         if (s.state == State::Imported)
             m_grid->setCellKind(ColCheck, r, Grid::Kind::Text); // cannot be checked
         else
@@ -356,8 +371,9 @@ void ImportWindow::refresh()
             m_grid->setText(ColBalance, r, QString::number(*l.balance));
             anyBalance = true;
         }
-        const QStringList &items = l.amount < 0 ? m_expenseItems : m_incomeItems;
-        m_grid->setCellChoiceList(ColItem, r, l.amount < 0 ? expenseList : incomeList);
+        const bool refund = l.amount > 0 && m_statement.card;
+        const QStringList &items = l.amount < 0 ? outTargets : refund ? refundTargets : inTargets;
+        m_grid->setCellChoiceList(ColItem, r, l.amount < 0 ? outList : refund ? refundList : inList);
         const int item = items.indexOf(s.item);
         m_grid->setText(ColItem, r, item >= 0 ? QString::number(item) : QString());
         if (s.state == State::Imported)
@@ -372,6 +388,13 @@ void ImportWindow::refresh()
 void ImportWindow::showMessages()
 {
     QStringList text;
+    // A card statement's bill, as the file states it: what the bank's payment is matched with.
+    if (m_statement.card)
+        text << QStringLiteral("請求：お支払日 ")
+                + (m_statement.paymentDate ? dayText(*m_statement.paymentDate)
+                                           : QStringLiteral("（カード設定の締め日・支払日から）"))
+                + QStringLiteral("　ご請求額 ")
+                + (m_statement.billTotal ? yen(*m_statement.billTotal) : QStringLiteral("（明細の合計）"));
     text << m_statement.notes;
     for (const BadLine &b : m_statement.bad)
         text << QString::number(b.lineNo) + QStringLiteral("行目：") + b.reason + u'：'
@@ -422,7 +445,12 @@ void ImportWindow::execute()
         }
         if (firstIndex < 0)
             firstIndex = i;
-        lines << ImportLedger::Line {l, entries.at(item)};
+        // The entries after the items are the other places, in order.
+        const QStringList &items = l.amount < 0 || m_statement.card ? m_expenseItems : m_incomeItems;
+        if (item < items.size())
+            lines << ImportLedger::Line {l, entries.at(item), QString()};
+        else
+            lines << ImportLedger::Line {l, QString(), m_otherPlaces.value(item - int(items.size()))};
     }
     if (lines.isEmpty()) {
         dialogs().info(QStringLiteral("取り込む明細がありません"));
@@ -430,7 +458,12 @@ void ImportWindow::execute()
     }
 
     ImportLedger::Batch batch {clock().now().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")),
-        QFileInfo(m_file).fileName(), m_preset->currentText(), place, std::nullopt};
+        QFileInfo(m_file).fileName(), m_preset->currentText(), place, std::nullopt, std::nullopt};
+    if (m_statement.card) {
+        batch.bill = cardBill(place);
+        if (!batch.bill)
+            return;
+    }
     // Where the file says what the place held before its first line to import, the ledger is
     // compared with it at that very point: its balance at the start of that day plus the lines
     // of the day before it that the ledger already holds (imported, or typed by hand). Where
@@ -472,6 +505,37 @@ void ImportWindow::execute()
         return;
     dialogs().info(QStringLiteral("%1件を取り込みました").arg(lines.size()));
     refresh();
+}
+
+std::optional<ImportLedger::Bill> ImportWindow::cardBill(const QString &place)
+{
+    std::optional<CardLedger::Card> card;
+    if (!withRead([&](Database &db) { card = CardLedger::card(db, place); }))
+        return std::nullopt;
+    if (!card) {
+        dialogs().info(
+            place + QStringLiteral("はカードとして登録されていません\r\nカード設定で登録して下さい"));
+        return std::nullopt;
+    }
+    ImportLedger::Bill bill;
+    int newest = 0;
+    qint64 sum = 0;
+    for (const StatementLine &l : std::as_const(m_statement.lines)) {
+        newest = qMax(newest, l.date);
+        sum -= l.amount;
+    }
+    // The file's payment date where the layout states one; else the card's own days say it.
+    const int presetIndex = m_preset->currentIndex();
+    const bool fromCard = presetIndex < 0 || m_presets.at(presetIndex).paymentFromCard;
+    if (!fromCard && m_statement.paymentDate)
+        bill.paymentDate = *m_statement.paymentDate;
+    else {
+        const QDate pay = CardLedger::paymentDate(
+            *card, QDate(newest / 10000, newest / 100 % 100, newest % 100), m_statement.billMonth);
+        bill.paymentDate = pay.isValid() ? pay.year() * 10000 + pay.month() * 100 + pay.day() : 0;
+    }
+    bill.total = m_statement.billTotal.value_or(sum);
+    return bill;
 }
 
 void ImportWindow::undoBatch()

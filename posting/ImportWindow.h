@@ -16,9 +16,10 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
-// F_import: reads a bank's statement file, shows each line with what it already is in the
-// ledger, and imports the checked lines into one storage place as income and expense
-// postings; a whole import can be taken back.
+// F_import: reads a bank's or a card's statement file, shows each line with what it already is
+// in the ledger, and imports the checked lines into one storage place as income and expense
+// postings or as transfers to and from other places; a whole import can be taken back. A bank
+// line that pays an imported card bill is offered as the transfer to that card.
 class ImportWindow : public TaskWindow
 {
     Q_OBJECT
@@ -70,9 +71,14 @@ private:
     void execute();
     void undoBatch();
     void showMessages();
+    // The bill of a card statement for the card `place`; nullopt (and said why) when the place
+    // is no card.
+    std::optional<ImportLedger::Bill> cardBill(const QString &place);
 
     QList<Preset> m_presets;
-    QStringList m_incomeItems, m_expenseItems;
+    QStringList m_incomeItems, m_expenseItems, m_places;
+    // The other places offered as transfer targets after the items, for the place chosen now.
+    QStringList m_otherPlaces;
     QString m_file;
     QStringList m_lines; // the decoded file
     QString m_encoding;

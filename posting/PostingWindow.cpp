@@ -2,6 +2,7 @@
 
 #include "Amount.h"
 #include "BasGeneral.h"
+#include "CardLedger.h"
 #include "Database.h"
 
 #include <QFont>
@@ -318,6 +319,7 @@ void PostingWindow::post(int row)
 
     bool posted = false;
     bool shortOfMoney = false;
+    QString overLimit;
     qint32 before = 0;
     qint32 after = 0;
     const QString description
@@ -332,9 +334,15 @@ void PostingWindow::post(int row)
                 throw DbError(QStringLiteral("no storage place %1").arg(place));
             before = balance.integer(QStringLiteral("H_money"));
         }
+        // A card owes rather than holds: what it may still be used for is its limit less what
+        // it owes. (A card whose balance covers the amount is within its limit as well.)
         if (m_vocab.withdraws && amount > before) {
-            shortOfMoney = true;
-            return; // nothing has been written
+            if (const auto card = CardLedger::card(db, place))
+                overLimit = CardLedger::limitRefusal(*card, before, amount);
+            else
+                shortOfMoney = true;
+            if (shortOfMoney || !overLimit.isEmpty())
+                return; // nothing has been written
         }
         after = m_vocab.withdraws ? Amount::sub(before, amount) : Amount::add(before, amount);
         db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(after)
@@ -349,6 +357,10 @@ void PostingWindow::post(int row)
         posted = true;
     });
 
+    if (!overLimit.isEmpty()) {
+        dialogs().info(overLimit);
+        return;
+    }
     if (shortOfMoney) {
         dialogs().info(place + QStringLiteral("に \\") + QString::number(before)
             + QStringLiteral("しかないため引落せません"));

@@ -66,9 +66,13 @@ PresetEditor::PresetEditor(Dialogs &dialogs, const QStringList &lines, const QLi
     m_dateForm->setObjectName(QStringLiteral("cb_dateform"));
     // In the order of StatementValues::DateForm.
     m_dateForm->addItems({QStringLiteral("自動"), QStringLiteral("yyyy/m/d"), QStringLiteral("yyyymmdd"),
-        QStringLiteral("和暦"), QStringLiteral("月日のみ")});
+        QStringLiteral("和暦"), QStringLiteral("月日のみ"), QStringLiteral("yymmdd")});
     m_newest = new QCheckBox(QStringLiteral("新しい順"), this);
     m_newest->setObjectName(QStringLiteral("chk_newest"));
+    // A card's file writes a purchase as a positive amount: the signed column is then the
+    // purchases, and the lines are imported into a card.
+    m_card = new QCheckBox(QStringLiteral("カードの明細（符号付き金額は利用額）"), this);
+    m_card->setObjectName(QStringLiteral("chk_card"));
 
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("形式の名前"), m_name);
@@ -115,7 +119,11 @@ PresetEditor::PresetEditor(Dialogs &dialogs, const QStringList &lines, const QLi
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(columns);
-    layout->addWidget(m_newest);
+    auto *checks = new QHBoxLayout;
+    checks->addWidget(m_newest);
+    checks->addWidget(m_card);
+    checks->addStretch();
+    layout->addLayout(checks);
     layout->addWidget(m_grid, 1);
     layout->addLayout(buttons);
     resize(900, 620);
@@ -135,6 +143,7 @@ PresetEditor::PresetEditor(Dialogs &dialogs, const QStringList &lines, const QLi
     for (QComboBox *c : {m_date, m_text, m_out, m_in, m_signed, m_balance, m_id, m_dateForm})
         connect(c, &QComboBox::currentIndexChanged, this, &PresetEditor::preview);
     connect(m_newest, &QCheckBox::toggled, this, &PresetEditor::preview);
+    connect(m_card, &QCheckBox::toggled, this, &PresetEditor::preview);
     connect(m_ok, &QPushButton::clicked, this, &PresetEditor::save);
     connect(m_end, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -199,6 +208,13 @@ Preset PresetEditor::mapped() const
         p.balance << named(m_balance);
     p.id = named(m_id);
     p.newestFirst = m_newest->isChecked();
+    if (m_card->isChecked()) {
+        p.card = true;
+        p.charge = p.signedAmount;
+        p.signedAmount.clear();
+        // Without a payment date in the file, the card's own days give the bill's.
+        p.paymentFromCard = true;
+    }
     return p;
 }
 
@@ -218,6 +234,8 @@ QString PresetEditor::problem() const
     const bool signedOne = column(m_signed) >= 0;
     if (outIn && signedOne)
         return QStringLiteral("出金・入金の列と符号付き金額の列はどちらか一方を選択して下さい");
+    if (m_card->isChecked() && !signedOne)
+        return QStringLiteral("カードの明細は符号付き金額の列（利用額）を選択して下さい");
     if (!signedOne && (column(m_out) < 0 || column(m_in) < 0))
         return QStringLiteral("出金と入金の列、または符号付き金額の列を選択して下さい");
     // The import finds a column by its heading: each chosen one needs a heading of its own.

@@ -68,6 +68,7 @@ private:
     QComboBox *m_id = nullptr;
     QComboBox *m_dateForm = nullptr;
     QCheckBox *m_newest = nullptr;
+    QCheckBox *m_card = nullptr;
     Grid *m_grid = nullptr;
     QPushButton *m_ok = nullptr;
     QPushButton *m_end = nullptr;

@@ -2,6 +2,7 @@
 
 #include "Amount.h"
 #include "BasGeneral.h"
+#include "CardLedger.h"
 #include "Database.h"
 #include "TypedCombo.h"
 
@@ -210,9 +211,13 @@ void TransferWindow::execute()
         + QString::number(*amount) + QStringLiteral("を移動");
     const bool ok = withWrite(description, [&](Database &db) {
         const qint32 sourceBefore = balanceOf(db, source);
-        if (sourceBefore < *amount) {
-            shortfall = QStringLiteral("移動元金額が足りません。\r\n") + source + QStringLiteral("( \\")
-                + QString::number(sourceBefore) + QStringLiteral(")\r\n処理を中断します");
+        // A card (a cash advance) may go below zero down to its limit.
+        const auto card = sourceBefore < *amount ? CardLedger::card(db, source) : std::nullopt;
+        const qint64 sourceCan = card ? CardLedger::available(*card, sourceBefore) : sourceBefore;
+        if (sourceCan < *amount) {
+            shortfall = QStringLiteral("移動元金額が足りません。\r\n") + source
+                + (card ? QStringLiteral("(利用可能額 \\") : QStringLiteral("( \\"))
+                + QString::number(sourceCan) + QStringLiteral(")\r\n処理を中断します");
             return; // nothing has been written
         }
         const qint32 destinationBefore = balanceOf(db, destination);

@@ -202,6 +202,8 @@ void MainMenu::buildMenus()
         [this] { open(QStringLiteral("入出金区分マスタメンテ起動"), QStringLiteral("F_kubunM")); });
     addAction(masta, "ho", "保管場所マスタ(&H)",
         [this] { open(QStringLiteral("保管場所マスタメンテ起動"), QStringLiteral("F_hokanM")); });
+    addAction(masta, "card", "カード(&C)",
+        [this] { open(QStringLiteral("カード設定画面起動"), QStringLiteral("F_card")); });
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     help->setObjectName(QStringLiteral("help"));

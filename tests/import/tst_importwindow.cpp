@@ -498,6 +498,65 @@ private slots:
         QVERIFY(LedgerCheck::check(f.dir.dbPath()).ok());
     }
 
+    // A card's statement into the card, then the bank's statement: the payment line is offered
+    // as the transfer to the card, marked as matched, written as the transfer window writes it,
+    // and taken back with both balances.
+    void aCardBillAndTheBanksPayment()
+    {
+        Fixture f;
+        f.dir.exec("INSERT INTO Hokan_T (H_index,H_money,H_name,H_memo) VALUES ('JCB',0,'','')");
+        f.window->load();
+        const QByteArray jcb = bytes({"\"\",\"\",\"今回のお支払日\",\"2024/12/07\"",
+            "\"\",\"\",\"今回のお支払金額合計(￥)\",\"4,000\"", "\"【ご利用明細】\"",
+            "\"ご利用者\",\"カテゴリ\",\"ご利用日\",\"ご利用先など\",\"ご利用金額(￥)\",\"支払区分\","
+            "\"今回回数\",\"訂正サイン\",\"お支払い金額(￥)\",\"国内／海外\",\"摘要\",\"備考\"",
+            "\"本人\",\"ショッピング\",\" 2024/11/01\",\"スーパー\",\"5,000\",\"1回払い\",\"\",\"\","
+            "\"5,000\",\"国内\",\"\",\"\"",
+            "\"本人\",\"ショッピング\",\" 2024/11/03\",\"スーパー\",\"1,000\",\"1回払い\",\"\","
+            "\"取消\",\"\",\"国内\",\"\",\"\""});
+        f.window->openFile(f.write("jcb.csv", jcb));
+        QCOMPARE(f.get<QComboBox>("cb_preset")->currentText(), QStringLiteral("JCBカード"));
+        QCOMPARE(f.kekka(), QStringLiteral("請求：お支払日 2024/12/07　ご請求額 \\4000"));
+        f.get<QComboBox>("cb_hokan")->setEditText("JCB");
+        // A refund takes an expense item (it is a negative expense), or a transfer from a place.
+        QCOMPARE(f.grid()->choiceEntries(ImportWindow::ColItem, 2),
+            QStringList({"食費", "雑費", "← 財布", "← ゆうちょ"}));
+        f.setItem(1, "食費");
+        f.setItem(2, "食費");
+        f.press("cmd_ok");
+        QCOMPARE(f.dialogs.infos.last(),
+            QStringLiteral("JCBはカードとして登録されていません\r\nカード設定で登録して下さい"));
+        f.dir.exec("INSERT INTO X_card VALUES ('JCB', 15, 10, 'ゆうちょ', 100000)");
+        f.press("cmd_ok");
+        QCOMPARE(f.dialogs.infos.last(), QStringLiteral("2件を取り込みました"));
+        QCOMPARE(f.balance("JCB"), -4000);
+        QCOMPARE(f.dir.rows("SELECT S_index,S_money FROM S ORDER BY S_date"),
+            QStringList({"食費|5000", "食費|-1000"}));
+
+        // 12/7 is a Saturday: the bank pays on Monday 12/9.
+        f.window->openFile(
+            f.write("dec.csv", bytes(yucho({"20241209,000000009,,4000,自動払込,ｼﾞｴｰｼｰﾋﾞｰ,96000,"}))));
+        f.get<QComboBox>("cb_hokan")->setEditText("ゆうちょ");
+        QCOMPARE(f.rows(), QStringList({"○|20241209|自動払込 ｼﾞｴｰｼｰﾋﾞｰ|4000||96000|→ JCB|照合"}));
+        f.dialogs.clear();
+        f.press("cmd_ok");
+        QCOMPARE(f.dialogs.infos, QStringList({"1件を取り込みました"}));
+        QCOMPARE(f.dir.rows("SELECT I_hokanmoto,I_hokansaki,I_money,I_day,I_memo FROM Idourireki_T"),
+            QStringList({"ゆうちょ|JCB|4000|20241209|自動払込 ｼﾞｴｰｼｰﾋﾞｰ"}));
+        QCOMPARE(f.balance("JCB"), 0);
+        QCOMPARE(f.balance(), 96000);
+        QCOMPARE(f.dir.scalar("SELECT SUM(S_money) FROM S").toInt(), 4000);
+        QVERIFY(LedgerCheck::check(f.dir.dbPath()).ok());
+
+        f.dialogs.clear();
+        f.press("cmd_undo");
+        QCOMPARE(f.dialogs.infos, QStringList({"取込を取り消しました"}));
+        QCOMPARE(f.balance("JCB"), -4000);
+        QCOMPARE(f.balance(), 100000);
+        QCOMPARE(f.dir.scalar("SELECT COUNT(*) FROM Idourireki_T").toInt(), 0);
+        QCOMPARE(f.rows().first().section(u'|', 6), QStringLiteral("→ JCB|照合"));
+    }
+
     // A deleted place leaves nothing behind: a place registered later under its name starts
     // afresh, and no old batch can take money off it. A deleted item's rules go with it.
     void aDeletedPlaceOrItemLeavesNothingBehind()

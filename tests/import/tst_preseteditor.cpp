@@ -261,6 +261,7 @@ private slots:
         QTest::newRow("yyyymmdd") << 2 << "２０２４１１０２" << 20241102 << "2024/11/02";
         QTest::newRow("era") << 3 << "平成 30 年 07 月 22 日" << 20180722 << "2018/07/22";
         QTest::newRow("m/d") << 4 << "11月2日" << 20241102 << "R6.11.2";
+        QTest::newRow("yymmdd") << 5 << "241102" << 20241102 << "20241102";
     }
     void dateForms()
     {
@@ -284,6 +285,44 @@ private slots:
         QCOMPARE(
             StatementParser::parse(back, {"日,摘要,額", other + ",B,-200"}, QDate(2024, 12, 8)).bad.size(),
             1);
+    }
+
+    // A card whose layout no preset knows: its purchases are positive amounts, read as the
+    // card's spending once the editor is told it is a card's file; what is no purchase is listed.
+    void aCardsLayoutMappedByHand()
+    {
+        const QStringList lines {"ｄカード ご利用明細", "ご利用日,ご利用店,ご利用金額,備考",
+            "2026/05/02,ローソン／ｉＤ,540,", "山田　太郎　様,,,", "2026/05/04,返品／ｉＤ,-200,",
+            "合計,,340,", "お支払日,,2026/06/10,", "以上,,,"};
+        Editor e(lines);
+        e.editor.findChild<QComboBox *>("cb_heading")->setCurrentIndex(1);
+        Mapping m;
+        m.name = "dカード";
+        m.text = 1, m.signedAmount = 2, m.dateForm = 1;
+        fill(e.editor, m);
+        QCheckBox *card = e.editor.findChild<QCheckBox *>("chk_card");
+        QCOMPARE(preview(e.editor).first(), QStringLiteral("3|20260502|ローソン／ｉＤ|540||"));
+        card->setChecked(true);
+        QCOMPARE(preview(e.editor),
+            QStringList({"3|20260502|ローソン／ｉＤ|-540||", "4||山田　太郎　様,,,|||日付が読めません",
+                "5|20260504|返品／ｉＤ|200||", "6||合計,,340,|||日付が読めません",
+                "7||お支払日,,2026/06/10,|||日付が読めません", "8||以上,,,|||日付が読めません"}));
+        e.editor.findChild<QPushButton *>("cmd_ok")->click();
+        QCOMPARE(e.saved.size(), 1);
+        const Preset back = Preset::fromJson(e.saved.first().toJson());
+        QVERIFY(back.card && back.paymentFromCard);
+        QCOMPARE(back.charge, QStringLiteral("ご利用金額"));
+        QVERIFY(back.signedAmount.isEmpty());
+        // Without the amount column a card's layout is not saved.
+        Editor without(lines);
+        without.editor.findChild<QComboBox *>("cb_heading")->setCurrentIndex(1);
+        m.signedAmount = -1, m.out = 2, m.in = 3;
+        fill(without.editor, m);
+        without.editor.findChild<QCheckBox *>("chk_card")->setChecked(true);
+        without.editor.findChild<QPushButton *>("cmd_ok")->click();
+        QCOMPARE(
+            without.dialogs.infos, QStringList {"カードの明細は符号付き金額の列（利用額）を選択して下さい"});
+        QVERIFY(without.saved.isEmpty());
     }
 
     void aDateFormNoProgramKnowsIsRefused()

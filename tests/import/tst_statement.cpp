@@ -58,7 +58,7 @@ private slots:
     void initTestCase()
     {
         m_presets = Preset::builtIns();
-        QCOMPARE(m_presets.size(), 12); // every resource file loads
+        QCOMPARE(m_presets.size(), 21); // every resource file loads
         for (const Preset &p : m_presets) {
             // A preset survives its own JSON (user presets are stored that way).
             const Preset again = Preset::fromJson(p.toJson());

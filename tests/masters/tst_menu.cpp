@@ -32,6 +32,9 @@ private slots:
         QTest::newRow("si") << "si"
                             << "F_syuM"
                             << "支出マスタメンテ起動";
+        QTest::newRow("card") << "card"
+                              << "F_card"
+                              << "カード設定画面起動";
     }
     void opensEachMasterWindow()
     {

@@ -250,6 +250,18 @@ private slots:
                 "UPDATE X_import_batch SET XB_hokan = 'ｻｲﾌ' WHERE XB_hokan = '財布'",
                 "UPDATE X_import_rule SET XR_hokan = 'ｻｲﾌ' WHERE XR_hokan = '財布'",
                 "UPDATE X_import_place SET XA_hokan = 'ｻｲﾌ' WHERE XA_hokan = '財布'",
+                // and the transfers the import's rules and lines name by the place
+                "UPDATE X_import_rule SET XR_item = '→ ｻｲﾌ' WHERE XR_item = '→ 財布'",
+                "UPDATE X_import_line SET XL_item = '→ ｻｲﾌ' WHERE XL_table = 'I' AND XL_item = '→ 財布'",
+                "UPDATE X_import_rule SET XR_item = '← ｻｲﾌ' WHERE XR_item = '← 財布'",
+                "UPDATE X_import_line SET XL_item = '← ｻｲﾌ' WHERE XL_table = 'I' AND XL_item = '← 財布'",
+                // the cards' tables, the same way
+                "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'X_card'",
+                "DELETE FROM X_card WHERE XC_place = 'ｻｲﾌ'",
+                "DELETE FROM X_card_bill WHERE XCB_place = 'ｻｲﾌ'",
+                "UPDATE X_card SET XC_place = 'ｻｲﾌ' WHERE XC_place = '財布'",
+                "UPDATE X_card SET XC_pay_from = 'ｻｲﾌ' WHERE XC_pay_from = '財布'",
+                "UPDATE X_card_bill SET XCB_place = 'ｻｲﾌ' WHERE XCB_place = '財布'",
                 // the reload
                 "SELECT H_index FROM Hokan_T",
                 "SELECT * FROM Hokan_T",

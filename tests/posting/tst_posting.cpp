@@ -386,6 +386,38 @@ private slots:
         QCOMPARE(f.balance("財布"), -5);
     }
 
+    // A card owes instead of holding: its purchases are refused only past its limit.
+    void aCardPurchaseIsRefusedBeyondItsLimit_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<int>("after");
+        QTest::newRow("expense within the limit") << int(Expense) << "29000"
+                                                  << "" << -30000;
+        QTest::newRow("expense to the limit exactly") << int(Expense) << "49000"
+                                                      << "" << -50000;
+        QTest::newRow("expense beyond the limit")
+            << int(Expense) << "49001"
+            << "財布の利用可能額 \\49000を超えるため出金できません" << -1000;
+        QTest::newRow("debit beyond the limit")
+            << int(Debit) << "50000"
+            << "財布の利用可能額 \\49000を超えるため出金できません" << -1000;
+    }
+    void aCardPurchaseIsRefusedBeyondItsLimit()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, amount);
+        QFETCH(QString, refusal);
+        QFETCH(int, after);
+        Fixture f(kind);
+        f.dir.exec("UPDATE Hokan_T SET H_money = -1000 WHERE H_index = '財布'");
+        f.dir.exec("INSERT INTO X_card VALUES ('財布', 15, 10, '銀行', 50000)");
+        f.post(kind == Expense ? "食費" : "電話", amount);
+        QCOMPARE(f.dialogs.infos, refusal.isEmpty() ? QStringList() : QStringList {refusal});
+        QCOMPARE(f.balance("財布"), after);
+    }
+
     void theNewestPostingStaysShownAfterAnOlderOne_data()
     {
         QTest::addColumn<int>("kind");

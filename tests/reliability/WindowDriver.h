@@ -191,6 +191,16 @@ inline std::vector<WriteAction> writeActions()
                 child<QLineEdit>(w, "txt_hokan2")->setText("金庫2");
                 child<QPushButton>(w, "cmd_henkou")->click();
             }},
+        {"F_card", "card",
+            [](TaskWindow *w) {
+                // 金庫 becomes a card paid from 銀行 (places by position in the list).
+                Grid *g = child<Grid>(w, "SP");
+                const int r = g->maxRows();
+                for (const auto &[col, text] :
+                    {std::pair {1, "2"}, {2, "15"}, {3, "10"}, {4, "1"}, {5, "100000"}})
+                    g->setText(col, r, QString::fromUtf8(text));
+                g->clickButton(6, r);
+            }},
         {"F_kubunM", "nyu",
             [](TaskWindow *w) {
                 Grid *g = child<Grid>(w, "SP1");

@@ -160,6 +160,50 @@ QPalette darkPalette()
     return p;
 }
 
+// A card's statement of November as its issuer writes it: the payment date and total before
+// the heading, the purchases, one of them cancelled.
+QString writeCardStatement(const AppContext &context)
+{
+    struct Row
+    {
+        const char *date, *shop;
+        int amount;
+        bool cancelled;
+    };
+    const Row rows[] = {{"2026/11/02", "スーパーマルエツ", 6480, false},
+        {"2026/11/05", "ドラッグストア", 2150, false}, {"2026/11/08", "レストラン　ＸＹＺ", 5600, false},
+        {"2026/11/08", "シネマ　サンシャイン", 3800, false}, {"2026/11/12", "スーパーマルエツ", 4320, false},
+        {"2026/11/14", "ドラッグストア", 980, true}, {"2026/11/15", "スーパーマルエツ", 3110, false}};
+    int total = 0;
+    QStringList rowLines;
+    for (const Row &r : rows) {
+        total += r.cancelled ? 0 : r.amount;
+        rowLines << QStringLiteral("\"本人\",\"ショッピング\",\" %1\",\"%2\",\"%3\",\"1回払い\",\"\",\"%4\","
+                                   "\"%5\",\"国内\",\"\",\"\"")
+                        .arg(QString::fromUtf8(r.date), QString::fromUtf8(r.shop),
+                            QLocale(QLocale::English).toString(r.amount),
+                            r.cancelled ? QStringLiteral("取消") : QString(),
+                            r.cancelled ? QString() : QLocale(QLocale::English).toString(r.amount));
+    }
+    const QStringList lines
+        = QStringList {QStringLiteral("\"\",\"\",\"今回のお支払日\",\"2026/12/10\""),
+              QStringLiteral("\"\",\"\",\"今回のお支払金額合計(￥)\",\"%1\"")
+                  .arg(QLocale(QLocale::English).toString(total)),
+              QStringLiteral("\"【ご利用明細】\""),
+              QStringLiteral("\"ご利用者\",\"カテゴリ\",\"ご利用日\",\"ご利用先など\","
+                             "\"ご利用金額(￥)\",\"支払区分\",\"今回回数\",\"訂正サイン\","
+                             "\"お支払い金額(￥)\",\"国内／海外\",\"摘要\",\"備考\"")}
+        + rowLines;
+    const QString path = QDir(context.appDir).filePath(QStringLiteral("card_202611.csv"));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)
+        || f.write(Cp932::encode(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"))) < 0) {
+        std::fprintf(stderr, "velmo-shots: cannot write %s\n", qPrintable(path));
+        ++g_failures;
+    }
+    return path;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -377,6 +421,44 @@ int main(int argc, char *argv[])
         child<QRadioButton>(w, "O_kubun")->click();
     });
     QApplication::setPalette(QApplication::style()->standardPalette());
+
+    // A credit card: registered as a place, made a card paid from the bank, and its statement
+    // read into the import window with the items chosen (last, so the pictures before are as
+    // they were without it).
+    if (TaskWindow *w = m.open("ho")) {
+        auto *g = child<Grid>(w, "SP1");
+        g->setText(1, 1, QStringLiteral("クレジットカード"));
+        g->setText(2, 1, QStringLiteral("本人"));
+        g->setText(3, 1, QStringLiteral("毎月10日に銀行から引落"));
+        g->clickButton(4, 1);
+        m.close();
+    }
+    shoot("card", QStringLiteral("F_card"), [](TaskWindow *w) {
+        auto *g = child<Grid>(w, "SP");
+        const int r = g->maxRows();
+        const QStringList places = g->choiceEntries(1, r);
+        const QStringList cells {QString::number(places.indexOf(QStringLiteral("クレジットカード"))),
+            QStringLiteral("15"), QStringLiteral("10"),
+            QString::number(places.indexOf(QStringLiteral("銀行"))), QStringLiteral("300000")};
+        for (int c = 0; c < cells.size(); ++c)
+            g->setText(c + 1, r, cells.at(c));
+        g->clickButton(6, r);
+    });
+    const QString cardStatement = writeCardStatement(context);
+    shoot("import", QStringLiteral("F_import-card"), [&](TaskWindow *w) {
+        Drive::setCombo(child<QComboBox>(w, "cb_hokan"), QStringLiteral("クレジットカード"));
+        qobject_cast<ImportWindow *>(w)->openFile(cardStatement);
+        auto *grid = child<Grid>(w, "SP");
+        const QList<QPair<QString, QString>> items {{QStringLiteral("スーパー"), QStringLiteral("食料品")},
+            {QStringLiteral("ドラッグ"), QStringLiteral("日用品")},
+            {QStringLiteral("レストラン"), QStringLiteral("外食")},
+            {QStringLiteral("シネマ"), QStringLiteral("娯楽")}};
+        for (int r = 1; r <= grid->maxRows(); ++r)
+            for (const auto &[text, item] : items)
+                if (grid->text(ImportWindow::ColText, r).contains(text))
+                    grid->setText(ImportWindow::ColItem, r,
+                        QString::number(grid->choiceEntries(ImportWindow::ColItem, r).indexOf(item)));
+    });
 
     for (const QString &text : dialogs.shown)
         std::printf("  message: %s\n", qPrintable(text));

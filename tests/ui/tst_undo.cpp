@@ -68,6 +68,7 @@ class TestUndo : public QObject
                 {"F_tanaorosi", "財布の金額を \\10に変更"},
                 {"F_hokanM", "保管場所「新規」を登録"},
                 {"F_hokanM rename", "保管場所「金庫」を「金庫2」に変更"},
+                {"F_card", "カード「金庫」を登録"},
                 {"F_kubunM", "入出金区分「新区分」を登録"},
                 {"F_nyuM", "収入名「賞与」を登録"},
                 {"F_syuM", "支出名「日用品」を登録"},
@@ -119,7 +120,8 @@ class TestUndo : public QObject
     static QStringList ledger(const TempAppDir &dir)
     {
         QStringList rows = ledgerRows(dir);
-        for (const char *t : {"X_import_batch", "X_import_line", "X_import_rule", "X_import_place"})
+        for (const char *t :
+            {"X_import_batch", "X_import_line", "X_import_rule", "X_import_place", "X_card", "X_card_bill"})
             rows += dir.rows(
                 QStringLiteral("SELECT '%1', rowid, * FROM %1 ORDER BY rowid").arg(QLatin1String(t)));
         rows += dir.rows("SELECT rowid, typeof(H_money), H_money FROM Hokan_T");
