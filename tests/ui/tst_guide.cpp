@@ -94,6 +94,7 @@ private slots:
         windows.push_back({"F_ver", "VER"});
         windows.push_back({"F_import", "import"});
         windows.push_back({"F_log", "log"});
+        windows.push_back({"F_card", "card"});
         QStringList missing;
         for (const Drive::Window &w : windows) {
             TaskWindow *task = m.open(w.opener);
@@ -133,7 +134,8 @@ private slots:
         QTest::newRow("learnt items") << "### 覚えた項目" << QStringList {};
         QTest::newRow("offered stocktake") << "### 残高の違いと金額棚卸" << QStringList {};
         QTest::newRow("taking a batch back") << "### 取込を取り消す" << QStringList {};
-        QTest::newRow("card statement") << "## カードの明細を取り込む" << QStringList {};
+        QTest::newRow("card statement")
+            << "## カードの明細を取り込む" << QStringList {"F_card.png", "F_import-card.png"};
         QTest::newRow("correcting a mistake")
             << "## まちがいを直す" << QStringList {"F_kensaku.png", "F_syusei.png", "F_undo.png"};
         QTest::newRow("budgets") << "## 予算" << QStringList {"F_yosan.png", "F_bunrui_S-budget.png"};
