@@ -51,6 +51,18 @@ const char *const step4[] = {
     "CREATE INDEX IF NOT EXISTS X_budget_row_name ON X_budget_row (XZ_side, XZ_name)",
 };
 
+// Step 6: credit cards. A card is a storage place that owes: its closing day, payment day (31 is
+// the month's last day), the place its bill is paid from and its limit. A card's bill, as its
+// statement states it, is kept to link the bank's payment to it.
+const char *const step6[] = {
+    "CREATE TABLE IF NOT EXISTS X_card ("
+    " XC_place TEXT PRIMARY KEY, XC_closing INTEGER NOT NULL, XC_payment INTEGER NOT NULL,"
+    " XC_pay_from TEXT NOT NULL, XC_limit INTEGER NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS X_card_bill ("
+    " XCB_id INTEGER PRIMARY KEY, XCB_place TEXT NOT NULL, XCB_payment_date INTEGER NOT NULL,"
+    " XCB_total INTEGER NOT NULL, XCB_batch INTEGER)",
+};
+
 template <size_t N> QStringList toList(const char *const (&statements)[N])
 {
     QStringList list;
@@ -63,7 +75,7 @@ template <size_t N> QStringList toList(const char *const (&statements)[N])
 
 int latest()
 {
-    return 4;
+    return 6;
 }
 
 QStringList step(int n)
@@ -79,6 +91,8 @@ QStringList step(int n)
         return SearchText::createStatements();
     case 4:
         return toList(step4);
+    case 6:
+        return toList(step6);
     default:
         return {};
     }
