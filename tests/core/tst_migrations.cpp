@@ -30,9 +30,9 @@ private slots:
         TempAppDir dir;
         QCOMPARE(dir.scalar("PRAGMA user_version").toInt(), Migrations::latest());
         QCOMPARE(xTables(dir),
-            QStringList(
-                {"X_budget_row", "X_budget_year", "X_card", "X_card_bill", "X_import_batch", "X_import_line",
-                    "X_import_place", "X_import_preset", "X_import_rule", "X_meisai", "X_undo_action"}));
+            QStringList({"X_budget_row", "X_budget_year", "X_card", "X_card_bill", "X_import_batch",
+                "X_import_line", "X_import_place", "X_import_preset", "X_import_rule", "X_meisai",
+                "X_schedule", "X_undo_action"}));
         int calls = 0;
         QCOMPARE(Migrations::migrate(dir.dbPath(), [&](int, int) { return ++calls, true; }),
             Migrations::Outcome::Current);
