@@ -49,7 +49,7 @@ QList<Entry> items(Database &db, Side side)
     }
     if (!income)
         std::stable_partition(
-            out.begin(), out.end(), [](const Entry &e) { return e.category == QLatin1String("自動"); });
+            out.begin(), out.end(), [](const Entry &e) { return e.category == QStringLiteral("自動"); });
     return out;
 }
 
@@ -165,11 +165,11 @@ QString monthsText(int months)
 std::optional<int> parseMonths(const QString &text)
 {
     const QString t = text.trimmed();
-    if (t == QLatin1String("毎月"))
+    if (t == QStringLiteral("毎月"))
         return EveryMonth;
-    if (t == QLatin1String("奇数月"))
+    if (t == QStringLiteral("奇数月"))
         return OddMonths;
-    if (t == QLatin1String("偶数月"))
+    if (t == QStringLiteral("偶数月"))
         return EvenMonths;
     static const QRegularExpression separators(QStringLiteral("[,、\\s]+"));
     int months = 0;
