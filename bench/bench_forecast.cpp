@@ -1,7 +1,8 @@
 // The balance ahead: F_mitosi's refresh for all places over 12 months, and the main menu's
 // check at start (the first shortfall within 14 days), on the large ledger and, with
 // VELMO_BENCH_HUGE=1, on the huge one. The ten automatic debits and the income items carry
-// schedules, a third of them with the amount of the same month a year before.
+// schedules, a third of them with the amount of the same month a year before; one place is a
+// card.
 
 #include "BenchMain.h"
 #include "BenchSupport.h"
@@ -52,6 +53,10 @@ struct Ledger
             e.months = n++ % 2 ? Schedule::EveryMonth : (1 << 5 | 1 << 11);
             Schedule::save(db, e);
         }
+        // One place is a card, paid from the first: its bills are looked up as well.
+        const QStringList places = LedgerGenerator::storagePlaceNames();
+        db.execute(QStringLiteral("INSERT INTO X_card VALUES ('%1', 15, 10, '%2', 500000)")
+                       .arg(Database::escape(places.at(2)), Database::escape(places.at(0))));
         db.commit();
     }
     BenchSupport::AppDir app;

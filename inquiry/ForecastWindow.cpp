@@ -105,7 +105,7 @@ ForecastWindow::ForecastWindow(const AppContext &context, QWidget *parent)
     {
         const char *heading;
         double width;
-    } columns[] = {{"日付", 20}, {"項目", 16}, {"保管場所", 12}, {"入金", 11}, {"出金", 11}, {"残高", 12}};
+    } columns[] = {{"日付", 24}, {"項目", 18}, {"保管場所", 13}, {"入金", 12}, {"出金", 12}, {"残高", 14}};
     for (int c = kDateCol; c <= kBalanceCol; ++c) {
         if (c >= kInCol)
             m_grid->setNumericColumn(c, lo, hi);

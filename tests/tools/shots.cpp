@@ -348,6 +348,8 @@ int main(int argc, char *argv[])
         child<QTabWidget>(w, "TAB")->setCurrentIndex(1);
     });
     shoot("cmd_mitosi", QStringLiteral("F_mitosi"), nothing);
+    shoot("cmd_mitosi", QStringLiteral("F_mitosi-graph"),
+        [](TaskWindow *w) { Drive::setCombo(child<QComboBox>(w, "cb_hokan"), QStringLiteral("財布")); });
     // Back in the main menu, the line under its heading warns of the shortfall.
     save(&m.menu, QStringLiteral("main-mitosi"));
 
