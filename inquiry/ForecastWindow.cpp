@@ -289,7 +289,10 @@ bool ForecastWindow::saveSchedule(int row)
         dialogs().info(e.item + QStringLiteral("の日は1から31までの数字で入力して下さい（31は月末）"));
         return false;
     }
-    const std::optional<int> monthMask = Schedule::parseMonths(m_schedules->text(ColMonths, row));
+    // A day alone recurs every month.
+    const QString monthsText = m_schedules->text(ColMonths, row).trimmed();
+    const std::optional<int> monthMask
+        = monthsText.isEmpty() ? std::optional<int>(Schedule::EveryMonth) : Schedule::parseMonths(monthsText);
     if (!monthMask) {
         dialogs().info(e.item
             + QStringLiteral(

@@ -134,6 +134,9 @@ private slots:
         QTest::newRow("new") << "外食" << QStringList({"5", "奇数月", "1", "2", "1500"}) << false
                              << "支出「外食」の予定を登録"
                              << "S|外食|5|1365|P|F|1500";
+        QTest::newRow("a day alone: every month")
+            << "外食" << QStringList({"5"}) << false << "支出「外食」の予定を登録"
+            << "S|外食|5|4095|N|L|0";
         QTest::newRow("changed") << "電気代" << QStringList({"26", "6,12", "0", "1", "999"}) << false
                                  << "支出「電気代」の予定を変更"
                                  << "S|電気代|26|2080|N|Y|0";
@@ -207,16 +210,27 @@ private slots:
         QCOMPARE(f.schedules(), before);
     }
 
-    void removingAskedFirst()
+    void declinedOrFailedChangesNothing()
     {
         Fixture f;
         f.open();
+        const QStringList before = f.schedules();
         f.dialogs.answers.push_back(false);
         f.grid("SP2")->clickButton(ForecastWindow::ColRemove, f.scheduleRow(u"電気代"_s));
         // Nothing to remove on an unscheduled row: no question.
         f.grid("SP2")->clickButton(ForecastWindow::ColRemove, f.scheduleRow(u"外食"_s));
         QCOMPARE(f.dialogs.asked, QStringList({u"電気代の予定を削除します　よろしいですか？"_s}));
-        QCOMPARE(f.schedules().size(), 3);
+        QCOMPARE(f.schedules(), before);
+
+        // A failed write leaves the schedules and the history as they were.
+        StatementRecorder rec;
+        rec.failOn = u"INSERT INTO X_schedule"_s;
+        const int row = f.scheduleRow(u"電気代"_s);
+        f.grid("SP2")->setText(ForecastWindow::ColDay, row, u"20"_s);
+        QVERIFY(!f.window->saveSchedule(row));
+        QCOMPARE(f.dialogs.infos, QStringList({u"DB接続失敗"_s}));
+        QCOMPARE(f.schedules(), before);
+        QCOMPARE(f.dir.scalar("SELECT COUNT(*) FROM X_undo_action").toInt(), 0);
     }
 
     // The line under the main menu's heading at start, and again whenever a task window closes.
