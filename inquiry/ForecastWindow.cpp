@@ -168,8 +168,9 @@ ForecastWindow::ForecastWindow(const AppContext &context, QWidget *parent)
     connect(m_place, &QComboBox::currentIndexChanged, this, [this] { display(); });
     for (QRadioButton *b : m_months)
         connect(b, &QRadioButton::toggled, this, [this](bool on) {
-            if (on)
-                refresh();
+            // A period that could not be read gives way to the one shown.
+            if (on && !refresh())
+                showPeriod(m_shownMonths);
         });
     connect(m_schedules, &Grid::buttonClicked, this, [this](int col, int row, bool) {
         if (col == ColSave)
@@ -192,6 +193,14 @@ int ForecastWindow::months() const
     return 3;
 }
 
+void ForecastWindow::showPeriod(int months)
+{
+    for (int i = 0; i < 4; ++i) {
+        const QSignalBlocker block(m_months[i]);
+        m_months[i]->setChecked(kMonths[i] == months);
+    }
+}
+
 QString ForecastWindow::chosenPlace() const
 {
     return m_place->currentIndex() <= 0 ? QString() : m_place->currentText();
@@ -209,6 +218,7 @@ bool ForecastWindow::refresh()
         return false;
     m_result = result;
     m_entries = entries;
+    m_shownMonths = months();
 
     // The list of places follows the master; the place chosen stays chosen while it is there.
     const QString chosen = chosenPlace();

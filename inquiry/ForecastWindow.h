@@ -50,6 +50,7 @@ public:
 
 private:
     int months() const;
+    void showPeriod(int months);
     QString chosenPlace() const;
     void display();
     void displaySchedules();
@@ -63,4 +64,5 @@ private:
 
     Forecast::Result m_result;
     QList<Schedule::Entry> m_entries;
+    int m_shownMonths = 3;
 };

@@ -222,8 +222,17 @@ private slots:
         QCOMPARE(f.dialogs.asked, QStringList({u"電気代の予定を削除します　よろしいですか？"_s}));
         QCOMPARE(f.schedules(), before);
 
-        // A failed write leaves the schedules and the history as they were.
         StatementRecorder rec;
+        // A period that cannot be read: said once, the period shown stays chosen.
+        rec.failOn = u"FROM Hokan_T"_s;
+        f.get<QRadioButton>("O_12")->setChecked(true);
+        QCOMPARE(f.dialogs.infos, QStringList({u"DB接続失敗"_s}));
+        QVERIFY(f.get<QRadioButton>("O_3")->isChecked());
+        QVERIFY(!f.get<QRadioButton>("O_12")->isChecked());
+        QCOMPARE(f.window->result().to, QDate(2027, 3, 9));
+        f.dialogs.infos.clear();
+
+        // A failed write leaves the schedules and the history as they were.
         rec.failOn = u"INSERT INTO X_schedule"_s;
         const int row = f.scheduleRow(u"電気代"_s);
         f.grid("SP2")->setText(ForecastWindow::ColDay, row, u"20"_s);
