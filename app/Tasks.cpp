@@ -6,6 +6,8 @@
 #include "CategoryMaster.h"
 #include "CategoryReport.h"
 #include "CsvExport.h"
+#include "Forecast.h"
+#include "ForecastWindow.h"
 #include "History.h"
 #include "ImportWindow.h"
 #include "ItemDetail.h"
@@ -31,6 +33,7 @@ void registerTasks(MainMenu &menu)
     menu.setTaskFactory("F_all_S", [](const AppContext &c) { return new YearlyTotals(c); });
     menu.setTaskFactory("F_bunrui_S", [](const AppContext &c) { return new CategoryReport(c); });
     menu.setTaskFactory("F_yosan", [](const AppContext &c) { return new BudgetWindow(c); });
+    menu.setTaskFactory("F_mitosi", [](const AppContext &c) { return new ForecastWindow(c); });
     menu.setTaskFactory("F_csv", [](const AppContext &c) { return new CsvExport(c); });
     menu.setTaskFactory("F_import", [](const AppContext &c) { return new ImportWindow(c); });
     menu.setTaskFactory("F_idou", [](const AppContext &c) { return new TransferWindow(c); });
@@ -49,4 +52,7 @@ void registerTasks(MainMenu &menu)
     menu.setTaskFactory("F_nyuukin", &PostingWindow::newIncome);
     menu.setTaskFactory("F_syukkin", &PostingWindow::newExpense);
     menu.setTaskFactory("F_zidou", &PostingWindow::newDebit);
+    // The warning before a debit the balance cannot pay.
+    menu.setStartCheck(
+        [](const AppContext &c) { return Forecast::startWarning(c.dbPath(), c.clock->today()); });
 }

@@ -63,6 +63,16 @@ const char *const step6[] = {
     " XCB_total INTEGER NOT NULL, XCB_batch INTEGER)",
 };
 
+// Step 7: schedules. An income (N) or expense (S) item of the masters may recur on a day of the
+// month (1..31, 31 the last day) in the months of a mask (bit 0 January), moved to the next (N)
+// or previous (P) bank business day when it falls on a holiday; its amount is expected as the
+// last posted one (L), that of the same month a year before (Y) or a fixed one (F).
+const char *const step7[] = {
+    "CREATE TABLE IF NOT EXISTS X_schedule ("
+    " XS_side TEXT, XS_item TEXT, XS_day INTEGER, XS_months INTEGER, XS_shift TEXT,"
+    " XS_amount TEXT, XS_fixed INTEGER, PRIMARY KEY (XS_side, XS_item))",
+};
+
 template <size_t N> QStringList toList(const char *const (&statements)[N])
 {
     QStringList list;
@@ -75,7 +85,7 @@ template <size_t N> QStringList toList(const char *const (&statements)[N])
 
 int latest()
 {
-    return 6;
+    return 7;
 }
 
 QStringList step(int n)
@@ -93,6 +103,8 @@ QStringList step(int n)
         return toList(step4);
     case 6:
         return toList(step6);
+    case 7:
+        return toList(step7);
     default:
         return {};
     }

@@ -6,6 +6,7 @@
 #include "ImportLedger.h"
 #include "MasterLayout.h"
 #include "MasterQueries.h"
+#include "Schedule.h"
 
 #include <QVBoxLayout>
 
@@ -227,6 +228,7 @@ void ItemMaster::updateRow(int row)
                 MasterQueries::renameWhereUsed(db, m_v.postingTable, m_v.indexColumn, oldName, name);
                 ImportLedger::renameItem(db, m_v.postingTable, oldName, name);
                 BudgetPlan::renameItem(db, m_v.postingTable, oldName, name);
+                Schedule::renameItem(db, m_v.postingTable, oldName, name);
                 db.execute(QStringLiteral("UPDATE %1 SET %2 = '").arg(m_v.itemTable, m_v.indexColumn)
                     + q(name) + QStringLiteral("',") + otherColumns + QStringLiteral(" WHERE (")
                     + m_v.indexColumn + QStringLiteral(" = '") + q(oldName) + QStringLiteral("')"));
@@ -250,6 +252,7 @@ void ItemMaster::deleteRow(int row)
                     + m_v.indexColumn + QStringLiteral(" = '") + q(oldName) + QStringLiteral("')"));
                 ImportLedger::forgetItem(db, m_v.postingTable, oldName);
                 BudgetPlan::forgetItem(db, m_v.postingTable, oldName);
+                Schedule::forgetItem(db, m_v.postingTable, oldName);
             }))
         return;
     dialogs().info(oldName + QStringLiteral("を削除しました"));

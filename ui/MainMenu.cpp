@@ -93,6 +93,14 @@ void MainMenu::buildButtons()
     connect(end, &QPushButton::clicked, this, [this] { endWith(QStringLiteral("AP終了(ﾎﾞﾀﾝ)")); });
     top->addWidget(end, 0, Qt::AlignTop);
     outer->addLayout(top);
+    m_warning = new QLabel(central);
+    m_warning->setObjectName(QStringLiteral("lbl_mitosi"));
+    QPalette warningPalette = m_warning->palette();
+    warningPalette.setColor(QPalette::WindowText, Qt::red);
+    m_warning->setPalette(warningPalette);
+    m_warning->setWordWrap(true);
+    m_warning->hide();
+    outer->addWidget(m_warning);
 
     const QColor blue(128, 128, 255), pink(255, 192, 192), green(192, 255, 192), cream(255, 255, 192);
     const struct
@@ -114,7 +122,8 @@ void MainMenu::buildButtons()
                 {"cmd_all", "収支合計金額照会", cream, "収支合計金額照会", "F_all_S"},
                 {"cmd_bunrui", "区分別集計照会", cream, "区分別集計照会起動", "F_bunrui_S", 1},
                 {"cmd_meisai", "明細検索", cream, "明細検索画面起動", "F_kensaku", 1},
-                {"cmd_yosan", "予算と実績", cream, "予算画面起動", "F_yosan", 2}}},
+                {"cmd_yosan", "予算と実績", cream, "予算画面起動", "F_yosan", 2},
+                {"cmd_mitosi", "残高の見通し", cream, "見通し画面起動", "F_mitosi", 2}}},
     };
 
     QWidget *previous = end;
@@ -220,6 +229,16 @@ void MainMenu::load()
 {
     m_logPath = m_context.logPath();
     log(QStringLiteral("AP起動"));
+    runCheck();
+}
+
+void MainMenu::runCheck()
+{
+    if (!m_check)
+        return;
+    const QString text = m_check(m_context);
+    m_warning->setText(text);
+    m_warning->setVisible(!text.isEmpty());
 }
 
 void MainMenu::log(const QString &event)
@@ -253,6 +272,8 @@ void MainMenu::open(const QString &event, const QString &windowName)
 void MainMenu::taskClosed()
 {
     m_task = nullptr;
+    // What the task did may have made or settled a shortfall.
+    runCheck();
     setEnabled(true);
     activateWindow();
     raise();

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <functional>
 
+class QLabel;
 class QPushButton;
 
 // F_main: the first and last window. Each button and menu entry writes its line to the
@@ -26,6 +27,9 @@ public:
     // How the program ends, and how the log is shown; tests replace both.
     void setQuit(std::function<void()> quit) { m_quit = std::move(quit); }
     void setFileViewer(std::function<bool(const QString &)> viewer) { m_viewer = std::move(viewer); }
+    // A check run at start and whenever a task window closes; what it returns is shown as one
+    // line under the heading (nothing: the line is hidden).
+    void setStartCheck(std::function<QString(const AppContext &)> check) { m_check = std::move(check); }
 
     // The load handler: writes "AP起動".
     void load();
@@ -43,6 +47,7 @@ private:
     void open(const QString &event, const QString &windowName);
     void endWith(const QString &event);
     void taskClosed();
+    void runCheck();
 
     AppContext m_context;
     QString m_logPath;
@@ -51,5 +56,7 @@ private:
     QPointer<QWidget> m_returnFocus;
     std::function<void()> m_quit;
     std::function<bool(const QString &)> m_viewer;
+    std::function<QString(const AppContext &)> m_check;
+    QLabel *m_warning = nullptr;
     bool m_ending = false;
 };

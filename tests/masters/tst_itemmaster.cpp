@@ -211,7 +211,12 @@ private slots:
                 "DELETE FROM X_budget_row WHERE XZ_side = '" + n.postings + "' AND XZ_name = '" + to
                     + planYears,
                 "UPDATE X_budget_row SET XZ_name = '" + to + "' WHERE XZ_side = '" + n.postings
-                    + "' AND XZ_name = '" + from + planYears};
+                    + "' AND XZ_name = '" + from + planYears,
+                // So does the item's schedule.
+                "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'X_schedule'",
+                "DELETE FROM X_schedule WHERE XS_side = '" + n.postings + "' AND XS_item = '" + to + "'",
+                "UPDATE X_schedule SET XS_item = '" + to + "' WHERE XS_side = '" + n.postings
+                    + "' AND XS_item = '" + from + "'"};
         };
         QCOMPARE(Fixture::from(rec.statements, "SELECT " + n.index + " FROM " + n.postings + " "),
             QStringList({QStringLiteral("SELECT %1 FROM %2 WHERE (%1 = '副業')").arg(n.index, n.postings)})
@@ -233,7 +238,7 @@ private slots:
         w.sp2->setText(1, 1, "O'給与");
         w.sp2->setText(4, 1, "改名");
         w.sp2->clickButton(5, 1);
-        QCOMPARE(rec.statements.mid(1, 9),
+        QCOMPARE(rec.statements.mid(1, 12),
             QStringList({QStringLiteral("SELECT %1 FROM %2 WHERE (%1 = '給与')").arg(n.index, n.postings),
                 QStringLiteral("UPDATE %1 SET %2 = 'O''給与' WHERE %2 = '給与'").arg(n.postings, n.index)})
                 + importRename("給与", "O''給与")

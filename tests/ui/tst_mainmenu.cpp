@@ -32,8 +32,8 @@ class TestMainMenu : public QObject
                 return true;
             });
             for (const char *name : {"F_nyuukin", "F_syukkin", "F_zidou", "F_idou", "F_tanaorosi", "F_list_S",
-                     "F_rireki_S", "F_all_S", "F_bunrui_S", "F_kensaku", "F_yosan", "F_csv", "F_nyuM",
-                     "F_syuM", "F_kubunM", "F_hokanM", "F_ver"}) {
+                     "F_rireki_S", "F_all_S", "F_bunrui_S", "F_kensaku", "F_yosan", "F_mitosi", "F_csv",
+                     "F_nyuM", "F_syuM", "F_kubunM", "F_hokanM", "F_ver"}) {
                 const QString n = QString::fromLatin1(name);
                 menu.setTaskFactory(n, [n](const AppContext &c) {
                     auto *w = new TaskWindow(c);
@@ -75,7 +75,7 @@ private slots:
         // Focus runs from the end button through the task buttons in reading order.
         QWidget *w = f.menu.findChild<QPushButton *>("cmd_end");
         QStringList order;
-        for (int i = 0; i < 10; ++i) {
+        for (int i = 0; i < 12; ++i) {
             w = w->nextInFocusChain();
             while (!qobject_cast<QPushButton *>(w))
                 w = w->nextInFocusChain();
@@ -83,7 +83,7 @@ private slots:
         }
         QCOMPARE(order,
             QStringList({"cmd_nyuukin", "cmd_syukkin", "cmd_zidou", "cmd_idou", "cmd_tanaorosi", "cmd_list",
-                "cmd_rireki", "cmd_all", "cmd_bunrui", "cmd_meisai"}));
+                "cmd_rireki", "cmd_all", "cmd_bunrui", "cmd_meisai", "cmd_yosan", "cmd_mitosi"}));
     }
 
     void everyTaskWritesItsLineAndDisablesTheMenu_data()
@@ -124,6 +124,9 @@ private slots:
         QTest::newRow("budget") << "cmd_yosan"
                                 << "予算画面起動"
                                 << "F_yosan";
+        QTest::newRow("balance ahead") << "cmd_mitosi"
+                                       << "見通し画面起動"
+                                       << "F_mitosi";
         QTest::newRow("csv") << "csv"
                              << "CSV出力画面起動"
                              << "F_csv";
