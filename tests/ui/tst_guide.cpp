@@ -95,6 +95,7 @@ private slots:
         windows.push_back({"F_import", "import"});
         windows.push_back({"F_log", "log"});
         windows.push_back({"F_card", "card"});
+        windows.push_back({"F_mitosi", "cmd_mitosi"});
         QStringList missing;
         for (const Drive::Window &w : windows) {
             TaskWindow *task = m.open(w.opener);
@@ -139,7 +140,8 @@ private slots:
         QTest::newRow("correcting a mistake")
             << "## まちがいを直す" << QStringList {"F_kensaku.png", "F_syusei.png", "F_undo.png"};
         QTest::newRow("budgets") << "## 予算" << QStringList {"F_yosan.png", "F_bunrui_S-budget.png"};
-        QTest::newRow("balance ahead") << "## 先の残高" << QStringList {};
+        QTest::newRow("balance ahead")
+            << "## 先の残高" << QStringList {"F_mitosi.png", "F_mitosi-yotei.png", "F_mitosi-graph.png"};
         QTest::newRow("log") << "## 操作ログ" << QStringList {"F_log.png"};
         QTest::newRow("yen sign and dark desktop")
             << "## 画面の表示（円記号と暗い画面）" << QStringList {"dark-F_syukkin.png"};
