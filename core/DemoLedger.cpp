@@ -1,5 +1,6 @@
 #include "DemoLedger.h"
 
+#include "BankCalendar.h"
 #include "LedgerFile.h"
 #include "Migrations.h"
 
@@ -116,6 +117,8 @@ public:
         history();
         balances();
         budgets();
+        card();
+        schedules();
     }
 
     Counts counts() const
@@ -124,18 +127,22 @@ public:
     }
 
 private:
-    enum Place { Wallet, Bank, Postal, Piggy };
+    enum Place { Wallet, Bank, Postal, Piggy, Card };
     struct DemoPlace
     {
         const char16_t *name, *keeper, *memo;
         qint64 opening;
     };
-    static constexpr std::array<DemoPlace, 4> places = {{
+    static constexpr std::array<DemoPlace, 5> places = {{
         {u"財布", u"本人", u"ふだんの買い物", 23'480},
         {u"銀行", u"本人", u"給料の振込と引落", 486'200},
         {u"郵便貯金", u"家族", u"毎月の積立", 1'250'000},
         {u"貯金箱", u"子ども", u"おつりの500円玉", 6'500},
+        {u"クレジットカード", u"本人", u"15日締め 翌月10日に銀行から引落", 0},
     }};
+    // The card's settings: closing on the 15th, paid from the bank on the 10th of the next
+    // month (the next bank business day when the 10th is closed).
+    static constexpr int CardClosing = 15, CardPayment = 10, CardLimit = 300'000;
     static constexpr std::array<std::array<const char16_t *, 2>, 6> categories = {{
         {u"給与", u"給料と賞与"},
         {u"臨時収入", u""},
@@ -248,13 +255,69 @@ private:
         }
     }
 
+    // The card's settings and the schedules of the salary, the bonus and the two debits, as the
+    // card settings and the balance-ahead window would write them.
+    void card()
+    {
+        Inserter(m_db,
+            QStringLiteral("INSERT INTO X_card (XC_place,XC_closing,XC_payment,XC_pay_from,XC_limit) "
+                           "VALUES (?,?,?,?,?)"))
+            .row({place(Card), CardClosing, CardPayment, place(Bank), CardLimit});
+    }
+
+    void schedules()
+    {
+        Inserter q(m_db,
+            QStringLiteral("INSERT INTO X_schedule (XS_side,XS_item,XS_day,XS_months,XS_shift,XS_amount,"
+                           "XS_fixed) VALUES (?,?,?,?,?,?,NULL)"));
+        const int everyMonth = 0xfff, juneAndDecember = (1 << 5) | (1 << 11);
+        q.row({QStringLiteral("N"), text(incomeItems[0].name), SalaryDay, everyMonth, QStringLiteral("P"),
+            QStringLiteral("L")});
+        q.row({QStringLiteral("N"), text(incomeItems[1].name), BonusDay, juneAndDecember, QStringLiteral("P"),
+            QStringLiteral("Y")});
+        for (const Expense e : {Power, Gas})
+            q.row({QStringLiteral("S"), text(expenseItems[e].name), DebitDay, everyMonth, QStringLiteral("N"),
+                QStringLiteral("Y")});
+    }
+
+    static constexpr int SalaryDay = 25, BonusDay = 10, DebitDay = 27;
+
+    // The day of the month `day` moved to a bank business day, forwards (debits) or backwards
+    // (salaries), as the bank moves it. A move may cross a month's end (2/27 on a Saturday is
+    // paid on 3/1), so the months on either side are asked too.
+    static bool isMovedDay(const QDate &d, int day, bool forwards)
+    {
+        for (const int months : {-1, 0, 1}) {
+            const QDate month = QDate(d.year(), d.month(), 1).addMonths(months);
+            const QDate scheduled(month.year(), month.month(), std::min(day, month.daysInMonth()));
+            if (d
+                == (forwards ? BankCalendar::nextBusinessDay(scheduled)
+                             : BankCalendar::previousBusinessDay(scheduled)))
+                return true;
+        }
+        return false;
+    }
+
+    // The last year's outings and amusements are paid by card: the bank pays, on the payment
+    // day, what the card owed at the closing day before it.
+    bool byCard(const QDate &d) const { return d > m_last.addYears(-1); }
+
+    void cardDay(const QDate &d, int n)
+    {
+        if (m_cardBilled > 0 && isMovedDay(d, CardPayment, true)) {
+            transfer(Bank, Card, m_cardBilled, n, QStringLiteral("カードの支払い"));
+            m_cardBilled = 0;
+        }
+    }
+
     void day(const QDate &d)
     {
         const int n = yyyymmdd(d);
         const QString month = QString::number(d.month());
-        if (d.day() == 25)
+        cardDay(d, n);
+        if (isMovedDay(d, SalaryDay, false))
             income(0, 268'000 + 1'000 * between(0, 12), n, month + QStringLiteral("月分"));
-        if ((d.month() == 6 && d.day() == 30) || (d.month() == 12 && d.day() == 10)) {
+        if ((d.month() == 6 || d.month() == 12) && isMovedDay(d, BonusDay, false)) {
             income(
                 1, 10'000 * between(41, 52), n, d.month() == 6 ? QStringLiteral("夏") : QStringLiteral("冬"));
             transfer(Bank, Postal, 200'000, n, QStringLiteral("賞与から貯金"));
@@ -263,7 +326,7 @@ private:
             income(2, 1'000 * between(3, 10), n, m_rng.pick(giftMemos));
         if (d.day() == 26)
             transfer(Bank, Postal, 30'000, n, QStringLiteral("毎月の積立"));
-        if (d.day() == 27) {
+        if (isMovedDay(d, DebitDay, true)) {
             // Heating in winter, cooling in summer.
             const int m = d.month();
             const qint64 power = (m <= 2 || m == 12) ? 11'000 : (m >= 7 && m <= 9) ? 9'500 : 6'500;
@@ -275,13 +338,13 @@ private:
         if (m_rng.chance(0.55))
             expense(Food, between(680, 5'200), n, m_rng.pick(foodMemos));
         if (m_rng.chance(d.dayOfWeek() >= 6 ? 0.35 : 0.08))
-            expense(Dining, 10 * between(85, 480), n, m_rng.pick(diningMemos));
+            expense(Dining, 10 * between(85, 480), n, m_rng.pick(diningMemos), byCard(d));
         if (m_rng.chance(0.12))
             expense(Daily, between(198, 2'600), n, m_rng.pick(dailyMemos));
         if (m_rng.chance(d.dayOfWeek() <= 5 ? 0.2 : 0.1))
             expense(Fares, 10 * between(17, 98), n, m_rng.pick(travelMemos));
         if (m_rng.chance(0.06))
-            expense(Fun, 100 * between(10, 65), n, m_rng.pick(funMemos));
+            expense(Fun, 100 * between(10, 65), n, m_rng.pick(funMemos), byCard(d));
         if (m_rng.chance(0.025))
             transfer(Wallet, Piggy, 500, n, QStringLiteral("おつりを貯金"));
         // What the bank holds beyond two months' needs goes to savings at the month's end.
@@ -297,6 +360,11 @@ private:
         if (d.month() == 3 && d.day() == 31)
             stocktake(
                 Piggy, m_balance[Piggy] + 100 * between(1, 9), n, QStringLiteral("貯金箱を開けて数えた"));
+        // At the end of the closing day, what was bought since the last one becomes the bill.
+        if (d.day() == CardClosing) {
+            m_cardBilled += m_cardUnbilled;
+            m_cardUnbilled = 0;
+        }
     }
 
     void income(int item, qint64 amount, int day, const QString &memo)
@@ -306,8 +374,14 @@ private:
         m_insN.row({text(incomeItems[item].name), place(p), static_cast<qint32>(amount), day, memo});
     }
 
-    void expense(Expense item, qint64 amount, int day, const QString &memo)
+    void expense(Expense item, qint64 amount, int day, const QString &memo, bool card = false)
     {
+        if (card) {
+            m_balance[Card] -= amount;
+            m_cardUnbilled += amount;
+            m_insS.row({text(expenseItems[item].name), place(Card), static_cast<qint32>(amount), day, memo});
+            return;
+        }
         const Place p = expenseItems[item].place;
         if (p == Wallet && m_balance[Wallet] < amount + 5'000)
             transfer(Bank, Wallet, 10'000 * between(3, 5), day, QStringLiteral("ATMで引出"));
@@ -354,7 +428,8 @@ private:
     QSqlDatabase m_db;
     Rng m_rng;
     QDate m_last, m_first;
-    std::array<qint64, 4> m_balance = {};
+    std::array<qint64, places.size()> m_balance = {};
+    qint64 m_cardUnbilled = 0, m_cardBilled = 0; // bought since the last closing; owed at it
     Inserter m_insN, m_insS, m_insZ, m_insI, m_insK;
     qint64 m_budgetRows = 0;
 };

@@ -8,11 +8,14 @@
 // in a new ledger so that the program can be tried (velmo --demo, make demo, the guide's pictures)
 // without touching anyone's own ledger.
 //
-// Four storage places, six categories, three income and seven expense items of which two are
-// automatic debits (電気, ガス: the program writes "代" after an expense item's name), a salary
-// every month and a bonus twice a year, daily expenses with memos, cash drawn from the bank,
-// monthly savings, a stocktake each half year, and the expense budget of the last day's year
-// and the year before. The same seed and day give the same ledger; nothing is dated after the day.
+// Five storage places (one a credit card), six categories, three income and seven expense items
+// of which two are automatic debits (電気, ガス: the program writes "代" after an expense item's
+// name), a salary every month and a bonus twice a year, daily expenses with memos, cash drawn
+// from the bank, monthly savings, a stocktake each half year, the expense budget of the last
+// day's year and the year before, the last year's outings and amusements paid by card with the
+// bank paying each month's bill, and the schedules of the salary, the bonus and the debits. Days
+// that fall on a bank holiday move as the bank moves them. The same seed and day give the same
+// ledger; nothing is dated after the day.
 namespace DemoLedger {
 
 struct Counts

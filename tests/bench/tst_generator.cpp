@@ -1,3 +1,4 @@
+#include "BankCalendar.h"
 #include "LedgerCheck.h"
 #include "LedgerGenerator.h"
 #include "TestSupport.h"
@@ -176,7 +177,7 @@ private slots:
         const int last = day(lastDay);
 
         QCOMPARE(dir.rows("SELECT H_index FROM Hokan_T ORDER BY H_no"),
-            QStringList({"財布", "銀行", "郵便貯金", "貯金箱"}));
+            QStringList({"財布", "銀行", "郵便貯金", "貯金箱", "クレジットカード"}));
         QCOMPARE(dir.rows("SELECT N_index FROM Nyuukin_T ORDER BY N_no"),
             QStringList({"給料", "賞与", "お小遣い"}));
         QCOMPARE(dir.rows("SELECT S_index FROM Syukkin_T WHERE S_kubun <> '自動' ORDER BY S_no"),
@@ -218,9 +219,28 @@ private slots:
             > 10);
         QCOMPARE(count(dir, "SELECT COUNT(*) FROM S WHERE S_money < 100 OR S_money > 20000"), 0);
 
-        // Nothing held goes negative: neither now nor at any counting.
-        QCOMPARE(count(dir, "SELECT COUNT(*) FROM Hokan_T WHERE H_money < 0"), 0);
+        // Nothing held goes negative, neither now nor at any counting; the card owes, within its
+        // limit.
+        QCOMPARE(count(dir,
+                     "SELECT COUNT(*) FROM Hokan_T WHERE H_money < 0 AND H_index NOT IN (SELECT XC_place "
+                     "FROM X_card)"),
+            0);
         QCOMPARE(count(dir, "SELECT COUNT(*) FROM Ktanaorosi_T WHERE K_bmoney < 0 OR K_amoney < 0"), 0);
+        QVERIFY(count(dir,
+                    "SELECT H_money FROM Hokan_T, X_card WHERE H_index = XC_place AND H_money < 0 "
+                    "AND H_money >= -XC_limit")
+            < 0);
+
+        // Salaries, bonuses, debits and the card's payments on bank business days only.
+        for (const char *sql : {"SELECT N_date FROM N WHERE N_index IN ('給料', '賞与')",
+                 "SELECT Z_beforeday FROM Zidourireki_T",
+                 "SELECT I_day FROM Idourireki_T WHERE I_hokansaki = 'クレジットカード'"}) {
+            const QStringList days = dir.rows(sql);
+            QVERIFY2(!days.isEmpty(), sql);
+            for (const QString &d : days)
+                QVERIFY2(BankCalendar::isBusinessDay(QDate::fromString(d, QStringLiteral("yyyyMMdd"))),
+                    qPrintable(QString::fromLatin1(sql) + u' ' + d));
+        }
 
         const LedgerCheck::Result check = LedgerCheck::check(dir.dbPath());
         QVERIFY2(check.ok(), qPrintable(check.problems.join(u'\n')));

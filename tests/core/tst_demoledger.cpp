@@ -90,6 +90,44 @@ void TestDemoLedger::aHouseholdAsTheProgramSpeaksOfIt()
     }
     QVERIFY(!BudgetPlan::load(db, BudgetPlan::Side::Expense, lastDay.year() - 2));
     QVERIFY(!BudgetPlan::load(db, BudgetPlan::Side::Income, lastDay.year()));
+    // The card: on each payment day the bank pays exactly what was bought up to the closing day
+    // (the 15th) of the month before; what it owes now is what was bought since.
+    const QString card = QStringLiteral("クレジットカード");
+    QCOMPARE(rows(QStringLiteral("SELECT XC_closing || '|' || XC_payment || '|' || XC_pay_from FROM X_card")),
+        QStringList({"15|10|銀行"}));
+    const auto bought = [&](int after, int upTo) {
+        return rows(
+            QStringLiteral("SELECT TOTAL(S_money) FROM S WHERE S_hokan = 'クレジットカード' AND S_date > %1 "
+                           "AND S_date <= %2")
+                .arg(after)
+                .arg(upTo))
+            .value(0)
+            .toDouble();
+    };
+    int paidUpTo = 0;
+    const QStringList payments = rows(QStringLiteral(
+        "SELECT I_day || '|' || I_money FROM Idourireki_T WHERE I_hokanmoto = '銀行' AND I_hokansaki = "
+        "'クレジットカード' ORDER BY I_day"));
+    QVERIFY(payments.size() >= 10);
+    for (const QString &p : payments) {
+        const QDate paid = QDate::fromString(p.section(u'|', 0, 0), QStringLiteral("yyyyMMdd"));
+        const QDate month = paid.addMonths(-1);
+        const int closing = yyyymmdd(QDate(month.year(), month.month(), 15));
+        QCOMPARE(bought(paidUpTo, closing), p.section(u'|', 1).toDouble());
+        paidUpTo = closing;
+    }
+    QCOMPARE(-rows(QStringLiteral("SELECT H_money FROM Hokan_T WHERE H_index = '") + card + u'\'')
+                  .value(0)
+                  .toDouble(),
+        bought(paidUpTo, yyyymmdd(lastDay)));
+
+    // Schedules only of items the masters have, on the side they belong to.
+    QCOMPARE(
+        rows(QStringLiteral("SELECT XS_side || XS_item FROM X_schedule WHERE XS_item NOT IN (SELECT CASE "
+                            "XS_side WHEN 'N' THEN N_index END FROM Nyuukin_T UNION SELECT CASE XS_side "
+                            "WHEN 'S' THEN S_index END FROM Syukkin_T)")),
+        QStringList());
+    QCOMPARE(rows(QStringLiteral("SELECT COUNT(*) FROM X_schedule")), QStringList({"4"}));
 }
 
 void TestDemoLedger::layOutMakesAnApplicationDirectory()
