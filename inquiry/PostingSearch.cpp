@@ -1,9 +1,11 @@
 #include "PostingSearch.h"
 
 #include "Database.h"
+#include "SearchIndex.h"
 #include "SearchText.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace PostingSearch {
 
@@ -25,7 +27,24 @@ QStringList itemsInCategory(Database &db, const QString &master, const QString &
     return items;
 }
 
-QString whereClause(Database &db, const Conditions &cond)
+// The rows of X_meisai of the postings of the listed items (quoted), found through the history
+// tables' item index.
+QString rowsOfItems(const QString &table, const QStringList &items)
+{
+    return QStringLiteral(
+        "SELECT x.rowid FROM %1 r JOIN X_meisai x ON x.XM_table = '%1' AND x.XM_rowid = r.rowid"
+        " WHERE r.%1_index IN (%2)")
+        .arg(table, items.join(u','));
+}
+
+struct Where
+{
+    QString sql;
+    // The rows are narrowed by a word through the index to a set of row ids.
+    bool byIndex = false;
+};
+
+Where whereClause(Database &db, const Conditions &cond)
 {
     QStringList where;
     QStringList kinds;
@@ -33,7 +52,7 @@ QString whereClause(Database &db, const Conditions &cond)
         if (cond.kinds.contains(k))
             kinds << quoted(QString(k));
     if (kinds.isEmpty())
-        return QStringLiteral("0");
+        return {QStringLiteral("0")};
     if (kinds.size() < 5)
         where << QStringLiteral("XM_kind IN (%1)").arg(kinds.join(u','));
     if (cond.from)
@@ -46,19 +65,51 @@ QString whereClause(Database &db, const Conditions &cond)
         where << QStringLiteral("XM_money <= %1").arg(*cond.max);
     if (!cond.hokan.isEmpty())
         where << QStringLiteral("(XM_hokan = %1 OR XM_hokan2 = %1)").arg(quoted(cond.hokan));
+    struct Word
+    {
+        QString word;
+        QStringList income, expense;
+    };
+    QList<Word> words;
     for (const QString &word : SearchText::words(cond.words)) {
+        Word w {word, itemsInCategory(db, QStringLiteral("Nyuukin_T"), QStringLiteral("N"), word),
+            itemsInCategory(db, QStringLiteral("Syukkin_T"), QStringLiteral("S"), word)};
         QString test = QStringLiteral("instr(XM_norm, %1) > 0").arg(quoted(word));
-        const QStringList income
-            = itemsInCategory(db, QStringLiteral("Nyuukin_T"), QStringLiteral("N"), word);
-        const QStringList expense
-            = itemsInCategory(db, QStringLiteral("Syukkin_T"), QStringLiteral("S"), word);
-        if (!income.isEmpty())
-            test += QStringLiteral(" OR (XM_table = 'N' AND XM_item IN (%1))").arg(income.join(u','));
-        if (!expense.isEmpty())
-            test += QStringLiteral(" OR (XM_table = 'S' AND XM_item IN (%1))").arg(expense.join(u','));
+        if (!w.income.isEmpty())
+            test += QStringLiteral(" OR (XM_table = 'N' AND XM_item IN (%1))").arg(w.income.join(u','));
+        if (!w.expense.isEmpty())
+            test += QStringLiteral(" OR (XM_table = 'S' AND XM_item IN (%1))").arg(w.expense.join(u','));
         where << u'(' + test + u')';
+        words << w;
     }
-    return where.isEmpty() ? QStringLiteral("1") : where.join(QStringLiteral(" AND "));
+    Where out;
+    // Every word is tested above; one of them, the longest the index can narrow, also picks the
+    // few rows to test: those the index finds for it and those of its categories' items.
+    if (!words.isEmpty() && SearchIndex::exists(db)) {
+        std::stable_sort(words.begin(), words.end(), [](const Word &a, const Word &b) {
+            return SearchIndex::length(a.word) > SearchIndex::length(b.word);
+        });
+        for (const Word &w : std::as_const(words)) {
+            const std::optional<QString> match = SearchIndex::matchExpression(db, w.word);
+            if (!match)
+                continue;
+            QStringList sources;
+            if (!match->isEmpty())
+                sources << QStringLiteral("SELECT rowid FROM X_meisai_fts WHERE X_meisai_fts MATCH %1")
+                               .arg(quoted(*match));
+            if (!w.income.isEmpty())
+                sources << rowsOfItems(QStringLiteral("N"), w.income);
+            if (!w.expense.isEmpty())
+                sources << rowsOfItems(QStringLiteral("S"), w.expense);
+            if (sources.isEmpty())
+                return {QStringLiteral("0")};
+            where.prepend(QStringLiteral("rowid IN (%1)").arg(sources.join(QStringLiteral(" UNION ALL "))));
+            out.byIndex = true;
+            break;
+        }
+    }
+    out.sql = where.isEmpty() ? QStringLiteral("1") : where.join(QStringLiteral(" AND "));
+    return out;
 }
 
 } // namespace
@@ -84,6 +135,11 @@ QString kindName(QChar kind)
 Result search(const QString &dbPath, const Conditions &conditions, int limit)
 {
     Database db(dbPath);
+    if (!SearchText::exists(db)) {
+        Result none;
+        none.noCopy = true;
+        return none;
+    }
     if (SearchText::hasPending(db)) {
         db.beginWrite();
         SearchText::foldPending(db);
@@ -95,7 +151,8 @@ Result search(const QString &dbPath, const Conditions &conditions, int limit)
 Result search(Database &db, const Conditions &conditions, int limit)
 {
     Result result;
-    const QString where = whereClause(db, conditions);
+    const Where w = whereClause(db, conditions);
+    const QString &where = w.sql;
     {
         Cursor c = db.query(
             QStringLiteral("SELECT count(*) AS n,"
@@ -111,10 +168,11 @@ Result search(Database &db, const Conditions &conditions, int limit)
     }
     if (result.count == 0 || limit == 0)
         return result;
-    // When every hit is listed, reading them where the conditions find them and sorting the few
-    // is quicker than walking the date index through every row ("+" keeps the index out of the
-    // order); with more hits than the limit, the walk stops at the limit's newest.
-    const QString order = limit < 0 || result.count <= limit ? QStringLiteral("+") : QString();
+    // When every hit is listed, or the index has picked the rows, reading them where the
+    // conditions find them and sorting is quicker than walking the date index through every row
+    // ("+" keeps the index out of the order); with more hits than the limit among all rows, the
+    // walk stops at the limit's newest.
+    const QString order = w.byIndex || limit < 0 || result.count <= limit ? QStringLiteral("+") : QString();
     Cursor c = db.query(QStringLiteral(
         "SELECT x.XM_table, x.XM_rowid, x.XM_kind, x.XM_date, x.XM_money,"
         " coalesce(n.N_index, s.S_index, '') AS item,"
