@@ -116,15 +116,16 @@ Outcome migrate(
     const int current = version(db);
     if (current >= latest())
         return Outcome::Current; // the transaction rolls back with nothing written
-    for (int n = current + 1; n <= latest(); ++n)
+    for (int n = current + 1; n <= latest(); ++n) {
         for (const QString &statement : step(n))
             db.execute(statement);
-    // The rows folded before the index existed are indexed here; those folded from now on,
-    // through the index's triggers.
-    if (current < 5)
-        SearchIndex::build(db, progress);
-    if (current < 3)
-        SearchText::foldPending(db, progress);
+        // The copy is folded before its index exists and then indexed in one go, quicker than
+        // row by row through the index's triggers, which keep it right from then on.
+        if (n == 3)
+            SearchText::foldPending(db, progress);
+        else if (n == 5)
+            SearchIndex::build(db, progress);
+    }
     db.execute(QStringLiteral("PRAGMA user_version = %1").arg(latest()));
     db.commit();
     return Outcome::Migrated;

@@ -6,6 +6,9 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <memory>
+#include <sqlite3.h>
+#include <vector>
 
 namespace PostingSearch {
 
@@ -112,6 +115,64 @@ Where whereClause(Database &db, const Conditions &cond)
     return out;
 }
 
+// The hits the index picked, counted and totalled in one pass, which also picks the row ids of
+// the `limit` newest (in the list's order). nullopt when some date is not a whole number: the
+// engine's order of such values is left to the engine.
+std::optional<QList<qint64>> tally(Database &db, const QString &where, int limit, Result &result)
+{
+    const QString sql = QStringLiteral("SELECT rowid, XM_date, XM_table, XM_rowid, XM_kind, XM_money"
+                                       " FROM X_meisai WHERE %1")
+                            .arg(where);
+    db.announce(sql);
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt *raw = nullptr;
+    const int prepared = sqlite3_prepare_v2(db.handle(), text.constData(), int(text.size()), &raw, nullptr);
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, &sqlite3_finalize);
+    if (prepared != SQLITE_OK)
+        throw DbError(sql + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(db.handle())), prepared);
+    struct Key
+    {
+        qint64 date;
+        char table;
+        qint64 tableRow;
+        qint64 rowid;
+    };
+    std::vector<Key> keys;
+    bool ordered = true;
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        const auto *kind = reinterpret_cast<const char *>(sqlite3_column_text(raw, 4));
+        const qint64 money = sqlite3_column_int64(raw, 5);
+        ++result.count;
+        if (kind && qstrcmp(kind, "N") == 0)
+            result.income += money;
+        else if (kind && (qstrcmp(kind, "S") == 0 || qstrcmp(kind, "Z") == 0))
+            result.expense += money;
+        ordered = ordered && sqlite3_column_type(raw, 1) == SQLITE_INTEGER;
+        const auto *table = reinterpret_cast<const char *>(sqlite3_column_text(raw, 2));
+        keys.push_back({sqlite3_column_int64(raw, 1), table ? table[0] : '\0', sqlite3_column_int64(raw, 3),
+            sqlite3_column_int64(raw, 0)});
+    }
+    if (rc != SQLITE_DONE)
+        throw DbError(sql + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(db.handle())), rc);
+    if (!ordered)
+        return std::nullopt;
+    const auto newer = [](const Key &a, const Key &b) {
+        if (a.date != b.date)
+            return a.date > b.date;
+        if (a.table != b.table)
+            return a.table < b.table;
+        return a.tableRow > b.tableRow;
+    };
+    const auto picked = keys.begin() + qsizetype(std::min<size_t>(size_t(limit), keys.size()));
+    std::partial_sort(keys.begin(), picked, keys.end(), newer);
+    QList<qint64> rowids;
+    rowids.reserve(picked - keys.begin());
+    for (auto k = keys.begin(); k != picked; ++k)
+        rowids << k->rowid;
+    return rowids;
+}
+
 } // namespace
 
 QString kindName(QChar kind)
@@ -152,8 +213,18 @@ Result search(Database &db, const Conditions &conditions, int limit)
 {
     Result result;
     const Where w = whereClause(db, conditions);
-    const QString &where = w.sql;
-    {
+    QString where = w.sql;
+    // With the index, the few rows it picked are counted and the newest picked in one pass; the
+    // list then reads only those.
+    const std::optional<QList<qint64>> newest
+        = w.byIndex && limit >= 0 ? tally(db, w.sql, limit, result) : std::nullopt;
+    if (newest) {
+        QStringList ids;
+        for (qint64 id : *newest)
+            ids << QString::number(id);
+        where = ids.isEmpty() ? QStringLiteral("0") : QStringLiteral("rowid IN (%1)").arg(ids.join(u','));
+    } else {
+        result = {};
         Cursor c = db.query(
             QStringLiteral("SELECT count(*) AS n,"
                            " coalesce(sum(CASE WHEN XM_kind = 'N' THEN XM_money END), 0) AS income,"

@@ -520,6 +520,7 @@ private slots:
         cond.words = u"がす"_s;
         Database db(dir.dbPath());
         QCOMPARE(PostingSearch::search(db, cond).count, 2);
+        expectIndexExact(dir);
     }
 
     void pendingRowsAreFoldedInBatches()
