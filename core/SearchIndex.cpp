@@ -95,7 +95,7 @@ int length(const QString &word)
     return int(word.toUcs4().size());
 }
 
-std::optional<QString> matchExpression(Database &db, const QString &word)
+std::optional<Match> match(Database &db, const QString &word)
 {
     const QList<uint> chars = word.toUcs4();
     const auto slice = [&](qsizetype from, qsizetype n) {
@@ -108,15 +108,16 @@ std::optional<QString> matchExpression(Database &db, const QString &word)
             terms << term(slice(i, 3));
         if (chars.size() % 3 != 0)
             terms << term(slice(chars.size() - 3, 3));
-        return terms.join(QStringLiteral(" AND "));
+        return Match {terms.join(QStringLiteral(" AND ")), -1};
     }
     if (chars.size() != 2)
         return std::nullopt;
     // Every occurrence is followed by a character (the separator at the end of the text at
     // least), so the trigrams that begin with the word find every row that holds it.
-    Cursor c = db.query(QStringLiteral("SELECT term FROM X_meisai_terms WHERE term >= %1 AND term <= %2")
+    Cursor c = db.query(QStringLiteral("SELECT term, doc FROM X_meisai_terms WHERE term >= %1 AND term <= %2")
                             .arg(quoted(word), quoted(word + QString::fromUcs4(U"\U0010FFFF", 1))));
     QStringList terms;
+    qint64 rows = 0;
     for (; !c.eof(); c.next()) {
         const QString t = c.text(0);
         if (!t.startsWith(word))
@@ -124,9 +125,10 @@ std::optional<QString> matchExpression(Database &db, const QString &word)
         if (terms.size() == MaxFollowers)
             return std::nullopt;
         terms << term(t);
+        rows += c.integer64(1);
     }
     // Empty when no trigram begins with it: no row holds it.
-    return terms.join(QStringLiteral(" OR "));
+    return Match {terms.join(QStringLiteral(" OR ")), rows};
 }
 
 } // namespace SearchIndex

@@ -30,10 +30,20 @@ qint64 build(Database &db, const Progress &progress = {});
 // back, has not: it is searched without).
 bool exists(Database &db);
 
-// For a folded word: the full-text query that finds every row whose text holds it, and some
-// more; empty when no row holds it; nullopt when the index cannot narrow the search (a word of
-// one character, or a two-character word followed by too many different characters).
-std::optional<QString> matchExpression(Database &db, const QString &word);
+// What the index answers for a folded word.
+struct Match
+{
+    // The full-text query that finds every row whose text holds the word, and some more; empty
+    // when no row holds it.
+    QString expression;
+    // At most this many rows hold it, as the index counts them for a two-character word; -1
+    // for a longer word, which is not counted (that would read what the query reads).
+    qint64 rows = -1;
+};
+
+// nullopt when the index cannot narrow the search: a word of one character, or a two-character
+// word followed by too many different characters.
+std::optional<Match> match(Database &db, const QString &word);
 
 // The number of characters of a word as the index counts them (code points).
 int length(const QString &word);
