@@ -1,7 +1,8 @@
 // The search over every posting on a large ledger: a word of two characters, a word of four,
-// an amount alone and a month alone, each measured from the conditions to a painted grid;
-// the folding of the copy and the building of its index as a migration does them (fold_ms,
-// index_ms); and the word search by the engine alone reading every row.
+// a word held by a large share of the rows, an amount alone and a month alone, each measured
+// from the conditions to a painted grid; the folding of the copy and the building of its index
+// as a migration does them (fold_ms, index_ms); and the word search by the engine alone reading
+// every row.
 
 #include "BenchMain.h"
 #include "BenchSupport.h"
@@ -126,6 +127,9 @@ const int registered = [] {
         add(name("SearchWord2", "raw"), [=](benchmark::State &s) { searchRaw(s, n, "外食"); });
         add(name("SearchWord4"), [=](benchmark::State &s) { search(s, n, {.word = "ｶｰﾄﾞ払い"}, target); });
         add(name("SearchWord4", "raw"), [=](benchmark::State &s) { searchRaw(s, n, "ｶｰﾄﾞ払い"); });
+        // A place's name, held by a large share of the rows: read row by row, not through the index.
+        add(name("SearchWordCommon"), [=](benchmark::State &s) { search(s, n, {.word = "財布"}, target); });
+        add(name("SearchWordCommon", "raw"), [=](benchmark::State &s) { searchRaw(s, n, "財布"); });
         add(name("SearchAmount"),
             [=](benchmark::State &s) { search(s, n, {.min = "8000", .max = "8000"}, target); });
         add(name("SearchMonth"),
