@@ -144,9 +144,10 @@ private:
 bool skipped(const char *dbName, const char *table)
 {
     // Temporary tables, the engine's own (sqlite_sequence), the history itself, and the search
-    // copy, which its triggers keep right while changes are played back.
+    // copy with its index (X_meisai_...), which their triggers keep right while changes are
+    // played back.
     return std::strcmp(dbName, "main") != 0 || std::strncmp(table, "sqlite_", 7) == 0
-        || std::strncmp(table, "X_undo", 6) == 0 || std::strcmp(table, "X_meisai") == 0;
+        || std::strncmp(table, "X_undo", 6) == 0 || std::strncmp(table, "X_meisai", 8) == 0;
 }
 
 } // namespace

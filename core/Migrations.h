@@ -25,7 +25,8 @@ enum class Outcome { Current, Migrated, Newer, Declined };
 
 // Brings the ledger at path up to latest() in one write transaction. A DbError leaves the
 // ledger as it was.
-// `progress` hears of long work (the folding of the search copy of an existing ledger).
+// `progress` hears of long work (the indexing and folding of the search copy of an existing
+// ledger).
 Outcome migrate(const QString &path, const BeforeFirst &beforeFirst = {},
     const std::function<void(qint64 done, qint64 total)> &progress = {});
 

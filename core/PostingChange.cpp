@@ -107,8 +107,12 @@ Plan plan(Database &db, const Row &row, const std::optional<Values> &newValues)
         }
         Cursor c
             = db.query(QStringLiteral("SELECT H_money FROM Hokan_T WHERE H_index = %1").arg(quoted(m.place)));
-        if (c.eof())
-            throw DbError(QStringLiteral("no storage place %1").arg(m.place));
+        if (c.eof()) {
+            // The place was deleted after the posting: its balance cannot take the difference.
+            if (out.refusal.isEmpty())
+                out.refusal = QStringLiteral("保管場所") + m.place + QStringLiteral("がありません");
+            continue;
+        }
         const qint32 before = c.integer(0);
         if (m.delta < 0 && Amount::add(before, m.delta) < 0 && out.refusal.isEmpty())
             out.refusal = m.place + QStringLiteral("に \\") + QString::number(before)

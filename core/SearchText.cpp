@@ -94,6 +94,36 @@ QStringList words(const QString &text)
     return out;
 }
 
+QStringList triggerStatements(bool replace)
+{
+    QStringList list;
+    for (const TriggerRow &t : triggerRows) {
+        const QString table = QString::fromUtf8(t.table);
+        const QString key = QString::fromUtf8(t.key);
+        // A row of the same key is deleted first rather than replaced: a replaced row leaves no
+        // trace for the triggers on X_meisai itself (see SearchIndex).
+        const QString removeNew
+            = QStringLiteral("DELETE FROM X_meisai WHERE XM_table = '%1' AND XM_rowid = new.rowid;").arg(key);
+        const QString insert = removeNew
+            + QStringLiteral(" INSERT INTO X_meisai VALUES ('%1', new.rowid, %2, NULL);")
+                  .arg(key, rowValues(t, QStringLiteral("new")));
+        const QString remove
+            = QStringLiteral("DELETE FROM X_meisai WHERE XM_table = '%1' AND XM_rowid = old.rowid;").arg(key);
+        if (replace)
+            for (const char *when : {"ins", "upd", "del"})
+                list << QStringLiteral("DROP TRIGGER IF EXISTS X_meisai_%1_%2")
+                            .arg(table, QLatin1String(when));
+        list << QStringLiteral("CREATE TRIGGER IF NOT EXISTS X_meisai_%1_ins AFTER INSERT ON %1 BEGIN %2 END")
+                    .arg(table, insert)
+             << QStringLiteral(
+                    "CREATE TRIGGER IF NOT EXISTS X_meisai_%1_upd AFTER UPDATE ON %1 BEGIN %2 %3 END")
+                    .arg(table, remove, insert)
+             << QStringLiteral("CREATE TRIGGER IF NOT EXISTS X_meisai_%1_del AFTER DELETE ON %1 BEGIN %2 END")
+                    .arg(table, remove);
+    }
+    return list;
+}
+
 QStringList createStatements()
 {
     QStringList list;
@@ -106,24 +136,11 @@ QStringList createStatements()
          << QStringLiteral("CREATE INDEX IF NOT EXISTS X_meisai_money ON X_meisai (XM_money)")
          << QStringLiteral(
                 "CREATE INDEX IF NOT EXISTS X_meisai_pending ON X_meisai (XM_table) WHERE XM_norm IS NULL");
-    for (const TriggerRow &t : triggerRows) {
-        const QString table = QString::fromUtf8(t.table);
-        const QString key = QString::fromUtf8(t.key);
-        const QString insert
-            = QStringLiteral("INSERT OR REPLACE INTO X_meisai VALUES ('%1', new.rowid, %2, NULL);")
-                  .arg(key, rowValues(t, QStringLiteral("new")));
-        const QString remove
-            = QStringLiteral("DELETE FROM X_meisai WHERE XM_table = '%1' AND XM_rowid = old.rowid;").arg(key);
-        list << QStringLiteral("CREATE TRIGGER IF NOT EXISTS X_meisai_%1_ins AFTER INSERT ON %1 BEGIN %2 END")
-                    .arg(table, insert)
-             << QStringLiteral(
-                    "CREATE TRIGGER IF NOT EXISTS X_meisai_%1_upd AFTER UPDATE ON %1 BEGIN %2 %3 END")
-                    .arg(table, remove, insert)
-             << QStringLiteral("CREATE TRIGGER IF NOT EXISTS X_meisai_%1_del AFTER DELETE ON %1 BEGIN %2 END")
-                    .arg(table, remove);
+    list << triggerStatements(false);
+    for (const TriggerRow &t : triggerRows)
         list << QStringLiteral("INSERT OR IGNORE INTO X_meisai SELECT '%1', r.rowid, %2, NULL FROM %3 r")
-                    .arg(key, rowValues(t, QStringLiteral("r")), table);
-    }
+                    .arg(QString::fromUtf8(t.key), rowValues(t, QStringLiteral("r")),
+                        QString::fromUtf8(t.table));
     return list;
 }
 
@@ -181,6 +198,13 @@ int foldPending(Database &db, const Progress &progress)
         } while (int(batch.size()) == Batch);
     }
     return filled;
+}
+
+bool exists(Database &db)
+{
+    Cursor c
+        = db.query(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'X_meisai'"));
+    return !c.eof();
 }
 
 bool hasPending(Database &db)

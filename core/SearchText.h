@@ -24,12 +24,19 @@ QStringList words(const QString &text);
 // The statements that make X_meisai, its triggers, and fill it from the rows already there.
 QStringList createStatements();
 
+// The statements that make the triggers on the four tables; with `replace`, each trigger of
+// the same name is dropped first (a ledger made with an earlier form of them).
+QStringList triggerStatements(bool replace);
+
 // Told how many pending rows have been folded of how many, after each batch.
 using Progress = std::function<void(qint64 done, qint64 total)>;
 
 // Fills the folded text of every pending row, inside the caller's write transaction. Returns
 // how many rows were filled.
 int foldPending(Database &db, const Progress &progress = {});
+
+// True when the ledger has the copy (every ledger of the program's versions since the copy has).
+bool exists(Database &db);
 
 // True when some row still waits for its folded text.
 bool hasPending(Database &db);

@@ -1,9 +1,14 @@
 #include "PostingSearch.h"
 
 #include "Database.h"
+#include "SearchIndex.h"
 #include "SearchText.h"
 
 #include <QStringList>
+#include <algorithm>
+#include <memory>
+#include <sqlite3.h>
+#include <vector>
 
 namespace PostingSearch {
 
@@ -25,7 +30,24 @@ QStringList itemsInCategory(Database &db, const QString &master, const QString &
     return items;
 }
 
-QString whereClause(Database &db, const Conditions &cond)
+// The rows of X_meisai of the postings of the listed items (quoted), found through the history
+// tables' item index.
+QString rowsOfItems(const QString &table, const QStringList &items)
+{
+    return QStringLiteral(
+        "SELECT x.rowid FROM %1 r JOIN X_meisai x ON x.XM_table = '%1' AND x.XM_rowid = r.rowid"
+        " WHERE r.%1_index IN (%2)")
+        .arg(table, items.join(u','));
+}
+
+struct Where
+{
+    QString sql;
+    // The rows are narrowed by a word through the index to a set of row ids.
+    bool byIndex = false;
+};
+
+Where whereClause(Database &db, const Conditions &cond)
 {
     QStringList where;
     QStringList kinds;
@@ -33,7 +55,7 @@ QString whereClause(Database &db, const Conditions &cond)
         if (cond.kinds.contains(k))
             kinds << quoted(QString(k));
     if (kinds.isEmpty())
-        return QStringLiteral("0");
+        return {QStringLiteral("0")};
     if (kinds.size() < 5)
         where << QStringLiteral("XM_kind IN (%1)").arg(kinds.join(u','));
     if (cond.from)
@@ -46,19 +68,120 @@ QString whereClause(Database &db, const Conditions &cond)
         where << QStringLiteral("XM_money <= %1").arg(*cond.max);
     if (!cond.hokan.isEmpty())
         where << QStringLiteral("(XM_hokan = %1 OR XM_hokan2 = %1)").arg(quoted(cond.hokan));
+    struct Word
+    {
+        QString word;
+        QStringList income, expense;
+    };
+    QList<Word> words;
     for (const QString &word : SearchText::words(cond.words)) {
+        Word w {word, itemsInCategory(db, QStringLiteral("Nyuukin_T"), QStringLiteral("N"), word),
+            itemsInCategory(db, QStringLiteral("Syukkin_T"), QStringLiteral("S"), word)};
         QString test = QStringLiteral("instr(XM_norm, %1) > 0").arg(quoted(word));
-        const QStringList income
-            = itemsInCategory(db, QStringLiteral("Nyuukin_T"), QStringLiteral("N"), word);
-        const QStringList expense
-            = itemsInCategory(db, QStringLiteral("Syukkin_T"), QStringLiteral("S"), word);
-        if (!income.isEmpty())
-            test += QStringLiteral(" OR (XM_table = 'N' AND XM_item IN (%1))").arg(income.join(u','));
-        if (!expense.isEmpty())
-            test += QStringLiteral(" OR (XM_table = 'S' AND XM_item IN (%1))").arg(expense.join(u','));
+        if (!w.income.isEmpty())
+            test += QStringLiteral(" OR (XM_table = 'N' AND XM_item IN (%1))").arg(w.income.join(u','));
+        if (!w.expense.isEmpty())
+            test += QStringLiteral(" OR (XM_table = 'S' AND XM_item IN (%1))").arg(w.expense.join(u','));
         where << u'(' + test + u')';
+        words << w;
     }
-    return where.isEmpty() ? QStringLiteral("1") : where.join(QStringLiteral(" AND "));
+    Where out;
+    // Every word is tested above; one of them, the longest the index can narrow, also picks the
+    // few rows to test: those the index finds for it and those of its categories' items. A word
+    // held by a third of the rows or more is quicker found by reading every row (the copy's
+    // highest row id stands for its number of rows).
+    if (!words.isEmpty() && SearchIndex::exists(db)) {
+        std::stable_sort(words.begin(), words.end(), [](const Word &a, const Word &b) {
+            return SearchIndex::length(a.word) > SearchIndex::length(b.word);
+        });
+        std::optional<qint64> total;
+        for (const Word &w : std::as_const(words)) {
+            const std::optional<SearchIndex::Match> match = SearchIndex::match(db, w.word);
+            if (!match)
+                continue;
+            if (match->rows > 0) {
+                if (!total) {
+                    Cursor c = db.query(QStringLiteral("SELECT coalesce(max(rowid), 0) FROM X_meisai"));
+                    total = c.eof() ? 0 : c.integer64(0);
+                }
+                if (match->rows * 3 >= *total)
+                    continue;
+            }
+            QStringList sources;
+            if (!match->expression.isEmpty())
+                sources << QStringLiteral("SELECT rowid FROM X_meisai_fts WHERE X_meisai_fts MATCH %1")
+                               .arg(quoted(match->expression));
+            if (!w.income.isEmpty())
+                sources << rowsOfItems(QStringLiteral("N"), w.income);
+            if (!w.expense.isEmpty())
+                sources << rowsOfItems(QStringLiteral("S"), w.expense);
+            if (sources.isEmpty())
+                return {QStringLiteral("0")};
+            where.prepend(QStringLiteral("rowid IN (%1)").arg(sources.join(QStringLiteral(" UNION ALL "))));
+            out.byIndex = true;
+            break;
+        }
+    }
+    out.sql = where.isEmpty() ? QStringLiteral("1") : where.join(QStringLiteral(" AND "));
+    return out;
+}
+
+// The hits the index picked, counted and totalled in one pass, which also picks the row ids of
+// the `limit` newest (in the list's order). nullopt when some date is not a whole number: the
+// engine's order of such values is left to the engine.
+std::optional<QList<qint64>> tally(Database &db, const QString &where, int limit, Result &result)
+{
+    const QString sql = QStringLiteral("SELECT rowid, XM_date, XM_table, XM_rowid, XM_kind, XM_money"
+                                       " FROM X_meisai WHERE %1")
+                            .arg(where);
+    db.announce(sql);
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt *raw = nullptr;
+    const int prepared = sqlite3_prepare_v2(db.handle(), text.constData(), int(text.size()), &raw, nullptr);
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, &sqlite3_finalize);
+    if (prepared != SQLITE_OK)
+        throw DbError(sql + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(db.handle())), prepared);
+    struct Key
+    {
+        qint64 date;
+        char table;
+        qint64 tableRow;
+        qint64 rowid;
+    };
+    std::vector<Key> keys;
+    bool ordered = true;
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        const auto *kind = reinterpret_cast<const char *>(sqlite3_column_text(raw, 4));
+        const qint64 money = sqlite3_column_int64(raw, 5);
+        ++result.count;
+        if (kind && qstrcmp(kind, "N") == 0)
+            result.income += money;
+        else if (kind && (qstrcmp(kind, "S") == 0 || qstrcmp(kind, "Z") == 0))
+            result.expense += money;
+        ordered = ordered && sqlite3_column_type(raw, 1) == SQLITE_INTEGER;
+        const auto *table = reinterpret_cast<const char *>(sqlite3_column_text(raw, 2));
+        keys.push_back({sqlite3_column_int64(raw, 1), table ? table[0] : '\0', sqlite3_column_int64(raw, 3),
+            sqlite3_column_int64(raw, 0)});
+    }
+    if (rc != SQLITE_DONE)
+        throw DbError(sql + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(db.handle())), rc);
+    if (!ordered)
+        return std::nullopt;
+    const auto newer = [](const Key &a, const Key &b) {
+        if (a.date != b.date)
+            return a.date > b.date;
+        if (a.table != b.table)
+            return a.table < b.table;
+        return a.tableRow > b.tableRow;
+    };
+    const auto picked = keys.begin() + qsizetype(std::min<size_t>(size_t(limit), keys.size()));
+    std::partial_sort(keys.begin(), picked, keys.end(), newer);
+    QList<qint64> rowids;
+    rowids.reserve(picked - keys.begin());
+    for (auto k = keys.begin(); k != picked; ++k)
+        rowids << k->rowid;
+    return rowids;
 }
 
 } // namespace
@@ -84,6 +207,11 @@ QString kindName(QChar kind)
 Result search(const QString &dbPath, const Conditions &conditions, int limit)
 {
     Database db(dbPath);
+    if (!SearchText::exists(db)) {
+        Result none;
+        none.noCopy = true;
+        return none;
+    }
     if (SearchText::hasPending(db)) {
         db.beginWrite();
         SearchText::foldPending(db);
@@ -95,8 +223,19 @@ Result search(const QString &dbPath, const Conditions &conditions, int limit)
 Result search(Database &db, const Conditions &conditions, int limit)
 {
     Result result;
-    const QString where = whereClause(db, conditions);
-    {
+    const Where w = whereClause(db, conditions);
+    QString where = w.sql;
+    // With the index, the few rows it picked are counted and the newest picked in one pass; the
+    // list then reads only those.
+    const std::optional<QList<qint64>> newest
+        = w.byIndex && limit >= 0 ? tally(db, w.sql, limit, result) : std::nullopt;
+    if (newest) {
+        QStringList ids;
+        for (qint64 id : *newest)
+            ids << QString::number(id);
+        where = ids.isEmpty() ? QStringLiteral("0") : QStringLiteral("rowid IN (%1)").arg(ids.join(u','));
+    } else {
+        result = {};
         Cursor c = db.query(
             QStringLiteral("SELECT count(*) AS n,"
                            " coalesce(sum(CASE WHEN XM_kind = 'N' THEN XM_money END), 0) AS income,"
@@ -111,10 +250,11 @@ Result search(Database &db, const Conditions &conditions, int limit)
     }
     if (result.count == 0 || limit == 0)
         return result;
-    // When every hit is listed, reading them where the conditions find them and sorting the few
-    // is quicker than walking the date index through every row ("+" keeps the index out of the
-    // order); with more hits than the limit, the walk stops at the limit's newest.
-    const QString order = limit < 0 || result.count <= limit ? QStringLiteral("+") : QString();
+    // When every hit is listed, or the index has picked the rows, reading them where the
+    // conditions find them and sorting is quicker than walking the date index through every row
+    // ("+" keeps the index out of the order); with more hits than the limit among all rows, the
+    // walk stops at the limit's newest.
+    const QString order = w.byIndex || limit < 0 || result.count <= limit ? QStringLiteral("+") : QString();
     Cursor c = db.query(QStringLiteral(
         "SELECT x.XM_table, x.XM_rowid, x.XM_kind, x.XM_date, x.XM_money,"
         " coalesce(n.N_index, s.S_index, '') AS item,"

@@ -39,6 +39,9 @@ struct Result
     QList<Hit> hits; // newest first, at most the limit
     qint64 count = 0; // every hit, also those past the limit
     qint64 income = 0, expense = 0; // totals of the income and of the expense and debit hits
+    // The ledger has no search copy (one older than the program, put in place behind its back):
+    // nothing was searched or written.
+    bool noCopy = false;
     qint64 more() const { return count - hits.size(); }
 };
 
@@ -50,7 +53,7 @@ constexpr int NoLimit = -1;
 QString kindName(QChar kind);
 
 // Folds what is still pending (a short write transaction when there is any) and searches.
-// Throws DbError.
+// A ledger without the search copy gives a result with noCopy set. Throws DbError.
 Result search(const QString &dbPath, const Conditions &conditions, int limit = RowLimit);
 
 // The same on an open connection; the copy must be folded already.

@@ -25,6 +25,10 @@ enum Col { Date = 1, Kind, Item, Kubun, Place, Money, Memo, Change, Delete, ColC
 
 constexpr qint64 numericLimit = 9'999'999'999;
 const QString allPlaces = QStringLiteral("（すべて）");
+// At start the program brings every ledger up to date; one put in place while it runs may lack
+// the search copy, which only that upgrade makes.
+const QString noCopyText
+    = QStringLiteral("この家計簿は検索の準備ができていません。ヴェルモラを起動し直して下さい");
 
 QLineEdit *newBox(const char *name, int maxLength, QWidget *parent)
 {
@@ -230,6 +234,14 @@ bool SearchWindow::refresh(bool report)
     });
     if (!ok)
         return false;
+    if (result.noCopy) {
+        m_result = result;
+        m_grid->replaceRows(GridColumns(ColCount));
+        m_total->setText(noCopyText);
+        if (report)
+            dialogs().info(noCopyText);
+        return false;
+    }
     m_shownConditions = *cond;
     showResult(result);
     return true;
@@ -368,6 +380,10 @@ bool SearchWindow::writeCsv(QIODevice *out) const
 
 void SearchWindow::exportCsv()
 {
+    if (m_result.noCopy) {
+        dialogs().info(noCopyText);
+        return;
+    }
     withDb([&] {
         Csv::saveAs(dialogs(), context().appDir, QStringLiteral("明細検索.CSV"),
             [this](QIODevice *out) { return writeCsv(out); });

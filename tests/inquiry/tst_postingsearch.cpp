@@ -2,10 +2,13 @@
 #include "Database.h"
 #include "Migrations.h"
 #include "PostingSearch.h"
+#include "SearchIndex.h"
 #include "SearchText.h"
 #include "TestSupport.h"
 
+#include <QFile>
 #include <QTest>
+#include <functional>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -48,6 +51,81 @@ private:
         for (const PostingSearch::Hit &h : PostingSearch::search(dir.dbPath(), cond).hits)
             out << (h.item.isEmpty() ? h.place + u'/' + h.memo : h.item);
         return out;
+    }
+
+    // fill() and 300 more postings whose memos hold words of every length, at the ends of the
+    // text and in the middle, in both widths, with quotes and wildcards; some transfers and
+    // stocktakes with memos and reasons.
+    static void fillMany(const TempAppDir &dir)
+    {
+        fill(dir);
+        const QStringList memos {u"家族で外食"_s, u"外食"_s, u"外食代"_s, u"ｶﾞｽ"_s, u"がす"_s, u"ABCD"_s,
+            u"abc"_s, u"a\"b"_s, u"x'y"_s, u"100%"_s, u"でんき 12月分"_s, u"１２"_s, QString(), u"ﾄｳｷｮｳ"_s,
+            u"東京で外"_s, u"食"_s};
+        // Items named by no word of the tests keep each word below a third of the rows.
+        const QStringList items {
+            u"ガス代"_s, u"電気代"_s, u"ABCストア"_s, u"携帯"_s, u"雑費"_s, u"本"_s, u"散髪"_s, u"薬"_s};
+        QStringList values;
+        for (int i = 0; i < 300; ++i) {
+            const QString memo = memos.at(i % memos.size());
+            values << u"('%1','%2',%3,%4,'%5')"_s.arg(items.at(i % items.size()),
+                i % 3 == 0 ? u"財布"_s : u"銀行"_s, QString::number(100 + (i * 37) % 5000),
+                QString::number(20230101 + (i % 12) * 100 + i % 28), QString(memo).replace(u'\'', u"''"_s));
+        }
+        dir.exec(u"INSERT INTO S (S_index,S_hokan,S_money,S_date,S_memo) VALUES "_s + values.join(u','));
+        dir.exec("INSERT INTO N (N_index,N_hokan,N_money,N_date,N_memo) VALUES "
+                 "('給与','銀行',250000,20231225,'賞与 外食券'),('給与','財布',1000,20230301,'ｶﾞｽ返金')");
+        dir.exec("INSERT INTO Idourireki_T (I_hokanmoto,I_hokansaki,I_money,I_day,I_memo) VALUES "
+                 "('財布','銀行',500,20230505,'外食'),('銀行','財布',700,20230606,'ABCD')");
+        dir.exec("INSERT INTO Ktanaorosi_T (K_hokan,K_bmoney,K_amoney,K_riyuu,K_day) VALUES "
+                 "('銀行',1000,900,'外食の払い',20230707)");
+    }
+
+    // A result as text: the count and totals, then every hit with all it shows.
+    static QStringList described(const PostingSearch::Result &r)
+    {
+        QStringList out {u"%1|%2|%3"_s.arg(r.count).arg(r.income).arg(r.expense)};
+        for (const PostingSearch::Hit &h : r.hits)
+            out << QStringList {h.table, QString::number(h.rowid), QString(h.kind), QString::number(h.date),
+                QString::number(h.money), h.item, h.kubun, h.place, h.memo}
+                       .join(u'|');
+        return out;
+    }
+
+    // A copy of the ledger without the index: searched by reading every row.
+    static void copyWithoutIndex(const TempAppDir &from, const TempAppDir &to)
+    {
+        QFile::remove(to.dbPath());
+        QVERIFY(QFile::copy(from.dbPath(), to.dbPath()));
+        to.exec("DROP TABLE X_meisai_terms");
+    }
+
+    // Every trigram of every folded text (with the separator that ends it) and every trigram the
+    // index holds finds exactly the rows whose text holds it: nothing stale, nothing missing.
+    static void expectIndexExact(const TempAppDir &dir)
+    {
+        QSet<QString> trigrams;
+        for (const QString &text :
+            dir.rows("SELECT XM_norm || char(31) FROM X_meisai WHERE XM_norm IS NOT NULL")) {
+            const QList<uint> chars = text.toUcs4();
+            for (qsizetype i = 0; i + 3 <= chars.size(); ++i)
+                trigrams.insert(
+                    QString::fromUcs4(reinterpret_cast<const char32_t *>(chars.constData() + i), 3));
+        }
+        for (const QString &t : dir.rows("SELECT term FROM X_meisai_terms"))
+            trigrams.insert(t);
+        QVERIFY(!trigrams.isEmpty());
+        for (const QString &t : std::as_const(trigrams)) {
+            const QString inSql = QString(t).replace(u'\'', u"''"_s);
+            const QString literal = u'\'' + inSql + u'\'';
+            const QString match = u"'\""_s + QString(inSql).replace(u'"', u"\"\""_s) + u"\"'"_s;
+            const QStringList indexed = dir.rows(
+                u"SELECT rowid FROM X_meisai_fts WHERE X_meisai_fts MATCH %1 ORDER BY rowid"_s.arg(match));
+            const QStringList held = dir.rows(
+                u"SELECT rowid FROM X_meisai WHERE instr(XM_norm || char(31), %1) > 0 ORDER BY rowid"_s.arg(
+                    literal));
+            QVERIFY2(indexed == held, qPrintable(t));
+        }
     }
 
 private slots:
@@ -217,6 +295,222 @@ private slots:
         QCOMPARE(found(dir, cond), QStringList({"ガス代"}));
     }
 
+    void indexAgreesWithReadingEveryRow_data()
+    {
+        using Change = std::function<void(const TempAppDir &)>;
+        QTest::addColumn<QString>("words");
+        QTest::addColumn<QString>("conditions"); // from,to,min,max,place,kinds; empty parts unset
+        QTest::addColumn<Change>("change"); // made before the search; empty: none
+        QTest::addColumn<bool>("indexed"); // the index picks the rows to read
+        const Change none;
+        const Change memoChanged = [](const TempAppDir &d) {
+            d.exec(
+                "UPDATE S SET S_memo = 'ガス外食' WHERE rowid IN (SELECT rowid FROM S WHERE S_memo = '外食' "
+                "LIMIT 3)");
+        };
+        const Change deleted
+            = [](const TempAppDir &d) { d.exec("DELETE FROM S WHERE S_memo = '家族で外食'"); };
+        const Change added = [](const TempAppDir &d) {
+            d.exec("INSERT INTO S (S_index,S_hokan,S_money,S_date,S_memo) VALUES "
+                   "('ガス代','銀行',10,20250101,'がいしょく 外食'),('電気代','財布',20,20250102,'ﾃﾞﾝｷ')");
+        };
+        // The last row deleted and a new one written under its row id.
+        const Change reused = [](const TempAppDir &d) {
+            d.exec("DELETE FROM S WHERE rowid = (SELECT max(rowid) FROM S)");
+            d.exec("INSERT INTO S (S_index,S_hokan,S_money,S_date,S_memo) VALUES "
+                   "('ガス代','銀行',10,20250101,'外食ガス')");
+        };
+        // A row replaced in place: the engine deletes the old one without its triggers.
+        const Change replaced = [](const TempAppDir &d) {
+            d.exec("INSERT OR REPLACE INTO S (rowid,S_index,S_hokan,S_money,S_date,S_memo) VALUES "
+                   "(3,'電気代','銀行',30,20240112,'外食 でんき')");
+        };
+        const Change takenBack = [](const TempAppDir &d) {
+            {
+                Database db(d.dbPath());
+                db.beginAction(u"F_test"_s, u"修正"_s, QDateTime::currentDateTime());
+                db.execute(u"DELETE FROM S WHERE S_memo = 'ｶﾞｽ'"_s);
+                db.execute(u"UPDATE S SET S_memo = 'ｶﾞｽ' WHERE S_memo = '外食代'"_s);
+                db.commit();
+            }
+            Database db(d.dbPath());
+            const qint64 last = ActionHistory::recent(db, 1).at(0).no;
+            const ActionHistory::Outcome out
+                = ActionHistory::takeBackFrom(d.dbPath(), last, u"F_undo"_s, QDateTime::currentDateTime(), 1);
+            if (!out.done)
+                qFatal("not taken back: %s", qPrintable(out.refusal));
+        };
+        QTest::newRow("1 character") << "代"
+                                     << "" << none << false;
+        QTest::newRow("1 character, latin") << "a"
+                                            << "" << none << false;
+        QTest::newRow("1 character at the end of the text") << "外"
+                                                            << "" << none << false;
+        QTest::newRow("2 characters") << "外食"
+                                      << "" << none << true;
+        QTest::newRow("2 characters, half width") << "ｶﾞｽ"
+                                                  << "" << none << true;
+        QTest::newRow("2 characters, hiragana") << "がす"
+                                                << "" << none << true;
+        QTest::newRow("2 digits of either width") << "12"
+                                                  << "" << none << true;
+        QTest::newRow("2 characters of a category") << "光熱"
+                                                    << "" << none << true;
+        QTest::newRow("2 characters, category and text") << "食費"
+                                                         << "" << none << true;
+        QTest::newRow("2 characters held nowhere") << "水道"
+                                                   << "" << none << false;
+        QTest::newRow("2 characters held by most rows") << "銀行"
+                                                        << "" << none << false;
+        QTest::newRow("2 characters held by most rows, a rarer word") << "銀行 外食代"
+                                                                      << "" << none << true;
+        QTest::newRow("2 characters with a quote") << "x'"
+                                                   << "" << none << true;
+        QTest::newRow("2 characters with a double quote") << "\"b"
+                                                          << "" << none << true;
+        QTest::newRow("3 characters") << "外食代"
+                                      << "" << none << true;
+        QTest::newRow("3 characters spanning two fields") << "代\x1f銀"
+                                                          << "" << none << true;
+        QTest::newRow("4 characters, half width") << "ﾄｳｷｮｳ"
+                                                  << "" << none << true;
+        QTest::newRow("5 characters") << "家族で外食"
+                                      << "" << none << true;
+        QTest::newRow("trigrams apart, not the word") << "外食券外"
+                                                      << "" << none << true;
+        QTest::newRow("quote and wildcard") << "x'y"
+                                            << "" << none << true;
+        QTest::newRow("double quote") << "a\"b"
+                                      << "" << none << true;
+        QTest::newRow("percent") << "100%"
+                                 << "" << none << true;
+        QTest::newRow("3 characters of a category") << "光熱費"
+                                                    << "" << none << true;
+        QTest::newRow("transfer's place and memo") << "財布 外食"
+                                                   << "" << none << true;
+        QTest::newRow("stocktake's reason") << "外食の"
+                                            << "" << none << true;
+        QTest::newRow("words of 1, 2 and 3 characters") << "食 外食 ガス代"
+                                                        << "" << none << true;
+        QTest::newRow("2 characters with dates") << "外食"
+                                                 << "20230301,20230630" << none << true;
+        QTest::newRow("3 characters with amounts") << "外食代"
+                                                   << ",,1000,3000" << none << true;
+        QTest::newRow("2 characters with a place and kinds") << "ガス"
+                                                             << ",,,,財布,NS" << none << true;
+        QTest::newRow("1 character with everything") << "代"
+                                                     << "20230101,20231231,100,4000,銀行,S" << none << false;
+        QTest::newRow("3 characters, no kinds") << "外食代"
+                                                << ",,,,," << none << false;
+        QTest::newRow("after a memo changed") << "外食"
+                                              << "" << memoChanged << true;
+        QTest::newRow("after a memo changed, 3 characters") << "ガス外"
+                                                            << "" << memoChanged << true;
+        QTest::newRow("after a delete") << "家族で"
+                                        << "" << deleted << true;
+        QTest::newRow("after new postings") << "がいしょく"
+                                            << "" << added << true;
+        QTest::newRow("after new postings, 2 characters") << "でんき"
+                                                          << "" << added << true;
+        QTest::newRow("after a row id is used again") << "外食ガス"
+                                                      << "" << reused << true;
+        QTest::newRow("after a row replaced in place") << "外食"
+                                                       << "" << replaced << true;
+        QTest::newRow("after an action taken back") << "ｶﾞｽ"
+                                                    << "" << takenBack << true;
+        QTest::newRow("after an action taken back, 3 characters") << "外食代"
+                                                                  << "" << takenBack << true;
+    }
+    void indexAgreesWithReadingEveryRow()
+    {
+        using Change = std::function<void(const TempAppDir &)>;
+        QFETCH(QString, words);
+        QFETCH(QString, conditions);
+        QFETCH(Change, change);
+        QFETCH(bool, indexed);
+        TempAppDir dir;
+        fillMany(dir);
+        // Folded before the change, so the change reaches a row already in the index.
+        PostingSearch::search(dir.dbPath(), {});
+        if (change)
+            change(dir);
+        PostingSearch::Conditions cond;
+        cond.words = words;
+        const QStringList parts = conditions.split(u',');
+        const auto part = [&](int i) { return i < parts.size() ? parts.at(i) : QString(); };
+        if (!part(0).isEmpty())
+            cond.from = part(0).toInt();
+        if (!part(1).isEmpty())
+            cond.to = part(1).toInt();
+        if (!part(2).isEmpty())
+            cond.min = part(2).toLongLong();
+        if (!part(3).isEmpty())
+            cond.max = part(3).toLongLong();
+        cond.hokan = part(4);
+        if (parts.size() > 5) {
+            cond.kinds.clear();
+            for (QChar k : part(5))
+                cond.kinds.insert(k);
+        }
+        for (int limit : {PostingSearch::RowLimit, 3}) {
+            QStringList statements;
+            PostingSearch::Result byIndex;
+            {
+                StatementRecorder recorder;
+                byIndex = PostingSearch::search(dir.dbPath(), cond, limit);
+                statements = recorder.statements;
+            }
+            const bool asked = std::any_of(statements.begin(), statements.end(),
+                [](const QString &s) { return s.startsWith(u"SELECT rowid, XM_date"); });
+            QCOMPARE(asked, indexed);
+            TempAppDir plain;
+            copyWithoutIndex(dir, plain);
+            const PostingSearch::Result byReading = PostingSearch::search(plain.dbPath(), cond, limit);
+            QCOMPARE(described(byIndex), described(byReading));
+        }
+        expectIndexExact(dir);
+    }
+
+    void migrationIndexesALedgerOfTheVersionBefore()
+    {
+        TempAppDir dir;
+        fillMany(dir);
+        PostingSearch::search(dir.dbPath(), {});
+        // The ledger as the version before left it: no index, the copy's triggers replacing rows.
+        for (const QString &t :
+            dir.rows("SELECT name FROM sqlite_master WHERE type = 'trigger' AND name LIKE "
+                     "'X\\_meisai\\_fts%' ESCAPE '\\'"))
+            dir.exec(u"DROP TRIGGER "_s + t);
+        dir.exec("DROP TABLE X_meisai_terms");
+        dir.exec("DROP TABLE X_meisai_fts");
+        dir.exec("DROP TRIGGER X_meisai_S_ins");
+        dir.exec(
+            "CREATE TRIGGER X_meisai_S_ins AFTER INSERT ON S BEGIN INSERT OR REPLACE INTO X_meisai VALUES "
+            "('S', new.rowid, 'S', new.S_date, new.S_money, new.S_hokan, NULL, new.S_index, NULL); END");
+        dir.exec("PRAGMA user_version = 4");
+        // Written by an older copy after its last search: not folded yet.
+        dir.exec("INSERT INTO S (S_index,S_hokan,S_money,S_date,S_memo) VALUES "
+                 "('ガス代','銀行',10,20250101,'外食ガス')");
+        QList<std::pair<qint64, qint64>> told;
+        QCOMPARE(Migrations::migrate(dir.dbPath(), {},
+                     [&](qint64 done, qint64 total) {
+                         told.append({done, total});
+                     }),
+            Migrations::Outcome::Migrated);
+        QVERIFY(!told.isEmpty());
+        QCOMPARE(told.last().first, told.last().second);
+        QCOMPARE(dir.scalar("PRAGMA user_version").toInt(), Migrations::latest());
+        QCOMPARE(dir.scalar("SELECT count(*) FROM sqlite_master WHERE sql LIKE '%OR REPLACE%'").toInt(), 0);
+        {
+            Database db(dir.dbPath());
+            QVERIFY(SearchIndex::exists(db));
+        }
+        PostingSearch::Conditions cond;
+        cond.words = u"外食ガス"_s;
+        QCOMPARE(PostingSearch::search(dir.dbPath(), cond).count, 1);
+        expectIndexExact(dir);
+    }
+
     void migrationFillsAnExistingLedger()
     {
         TempAppDir dir;
@@ -231,6 +525,7 @@ private slots:
         cond.words = u"がす"_s;
         Database db(dir.dbPath());
         QCOMPARE(PostingSearch::search(db, cond).count, 2);
+        expectIndexExact(dir);
     }
 
     void pendingRowsAreFoldedInBatches()

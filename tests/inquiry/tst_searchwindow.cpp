@@ -296,6 +296,57 @@ private slots:
         QVERIFY(!gone.change());
     }
 
+    void placeDeletedSinceIsNamed_data()
+    {
+        QTest::addColumn<bool>("viaChangeWindow");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("delete") << false << u"保管場所財布がありません。削除できません"_s;
+        QTest::newRow("change") << true << u"保管場所財布がありません。修正できません"_s;
+    }
+    void placeDeletedSinceIsNamed()
+    {
+        QFETCH(bool, viaChangeWindow);
+        QFETCH(QString, message);
+        Fixture f;
+        f.dir.exec("DELETE FROM Hokan_T WHERE H_index = '財布'");
+        const QStringList before = ledgerDump(f.dir.dbPath());
+        if (viaChangeWindow) {
+            ChangeWindow w(f.dir.context(f.dialogs, f.clock), u"S"_s, 3);
+            w.load();
+            w.findChild<QLineEdit *>(u"txt_money"_s)->setText(u"1500"_s);
+            QVERIFY(!w.change());
+        } else {
+            f.open();
+            QCOMPARE(f.grid()->text(7, 1), u"夕食"_s);
+            f.grid()->clickButton(9, 1);
+        }
+        QCOMPARE(f.dialogs.infos, QStringList {message});
+        QVERIFY(f.dialogs.asked.isEmpty());
+        QCOMPARE(ledgerDump(f.dir.dbPath()), before);
+    }
+
+    void ledgerWithoutTheCopyIsNotSearched()
+    {
+        Fixture f;
+        dropToVersionZero(f.dir);
+        const QStringList before = ledgerDump(f.dir.dbPath());
+        const QString text = u"この家計簿は検索の準備ができていません。ヴェルモラを起動し直して下さい"_s;
+        f.open();
+        QCOMPARE(f.dialogs.infos, QStringList {text});
+        QCOMPARE(f.grid()->maxRows(), 0);
+        QCOMPARE(f.child<QLabel>("lbl_goukei")->text(), text);
+        // Typing searches again without a message box each time.
+        type(f.child<QLineEdit>("txt_word"), u"食"_s);
+        QTest::qWait(SearchWindow::PauseMs * 2);
+        QCOMPARE(f.dialogs.infos.size(), 1);
+        f.child<QPushButton>("cmd_csv")->click();
+        QCOMPARE(f.dialogs.infos, QStringList({text, text}));
+        QVERIFY(f.dialogs.saveRequests.empty());
+        QCOMPARE(ledgerDump(f.dir.dbPath()), before);
+        QCOMPARE(f.dir.scalar("PRAGMA user_version").toInt(), 0);
+        QCOMPARE(f.dir.scalar("SELECT count(*) FROM sqlite_master WHERE name LIKE 'X%'").toInt(), 0);
+    }
+
     void csvHoldsEveryHit()
     {
         Fixture f;

@@ -149,6 +149,43 @@ private slots:
         QCOMPARE(ledgerDump(dir.dbPath()), original);
     }
 
+    void placeDeletedSinceIsRefusedClearly_data()
+    {
+        using Edit = std::function<void(PostingChange::Values &)>;
+        QTest::addColumn<qint64>("rowid");
+        QTest::addColumn<Edit>("edit"); // empty: delete
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<int>("counted");
+        QTest::newRow("delete") << 3LL << Edit() << true << 17000;
+        QTest::newRow("amount") << 3LL << Edit([](auto &v) { v.money = 2000; }) << true << 17000;
+        QTest::newRow("date moved before the stocktake")
+            << 3LL << Edit([](auto &v) { v.date = 20240120; }) << true << 17000;
+        // Nothing to move: the memo changes.
+        QTest::newRow("memo") << 3LL << Edit([](auto &v) { v.memo = u"朝"_s; }) << false << 17000;
+        // The stocktake counted the money: its balance-before takes the difference.
+        QTest::newRow("delete before the stocktake") << 1LL << Edit() << false << 20000;
+    }
+    void placeDeletedSinceIsRefusedClearly()
+    {
+        using Edit = std::function<void(PostingChange::Values &)>;
+        QFETCH(qint64, rowid);
+        QFETCH(Edit, edit);
+        QFETCH(bool, refused);
+        QFETCH(int, counted);
+        TempAppDir dir;
+        fill(dir);
+        dir.exec("DELETE FROM Hokan_T WHERE H_index = '財布'");
+        const QStringList original = ledgerDump(dir.dbPath());
+        const PostingChange::Plan plan = correct(dir, u"S"_s, rowid, edit);
+        QCOMPARE(plan.refusal, refused ? u"保管場所財布がありません"_s : QString());
+        if (refused)
+            QCOMPARE(ledgerDump(dir.dbPath()), original);
+        else
+            QVERIFY(ledgerDump(dir.dbPath()) != original);
+        QCOMPARE(dir.scalar("SELECT K_bmoney FROM Ktanaorosi_T").toInt(), counted);
+        QCOMPARE(dir.scalar("SELECT H_money FROM Hokan_T WHERE H_index='銀行'").toInt(), 75000);
+    }
+
     void goneRowIsNotRead()
     {
         TempAppDir dir;

@@ -137,9 +137,15 @@ void dropToVersionZero(const TempAppDir &dir)
     for (const QString &t :
         dir.rows("SELECT name FROM sqlite_master WHERE type='trigger' AND name LIKE 'X\\_%' ESCAPE '\\'"))
         dir.exec("DROP TRIGGER " + t);
-    for (const QString &t :
-        dir.rows("SELECT name FROM sqlite_master WHERE type='table' AND name LIKE 'X\\_%' ESCAPE '\\'"))
-        dir.exec("DROP TABLE " + t);
+    // A virtual table drops its own tables with it, so each drop is followed by a new list.
+    for (;;) {
+        const QStringList tables
+            = dir.rows("SELECT name FROM sqlite_master WHERE type='table' AND name LIKE 'X\\_%' ESCAPE '\\' "
+                       "ORDER BY sql LIKE 'CREATE VIRTUAL%' DESC LIMIT 1");
+        if (tables.isEmpty())
+            break;
+        dir.exec("DROP TABLE " + tables.first());
+    }
     dir.exec("PRAGMA user_version = 0");
 }
 
