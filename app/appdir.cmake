@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Lays out the application directory beside the program: the ledger, the log and the
 # arrow picture. Each is made only when absent, so a user's ledger and log are never touched.
 #   cmake -DAPPDIR=<dir> -DMKLEDGER=<tool> -DARROW=<gif> -P appdir.cmake

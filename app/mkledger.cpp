@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Build-time tool: makes a new, empty ledger file from the schema.
 //   mkledger <path>      fails if <path> exists
 #include "LedgerFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Backups on the large ledger: the backup at the end of a run (snapshot, flush, verification,
 // rename), beside the same snapshot through the sqlite3 C API alone (`raw`: backup_step and a
 // flush, no verification); the main menu shown while the start's backup runs on its worker

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The budget window: a refresh of F_yosan (the plan and the category report's grouped read of
 // the year) against the same statements stepped through the engine alone, and a plan made from
 // the previous year's actual figures, on the large ledger and, with VELMO_BENCH_HUGE=1, on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A card statement of 2,000 lines on a large ledger: the file read into the import window with
 // every line's state, the place being a card paid from another place.
 

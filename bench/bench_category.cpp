@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The yearly report by category: a refresh of F_bunrui_S (the item master and one grouped read
 // of the year's expense postings) against the same two statements stepped through the engine
 // alone, on the large ledger and, with VELMO_BENCH_HUGE=1, on the huge one.

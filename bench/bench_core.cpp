@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection layer, the log and a posting on large ledgers, each beside the same work
 // done by the engine alone (`raw`) or by the sqlite3 command line (`cli`).
 #include "Amount.h"

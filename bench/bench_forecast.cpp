@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The balance ahead: F_mitosi's refresh for all places over 12 months, and the main menu's
 // check at start (the first shortfall within 14 days), on the large ledger and, with
 // VELMO_BENCH_HUGE=1, on the huge one. The ten automatic debits and the income items carry

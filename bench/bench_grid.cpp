@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Filling an item list: 500 rows of 7 columns (text, whole number, numeric, choice and
 // button cells) through setText, as a window's load does after sizing the grid.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A bank statement of 10,000 lines on a large ledger: reading it into the import window with
 // every line's state, importing it through cmd_ok, and taking the batch back; beside them the
 // file's decoding and parsing alone, without the ledger.

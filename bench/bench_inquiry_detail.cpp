@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The item detail inquiry and the stocktake/transfer history on a large ledger: a search for
 // an item with 20,000 postings (the look-ups in both posting tables that decide the item's
 // kind, the search, the grid and the graph), and the history window over 100,000 rows of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The yearly totals and the CSV export on large ledgers: a refresh of F_all_S (24 monthly
 // sums) on 500,000 postings, against the same sums by the engine alone and against the
 // month-prefix LIKE that cannot use the date index; and an export of 1,000,000 income-history

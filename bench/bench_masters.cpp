@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renames in the master windows on a large ledger. Renaming a storage place rewrites its
 // name in the masters and in every history table, all in one transaction; measured as the
 // user does it (names typed, button pressed, Yes answered, up to the reloaded window) and as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The income posting window on a large ledger: opening it (99 items, each with its latest
 // posting looked up) and one posting (balance read and update, one appended row, the list
 // read again), against the same lookups done by the engine alone.

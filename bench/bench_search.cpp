@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search over every posting on a large ledger: a word of two characters, a word of four,
 // a word held by a large share of the rows, an amount alone and a month alone, each measured
 // from the conditions to a painted grid; the folding of the copy and the building of its index

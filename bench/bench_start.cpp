@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // From start to the main menu on the screen: in this process (the window's construction,
 // the task registry, the load that logs "AP起動", showing it until it is exposed), and as the
 // real program started afresh (until its start line is in the log, which the main menu

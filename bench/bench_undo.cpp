@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The history of actions on a large ledger: what recording adds to a posting's transaction
 // (against the same transaction unrecorded), taking one posting back, taking a rename of the
 // busiest storage place back (against the rename itself), and the room 1,000 postings' history

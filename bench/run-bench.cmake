@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every benchmark program with repetitions, keeps each one's JSON, then prints one table
 # of medians and writes it as CSV.
 #   cmake -DPROGRAMS=<prog>|<prog>... -DOUT=<dir> -DREPORT=<benchreport> -P run-bench.cmake

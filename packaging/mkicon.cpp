@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Build-time tool: draws the application icon at one size of the icon theme.
 //   mkicon <source.svg> <size> <output.png>
 // The scalable icon is rendered at each size, so every size is drawn sharp rather than scaled

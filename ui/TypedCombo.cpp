@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "TypedCombo.h"
 
 QComboBox *newTypedCombo(const QString &objectName, int minimumChars, QWidget *parent)

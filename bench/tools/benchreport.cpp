@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // benchreport [--csv <file>] <google-benchmark.json>...
 //
 // Prints one table of the medians (wall-clock) of every benchmark in the given JSON files,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // genledger <path> <small|large|huge|postings> [seed]   makes a ledger of that size
 // genledger <path> demo [seed [yyyymmdd]]               a household's two years up to that day
 // genledger --check <path>                              replays a ledger's history

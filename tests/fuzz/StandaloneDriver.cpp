@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a fuzz target without libFuzzer: the seed inputs first, then random mutations of
 // them for a given time. Failures abort, as under libFuzzer.
 #include <chrono>

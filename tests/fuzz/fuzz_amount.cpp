@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Typed amounts: parse() accepts exactly 1 to 10 half-width digits up to 2147483647, and the
 // checked sums agree with 64-bit arithmetic or refuse.
 #include "Amount.h"

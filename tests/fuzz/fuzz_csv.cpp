@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CSV line builder: whatever the fields hold, the bytes written are exactly the lines
 // "field,field,...CR LF" in code page 932, whether written field by field or as whole
 // lines, in one block or across the writer's block boundary; a character the code page

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The statement translation must never crash, must leave statements without LIKE or DELETE
 // untouched, must never change the data of an equality literal, and must produce SQL that
 // SQLite accepts whenever the statement it was given is well formed.

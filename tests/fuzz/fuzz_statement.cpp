@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole reading of a statement file, as the import window does it: the encoding, the
 // heading and the preset, the fields, dates and amounts, and the order of the lines. Whatever
 // the bytes, nothing crashes or hangs, and every line after the heading that is not blank

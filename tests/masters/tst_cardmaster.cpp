@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "CardMaster.h"
 #include "MasterFixture.h"
 #include "StorageMaster.h"

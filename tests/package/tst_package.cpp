@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program as a household installs it: `cmake --install` into a temporary prefix, and the
 // Debian package unpacked into a temporary root, each started offscreen with its own HOME.
 #include "Cp932.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // scripts/add-spdx on a small project of its own: which files get the licence line, where it
 // goes in each kind of file, and that a second run and the check find nothing left to do.
 #include "FileTestSupport.h"

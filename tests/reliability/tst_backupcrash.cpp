@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Backups and restores killed at random moments, and a backup into a folder the program may
 // not write.
 //

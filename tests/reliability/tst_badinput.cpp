@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bad input through the real windows, opened from the real main menu: every input gets a
 // clear message or a correct result, never a crash, and no row changes that should not.
 //

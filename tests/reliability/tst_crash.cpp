@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Crash consistency: a child process works the ledger through the real windows, opened from
 // the real main menu (postings, expenses, automatic debits, transfers, stocktakes, renames of
 // storage places, items and categories), and is killed with SIGKILL at a random moment. After

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files under faults, through the real main menu and windows.
 //
 // A ledger that cannot be read (missing, empty, a directory, random bytes, held by another

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Statement imports killed at random moments.
 //
 // A child imports one statement file through the real F_import window (opened from the main

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One program at a time on one folder, with real processes: a first one holds the folder, a
 // second is turned away while the first runs (however long it has run) and takes the folder
 // over once the first was killed.

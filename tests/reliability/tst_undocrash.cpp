@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Taking actions back, killed at random moments.
 //
 // The ledger holds one recorded action that renames a storage place through many postings and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // velmo-shots <application directory> <folder for the pictures>
 //
 // Opens every window of the program through the real main menu, puts it in a state worth

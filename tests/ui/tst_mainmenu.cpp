@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "BasGeneral.h"
 #include "Cp932.h"
 #include "MainMenu.h"

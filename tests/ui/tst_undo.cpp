@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "../import/StatementFiles.h"
 #include "../reliability/WindowDriver.h"
 #include "Cp932.h"
