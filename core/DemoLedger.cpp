@@ -4,6 +4,7 @@
 #include "BankCalendar.h"
 #include "LedgerFile.h"
 #include "Migrations.h"
+#include "SeededFill.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,68 +23,10 @@ namespace DemoLedger {
 
 namespace {
 
-// splitmix64: the same sequence on every platform and library (the distributions of <random>
-// are not), so a seed and a day always give the same ledger.
-class Rng
-{
-public:
-    explicit Rng(quint64 seed)
-        : m_state(seed)
-    { }
-    quint64 next()
-    {
-        quint64 z = (m_state += 0x9e3779b97f4a7c15ULL);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-        return z ^ (z >> 31);
-    }
-    quint64 below(quint64 n)
-    {
-        return static_cast<quint64>((static_cast<unsigned __int128>(next()) * n) >> 64);
-    }
-    bool chance(double p) { return static_cast<double>(next() >> 11) * 0x1.0p-53 < p; }
-    const QString &pick(const std::vector<QString> &v) { return v[below(v.size())]; }
-
-private:
-    quint64 m_state;
-};
-
-int yyyymmdd(const QDate &d)
-{
-    return d.year() * 10000 + d.month() * 100 + d.day();
-}
-
-// One prepared INSERT, run once per row.
-class Inserter
-{
-public:
-    Inserter(const QSqlDatabase &db, const QString &sql)
-        : m_query(db)
-    {
-        if (!m_query.prepare(sql))
-            throw std::runtime_error(m_query.lastError().text().toStdString());
-    }
-    void row(const QVariantList &values)
-    {
-        for (int i = 0; i < values.size(); ++i)
-            m_query.bindValue(i, values[i]);
-        if (!m_query.exec())
-            throw std::runtime_error(m_query.lastError().text().toStdString());
-        ++m_rows;
-    }
-    qint64 rows() const { return m_rows; }
-
-private:
-    QSqlQuery m_query;
-    qint64 m_rows = 0;
-};
-
-void exec(const QSqlDatabase &db, const QString &sql)
-{
-    QSqlQuery q(db);
-    if (!q.exec(sql))
-        throw std::runtime_error(q.lastError().text().toStdString());
-}
+using SeededFill::exec;
+using SeededFill::Inserter;
+using SeededFill::Rng;
+using SeededFill::yyyymmdd;
 
 const QString autoDebitMemo = QStringLiteral("自動引落処理");
 
@@ -97,19 +40,7 @@ public:
         , m_rng(seed ^ static_cast<quint64>(yyyymmdd(lastDay)))
         , m_last(lastDay)
         , m_first(lastDay.addYears(-2).addDays(1))
-        , m_insN(
-              db, QStringLiteral("INSERT INTO N (N_index,N_hokan,N_money,N_date,N_memo) VALUES (?,?,?,?,?)"))
-        , m_insS(
-              db, QStringLiteral("INSERT INTO S (S_index,S_hokan,S_money,S_date,S_memo) VALUES (?,?,?,?,?)"))
-        , m_insZ(db,
-              QStringLiteral(
-                  "INSERT INTO Zidourireki_T (Z_index,Z_hokan,Z_money,Z_beforeday) VALUES (?,?,?,?)"))
-        , m_insI(db,
-              QStringLiteral("INSERT INTO Idourireki_T (I_hokanmoto,I_hokansaki,I_money,I_day,I_memo) "
-                             "VALUES (?,?,?,?,?)"))
-        , m_insK(db,
-              QStringLiteral("INSERT INTO Ktanaorosi_T (K_hokan,K_bmoney,K_amoney,K_riyuu,K_day) "
-                             "VALUES (?,?,?,?,?)"))
+        , m_moves(db)
     { }
 
     void write()
@@ -124,7 +55,8 @@ public:
 
     Counts counts() const
     {
-        return {m_insN.rows(), m_insS.rows(), m_insZ.rows(), m_insI.rows(), m_insK.rows(), m_budgetRows};
+        return {m_moves.income.rows(), m_moves.expense.rows(), m_moves.debit.rows(), m_moves.transfer.rows(),
+            m_moves.stocktake.rows(), m_budgetRows};
     }
 
 private:
@@ -372,7 +304,7 @@ private:
     {
         const Place p = incomeItems[item].place;
         m_balance[p] += amount;
-        m_insN.row({text(incomeItems[item].name), place(p), static_cast<qint32>(amount), day, memo});
+        m_moves.income.row({text(incomeItems[item].name), place(p), static_cast<qint32>(amount), day, memo});
     }
 
     void expense(Expense item, qint64 amount, int day, const QString &memo, bool card = false)
@@ -380,14 +312,16 @@ private:
         if (card) {
             m_balance[Card] -= amount;
             m_cardUnbilled += amount;
-            m_insS.row({text(expenseItems[item].name), place(Card), static_cast<qint32>(amount), day, memo});
+            m_moves.expense.row(
+                {text(expenseItems[item].name), place(Card), static_cast<qint32>(amount), day, memo});
             return;
         }
         const Place p = expenseItems[item].place;
         if (p == Wallet && m_balance[Wallet] < amount + 5'000)
             transfer(Bank, Wallet, 10'000 * between(3, 5), day, QStringLiteral("ATMで引出"));
         m_balance[p] -= amount;
-        m_insS.row({text(expenseItems[item].name), place(p), static_cast<qint32>(amount), day, memo});
+        m_moves.expense.row(
+            {text(expenseItems[item].name), place(p), static_cast<qint32>(amount), day, memo});
     }
 
     void debit(Expense item, qint64 amount, int day)
@@ -395,20 +329,21 @@ private:
         const Place p = expenseItems[item].place;
         m_balance[p] -= amount;
         const QString name = text(expenseItems[item].name);
-        m_insZ.row({name, place(p), static_cast<qint32>(amount), day});
-        m_insS.row({name, place(p), static_cast<qint32>(amount), day, autoDebitMemo});
+        m_moves.debit.row({name, place(p), static_cast<qint32>(amount), day});
+        m_moves.expense.row({name, place(p), static_cast<qint32>(amount), day, autoDebitMemo});
     }
 
     void transfer(Place from, Place to, qint64 amount, int day, const QString &memo)
     {
         m_balance[from] -= amount;
         m_balance[to] += amount;
-        m_insI.row({place(from), place(to), static_cast<qint32>(amount), day, memo});
+        m_moves.transfer.row({place(from), place(to), static_cast<qint32>(amount), day, memo});
     }
 
     void stocktake(int p, qint64 counted, int day, const QString &reason)
     {
-        m_insK.row({place(p), static_cast<qint32>(m_balance[p]), static_cast<qint32>(counted), reason, day});
+        m_moves.stocktake.row(
+            {place(p), static_cast<qint32>(m_balance[p]), static_cast<qint32>(counted), reason, day});
         m_balance[p] = counted;
     }
 
@@ -431,7 +366,7 @@ private:
     QDate m_last, m_first;
     std::array<qint64, places.size()> m_balance = {};
     qint64 m_cardUnbilled = 0, m_cardBilled = 0; // bought since the last closing; owed at it
-    Inserter m_insN, m_insS, m_insZ, m_insI, m_insK;
+    SeededFill::Movements m_moves;
     qint64 m_budgetRows = 0;
 };
 

@@ -3,6 +3,7 @@
 
 #include "DemoLedger.h"
 #include "LedgerFile.h"
+#include "SeededFill.h"
 
 #include <QDate>
 #include <QFile>
@@ -20,34 +21,10 @@ namespace LedgerGenerator {
 
 namespace {
 
-// splitmix64: tiny, fast, and the same sequence on every platform and library (the
-// distributions of <random> are not).
-class Rng
-{
-public:
-    explicit Rng(quint64 seed)
-        : m_state(seed)
-    { }
-    quint64 next()
-    {
-        quint64 z = (m_state += 0x9e3779b97f4a7c15ULL);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-        return z ^ (z >> 31);
-    }
-    // 0 <= result < n
-    quint64 below(quint64 n)
-    {
-        return static_cast<quint64>((static_cast<unsigned __int128>(next()) * n) >> 64);
-    }
-    // 0 <= result < 1
-    double unit() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
-    bool chance(double p) { return unit() < p; }
-    template <typename T> const T &pick(const std::vector<T> &v) { return v[below(v.size())]; }
-
-private:
-    quint64 m_state;
-};
+using SeededFill::exec;
+using SeededFill::Inserter;
+using SeededFill::Rng;
+using SeededFill::yyyymmdd;
 
 enum class Kind { Cash, Bank };
 
@@ -274,47 +251,9 @@ private:
     std::vector<double> m_cumulative;
 };
 
-int yyyymmdd(const QDate &d)
-{
-    return d.year() * 10000 + d.month() * 100 + d.day();
-}
-
 QDate fromYyyymmdd(int n)
 {
     return QDate(n / 10000, n / 100 % 100, n % 100);
-}
-
-// One prepared INSERT, re-run for every row.
-class Inserter
-{
-public:
-    Inserter(QSqlDatabase &db, const QString &sql)
-        : m_query(db)
-    {
-        if (!m_query.prepare(sql))
-            throw std::runtime_error((sql + QStringLiteral(": ") + m_query.lastError().text()).toStdString());
-    }
-    void row(std::initializer_list<QVariant> values)
-    {
-        int i = 0;
-        for (const QVariant &v : values)
-            m_query.bindValue(i++, v);
-        if (!m_query.exec())
-            throw std::runtime_error(m_query.lastError().text().toStdString());
-        ++m_rows;
-    }
-    qint64 rows() const { return m_rows; }
-
-private:
-    QSqlQuery m_query;
-    qint64 m_rows = 0;
-};
-
-void exec(QSqlDatabase &db, const QString &sql)
-{
-    QSqlQuery q(db);
-    if (!q.exec(sql))
-        throw std::runtime_error((sql + QStringLiteral(": ") + q.lastError().text()).toStdString());
 }
 
 class Generator
@@ -329,19 +268,7 @@ public:
         , m_pickExpense(m_expense, 10, m_expense.size())
         , m_places(QStringList())
         , m_balance(places.size(), 0)
-        , m_insN(
-              db, QStringLiteral("INSERT INTO N (N_index,N_hokan,N_money,N_date,N_memo) VALUES (?,?,?,?,?)"))
-        , m_insS(
-              db, QStringLiteral("INSERT INTO S (S_index,S_hokan,S_money,S_date,S_memo) VALUES (?,?,?,?,?)"))
-        , m_insZ(db,
-              QStringLiteral(
-                  "INSERT INTO Zidourireki_T (Z_index,Z_hokan,Z_money,Z_beforeday) VALUES (?,?,?,?)"))
-        , m_insI(db,
-              QStringLiteral("INSERT INTO Idourireki_T (I_hokanmoto,I_hokansaki,I_money,I_day,I_memo) "
-                             "VALUES (?,?,?,?,?)"))
-        , m_insK(db,
-              QStringLiteral("INSERT INTO Ktanaorosi_T (K_hokan,K_bmoney,K_amoney,K_riyuu,K_day) "
-                             "VALUES (?,?,?,?,?)"))
+        , m_moves(db)
     {
         for (const PlaceDef &p : places)
             m_places << QString::fromUtf16(p.name);
@@ -426,7 +353,8 @@ public:
 
     Summary summary() const
     {
-        return {m_insN.rows(), m_insS.rows(), m_insZ.rows(), m_insI.rows(), m_insK.rows()};
+        return {m_moves.income.rows(), m_moves.expense.rows(), m_moves.debit.rows(), m_moves.transfer.rows(),
+            m_moves.stocktake.rows()};
     }
 
 private:
@@ -478,13 +406,13 @@ private:
     {
         m_balance[from] -= amount;
         m_balance[to] += amount;
-        m_insI.row({m_places[from], m_places[to], static_cast<qint32>(amount), day, memo});
+        m_moves.transfer.row({m_places[from], m_places[to], static_cast<qint32>(amount), day, memo});
     }
 
     void stocktake(int place, qint64 counted, int day, const QString &reason)
     {
-        m_insK.row({m_places[place], static_cast<qint32>(m_balance[place]), static_cast<qint32>(counted),
-            reason, day});
+        m_moves.stocktake.row({m_places[place], static_cast<qint32>(m_balance[place]),
+            static_cast<qint32>(counted), reason, day});
         m_balance[place] = counted;
     }
 
@@ -517,7 +445,7 @@ private:
             transfer(
                 item.place, poorest(item.place), m_balance[item.place] / 2, day, QStringLiteral("資金移動"));
         m_balance[item.place] += amount;
-        m_insN.row({item.name, m_places[item.place], amount, day, m_rng.pick(incomeMemos)});
+        m_moves.income.row({item.name, m_places[item.place], amount, day, m_rng.pick(incomeMemos)});
     }
 
     void expense(size_t index, int day, bool debit)
@@ -544,10 +472,10 @@ private:
         m_balance[p] -= amount;
         const qint32 money = static_cast<qint32>(amount);
         if (debit) {
-            m_insZ.row({item.name, m_places[p], money, day});
-            m_insS.row({item.name, m_places[p], money, day, autoDebitMemo});
+            m_moves.debit.row({item.name, m_places[p], money, day});
+            m_moves.expense.row({item.name, m_places[p], money, day, autoDebitMemo});
         } else {
-            m_insS.row({item.name, m_places[p], money, day, m_rng.pick(expenseMemos)});
+            m_moves.expense.row({item.name, m_places[p], money, day, m_rng.pick(expenseMemos)});
         }
     }
 
@@ -560,7 +488,7 @@ private:
     QStringList m_places;
     std::vector<qint64> m_balance;
     double m_expenseScale = 1;
-    Inserter m_insN, m_insS, m_insZ, m_insI, m_insK;
+    SeededFill::Movements m_moves;
 };
 
 // Creates the ledger, then fills it in one transaction; a half-made ledger is removed.
