@@ -4,6 +4,8 @@
 #include "BankCalendar.h"
 #include "Database.h"
 
+#include <algorithm>
+
 namespace CardLedger {
 
 namespace {
@@ -75,7 +77,7 @@ QString limitRefusal(const Card &card, qint64 balance, qint64 amount)
 QDate dayOfMonth(int year, int month, int day)
 {
     const QDate first(year, month, 1);
-    return first.addDays(qMin(day, first.daysInMonth()) - 1);
+    return first.addDays(std::clamp(day, 1, first.daysInMonth()) - 1);
 }
 
 QDate paymentDate(const Card &card, const QDate &newest, int billMonth)

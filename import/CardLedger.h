@@ -36,7 +36,8 @@ qint64 available(const Card &card, qint64 balance);
 // limit allows it.
 QString limitRefusal(const Card &card, qint64 balance, qint64 amount);
 
-// The day `day` of a month, 31 (or any day past the month's end) meaning its last day.
+// The day `day` of a month, 31 (or any day past the month's end) meaning its last day; a day
+// below 1 is the 1st.
 QDate dayOfMonth(int year, int month, int day);
 // The payment date of the bill that holds a purchase of `newest`: the payment day after the
 // first closing day on or after it. `billMonth` (1..12, 0 when unknown) is the month the

@@ -64,12 +64,7 @@ BudgetWindow::BudgetWindow(const AppContext &context, QWidget *parent)
     m_spin->setObjectName(QStringLiteral("SC"));
     m_grid->setObjectName(QStringLiteral("SP"));
 
-    auto *heading = new QLabel(QStringLiteral("予算と実績"), this);
-    heading->setObjectName(QStringLiteral("Label5"));
-    QFont headingFont = heading->font();
-    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.5);
-    headingFont.setBold(true);
-    heading->setFont(headingFont);
+    auto *heading = makeHeading("Label5", QStringLiteral("予算と実績"), this);
 
     YearHeader::setUpYear(m_year, m_spin, kFirstYear, kLastYear);
 

@@ -57,12 +57,7 @@ CategoryReport::CategoryReport(const AppContext &context, QWidget *parent)
     m_spin->setObjectName(QStringLiteral("SC"));
     m_grid->setObjectName(QStringLiteral("SP"));
 
-    auto *heading = new QLabel(QStringLiteral("区分別集計照会"), this);
-    heading->setObjectName(QStringLiteral("Label5"));
-    QFont headingFont = heading->font();
-    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.5);
-    headingFont.setBold(true);
-    heading->setFont(headingFont);
+    auto *heading = makeHeading("Label5", QStringLiteral("区分別集計照会"), this);
 
     YearHeader::setUpYear(m_year, m_spin, kFirstYear, kLastYear);
 

@@ -56,11 +56,7 @@ CsvExport::CsvExport(const AppContext &context, QWidget *parent)
     m_export->setObjectName(QStringLiteral("cmd_syuturyoku"));
     m_end->setObjectName(QStringLiteral("cmd_end"));
 
-    QLabel *heading = label(QStringLiteral("CSV出力画面"), "Label5", this);
-    QFont headingFont = heading->font();
-    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.5);
-    headingFont.setBold(true);
-    heading->setFont(headingFont);
+    QLabel *heading = makeHeading("Label5", QStringLiteral("CSV出力画面"), this);
 
     const int yearWidth = m_year1->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12;
     auto periodRow = new QHBoxLayout(m_period);

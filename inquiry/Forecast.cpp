@@ -2,6 +2,7 @@
 #include "Forecast.h"
 
 #include "BankCalendar.h"
+#include "CardLedger.h"
 #include "Database.h"
 
 #include <QHash>
@@ -115,12 +116,7 @@ std::optional<qint64> expected(const Schedule::Entry &e, const ItemPostings &p, 
     return p.last;
 }
 
-struct Card
-{
-    QString place;
-    int closing = 31, payment = 27;
-    QString payFrom;
-};
+using CardLedger::Card;
 
 // One thing that happens on a day: a scheduled item, or a card's bill (its amount is known
 // only once the walk reaches its closing day).
@@ -193,8 +189,7 @@ QList<qint64> Result::daily(const QString &name) const
 
 QDate dayIn(int year, int month, int day)
 {
-    const QDate first(year, month, 1);
-    return QDate(year, month, std::clamp(day, 1, first.daysInMonth()));
+    return CardLedger::dayOfMonth(year, month, day);
 }
 
 QDate shifted(const QDate &day, Schedule::Shift shift)
@@ -235,23 +230,19 @@ Result compute(Database &db, const QDate &today, const QDate &to)
     }
 
     QList<Card> cards;
-    if (tableExists(db, QStringLiteral("X_card"))) {
-        Cursor c = db.query(
-            QStringLiteral("SELECT XC_place, XC_closing, XC_payment, XC_pay_from, XC_limit FROM X_card"));
-        for (; !c.eof(); c.next()) {
-            const auto at = placeAt.constFind(c.text(0));
-            if (at == placeAt.constEnd())
-                continue;
-            Place &p = r.places[*at];
-            p.card = true;
-            p.limit = std::max<qint64>(0, c.integer64(4));
-            Card card {p.name, std::clamp(int(c.integer64(1)), 1, 31), std::clamp(int(c.integer64(2)), 1, 31),
-                c.text(3)};
-            // A bill paid from nowhere known moves only the card.
-            if (!placeAt.contains(card.payFrom) || card.payFrom == card.place)
-                card.payFrom.clear();
-            cards << card;
-        }
+    for (Card card : CardLedger::cards(db)) {
+        const auto at = placeAt.constFind(card.place);
+        if (at == placeAt.constEnd())
+            continue;
+        Place &p = r.places[*at];
+        p.card = true;
+        p.limit = std::max<qint64>(0, card.limit);
+        card.closing = std::clamp(card.closing, 1, 31);
+        card.payment = std::clamp(card.payment, 1, 31);
+        // A bill paid from nowhere known moves only the card.
+        if (!placeAt.contains(card.payFrom) || card.payFrom == card.place)
+            card.payFrom.clear();
+        cards << card;
     }
 
     // Every month whose scheduled days may, once moved, fall into the period.

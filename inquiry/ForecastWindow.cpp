@@ -68,12 +68,7 @@ ForecastWindow::ForecastWindow(const AppContext &context, QWidget *parent)
     m_grid->setObjectName(QStringLiteral("SP"));
     m_schedules->setObjectName(QStringLiteral("SP2"));
 
-    auto *heading = new QLabel(QStringLiteral("残高の見通し"), this);
-    heading->setObjectName(QStringLiteral("Label5"));
-    QFont headingFont = heading->font();
-    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.5);
-    headingFont.setBold(true);
-    heading->setFont(headingFont);
+    auto *heading = makeHeading("Label5", QStringLiteral("残高の見通し"), this);
 
     auto *period = new QGroupBox(this);
     period->setObjectName(QStringLiteral("Frame1"));

@@ -92,12 +92,7 @@ History::History(const AppContext &context, QWidget *parent)
     outer->setContentsMargins(12, 10, 12, 12);
 
     auto *top = new QHBoxLayout;
-    auto *heading = new QLabel(QStringLiteral("棚卸・移動履歴照会"), this);
-    heading->setObjectName(QStringLiteral("Label5"));
-    QFont headingFont = heading->font();
-    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.5);
-    headingFont.setBold(true);
-    heading->setFont(headingFont);
+    auto *heading = makeHeading("Label5", QStringLiteral("棚卸・移動履歴照会"), this);
     top->addWidget(heading, 1);
     auto *end = new QPushButton(QStringLiteral("閉じる"), this);
     end->setObjectName(QStringLiteral("cmd_end"));

@@ -50,12 +50,7 @@ ItemDetail::ItemDetail(const AppContext &context, QWidget *parent)
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(12, 10, 12, 12);
 
-    auto *heading = new QLabel(QStringLiteral("項目別詳細内容照会"), this);
-    heading->setObjectName(QStringLiteral("Label5"));
-    QFont headingFont = heading->font();
-    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.5);
-    headingFont.setBold(true);
-    heading->setFont(headingFont);
+    auto *heading = makeHeading("Label5", QStringLiteral("項目別詳細内容照会"), this);
     outer->addWidget(heading);
 
     auto *conditions = new QGroupBox(QStringLiteral("検索条件"), this);

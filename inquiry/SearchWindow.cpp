@@ -60,12 +60,7 @@ SearchWindow::SearchWindow(const AppContext &context, QWidget *parent)
     outer->setContentsMargins(12, 10, 12, 12);
 
     auto *top = new QHBoxLayout;
-    auto *heading = new QLabel(QStringLiteral("明細検索"), this);
-    heading->setObjectName(QStringLiteral("Label1"));
-    QFont headingFont = heading->font();
-    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.5);
-    headingFont.setBold(true);
-    heading->setFont(headingFont);
+    auto *heading = makeHeading("Label1", QStringLiteral("明細検索"), this);
     top->addWidget(heading, 1);
     m_csv = new QPushButton(QStringLiteral("CSV出力"), this);
     m_csv->setObjectName(QStringLiteral("cmd_csv"));

@@ -2,6 +2,7 @@
 #include "MasterLayout.h"
 
 #include "Grid.h"
+#include "TaskWindow.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,12 +15,7 @@ namespace MasterLayout {
 
 QLabel *heading(const QString &text, QWidget *parent)
 {
-    auto *l = label("Label5", text, parent);
-    QFont f = l->font();
-    f.setPointSizeF(f.pointSizeF() * 1.5);
-    f.setBold(true);
-    l->setFont(f);
-    return l;
+    return TaskWindow::makeHeading("Label5", text, parent);
 }
 
 QLabel *label(const char *name, const QString &text, QWidget *parent)

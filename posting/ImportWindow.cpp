@@ -68,12 +68,7 @@ ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
     setObjectName(QStringLiteral("F_import"));
     setWindowTitle(QStringLiteral("明細取込"));
 
-    auto *title = new QLabel(QStringLiteral("明細取込"), this);
-    title->setObjectName(QStringLiteral("Label1"));
-    QFont titleFont = title->font();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
+    auto *title = makeHeading("Label1", QStringLiteral("明細取込"), this);
     title->setAlignment(Qt::AlignCenter);
 
     m_fileButton = new QPushButton(QStringLiteral("ファイル選択..."), this);

@@ -49,11 +49,7 @@ StocktakeWindow::StocktakeWindow(const AppContext &context, QWidget *parent)
     setObjectName(QStringLiteral("F_tanaorosi"));
     setWindowTitle(QStringLiteral("金額棚卸処理画面"));
 
-    auto *title = makeLabel("Label1", QStringLiteral("金額棚卸処理画面"), this);
-    QFont titleFont = title->font();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
+    auto *title = makeHeading("Label1", QStringLiteral("金額棚卸処理画面"), this);
     title->setAlignment(Qt::AlignCenter);
 
     m_grid = new Grid(4, 0, this);

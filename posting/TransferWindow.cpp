@@ -73,11 +73,7 @@ TransferWindow::TransferWindow(const AppContext &context, QWidget *parent)
     setObjectName(QStringLiteral("F_idou"));
     setWindowTitle(QStringLiteral("金額移動処理画面"));
 
-    auto *title = makeLabel("Label1", QStringLiteral("金額移動処理画面"), this);
-    QFont titleFont = title->font();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
-    titleFont.setBold(true);
-    title->setFont(titleFont);
+    auto *title = makeHeading("Label1", QStringLiteral("金額移動処理画面"), this);
     title->setAlignment(Qt::AlignCenter);
 
     m_moto = newTypedCombo(QStringLiteral("cb_moto"), 14, this);

@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -75,4 +76,15 @@ Grid *TaskWindow::addActionList(int buttonCol, const QString &button, const std:
     });
     outer->addWidget(grid, 1);
     return grid;
+}
+
+QLabel *TaskWindow::makeHeading(const char *objectName, const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(objectName));
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 1.5);
+    font.setBold(true);
+    label->setFont(font);
+    return label;
 }

@@ -12,6 +12,8 @@ class Grid;
 // The base of every window the main menu opens. It is a top-level window that deletes
 // itself when closed (by its "閉じる" button or its close box) and then tells the main
 // menu, which enables itself again and takes the focus.
+class QLabel;
+
 class TaskWindow : public QWidget
 {
     Q_OBJECT
@@ -21,6 +23,10 @@ public:
 
     // The load handler: runs each time the window is opened, before it is shown.
     virtual void load() { }
+
+    // A window's heading: a label named `objectName` in the window's font, half as large
+    // again and bold.
+    static QLabel *makeHeading(const char *objectName, const QString &text, QWidget *parent);
 
 signals:
     void closed();
