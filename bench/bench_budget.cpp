@@ -29,14 +29,7 @@ struct Ledger
     FixedClock clock {QDateTime(QDate(year, 12, 15), QTime(10, 0))};
     AppContext context() { return AppContext {app.path(), &app.dialogs, &clock}; }
 
-    static Ledger &get(qint64 postings)
-    {
-        static std::map<qint64, std::unique_ptr<Ledger>> ledgers;
-        auto &l = ledgers[postings];
-        if (!l)
-            l = std::make_unique<Ledger>(postings);
-        return *l;
-    }
+    static Ledger &get(qint64 postings) { return BenchSupport::fixtureFor<Ledger>(postings); }
 };
 
 // `asked`: the window may have asked (whether to replace a plan), and was answered yes.

@@ -26,14 +26,7 @@ struct Ledger
     FixedClock clock {QDateTime(QDate(year, 12, 15), QTime(10, 0))};
     AppContext context() { return AppContext {app.path(), &app.dialogs, &clock}; }
 
-    static Ledger &get(qint64 postings)
-    {
-        static std::map<qint64, std::unique_ptr<Ledger>> ledgers;
-        auto &l = ledgers[postings];
-        if (!l)
-            l = std::make_unique<Ledger>(postings);
-        return *l;
-    }
+    static Ledger &get(qint64 postings) { return BenchSupport::fixtureFor<Ledger>(postings); }
 };
 
 void refresh(benchmark::State &state, qint64 postings, double targetMs)

@@ -206,6 +206,21 @@ QString writeCardStatement(const AppContext &context)
     return path;
 }
 
+// Opens the statement at `path` for `place` in the import window and chooses, for each line
+// whose text holds one of the keys, that key's item.
+void openWithItems(
+    TaskWindow *w, const QString &place, const QString &path, const QList<QPair<QString, QString>> &items)
+{
+    Drive::setCombo(Drive::child<QComboBox>(w, "cb_hokan"), place);
+    qobject_cast<ImportWindow *>(w)->openFile(path);
+    auto *grid = Drive::child<Grid>(w, "SP");
+    for (int r = 1; r <= grid->maxRows(); ++r)
+        for (const auto &[text, item] : items)
+            if (grid->text(ImportWindow::ColText, r).contains(text))
+                grid->setText(ImportWindow::ColItem, r,
+                    QString::number(grid->choiceEntries(ImportWindow::ColItem, r).indexOf(item)));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -361,19 +376,12 @@ int main(int argc, char *argv[])
     // their items chosen), the user preset editor on it, and the statement after its import.
     const QString statement = writeStatement(context);
     const auto openStatement = [&](TaskWindow *w) {
-        Drive::setCombo(child<QComboBox>(w, "cb_hokan"), QStringLiteral("銀行"));
-        qobject_cast<ImportWindow *>(w)->openFile(statement);
-        auto *grid = child<Grid>(w, "SP");
-        const QList<QPair<QString, QString>> items {{QStringLiteral("ｱﾏｿﾞﾝ"), QStringLiteral("日用品")},
-            {QStringLiteral("ﾄﾞﾗﾂｸﾞ"), QStringLiteral("日用品")},
-            {QStringLiteral("ｼﾈﾏ"), QStringLiteral("娯楽")},
-            {QStringLiteral("ﾚｽﾄﾗﾝ"), QStringLiteral("外食")},
-            {QStringLiteral("ｽｰﾊﾟｰ"), QStringLiteral("食料品")}};
-        for (int r = 1; r <= grid->maxRows(); ++r)
-            for (const auto &[text, item] : items)
-                if (grid->text(ImportWindow::ColText, r).contains(text))
-                    grid->setText(ImportWindow::ColItem, r,
-                        QString::number(grid->choiceEntries(ImportWindow::ColItem, r).indexOf(item)));
+        openWithItems(w, QStringLiteral("銀行"), statement,
+            {{QStringLiteral("ｱﾏｿﾞﾝ"), QStringLiteral("日用品")},
+                {QStringLiteral("ﾄﾞﾗﾂｸﾞ"), QStringLiteral("日用品")},
+                {QStringLiteral("ｼﾈﾏ"), QStringLiteral("娯楽")},
+                {QStringLiteral("ﾚｽﾄﾗﾝ"), QStringLiteral("外食")},
+                {QStringLiteral("ｽｰﾊﾟｰ"), QStringLiteral("食料品")}});
     };
     // Before a file is chosen: the line that says what to do first.
     shoot("import", QStringLiteral("F_import-empty"), nothing);
@@ -429,18 +437,11 @@ int main(int argc, char *argv[])
     shoot("card", QStringLiteral("F_card"), nothing);
     const QString cardStatement = writeCardStatement(context);
     shoot("import", QStringLiteral("F_import-card"), [&](TaskWindow *w) {
-        Drive::setCombo(child<QComboBox>(w, "cb_hokan"), QStringLiteral("クレジットカード"));
-        qobject_cast<ImportWindow *>(w)->openFile(cardStatement);
-        auto *grid = child<Grid>(w, "SP");
-        const QList<QPair<QString, QString>> items {{QStringLiteral("スーパー"), QStringLiteral("食料品")},
-            {QStringLiteral("ドラッグ"), QStringLiteral("日用品")},
-            {QStringLiteral("レストラン"), QStringLiteral("外食")},
-            {QStringLiteral("シネマ"), QStringLiteral("娯楽")}};
-        for (int r = 1; r <= grid->maxRows(); ++r)
-            for (const auto &[text, item] : items)
-                if (grid->text(ImportWindow::ColText, r).contains(text))
-                    grid->setText(ImportWindow::ColItem, r,
-                        QString::number(grid->choiceEntries(ImportWindow::ColItem, r).indexOf(item)));
+        openWithItems(w, QStringLiteral("クレジットカード"), cardStatement,
+            {{QStringLiteral("スーパー"), QStringLiteral("食料品")},
+                {QStringLiteral("ドラッグ"), QStringLiteral("日用品")},
+                {QStringLiteral("レストラン"), QStringLiteral("外食")},
+                {QStringLiteral("シネマ"), QStringLiteral("娯楽")}});
     });
     // Last, so that the pictures before show no schedules and no history of them. The schedules
     // are entered in the second tab: the debits, the salary and the bonus, and the transit pass
