@@ -153,11 +153,13 @@ public:
         qsizetype start = 0;
         while (start < m_bills.size() && m_bills[start].date < today)
             ++start;
+        if (start == m_bills.size()) {
+            m_bills.clear(); // none due in the period
+            return;
+        }
         while (start > 0 && m_bills[start - 1].date > m_bills[start].closing)
             --start;
         m_bills.remove(0, start);
-        if (m_bills.isEmpty())
-            return;
         // A statement states the payment day as scheduled or as moved.
         for (const CardLedger::Bill &i : imported) {
             const QDate day = fromNumber(i.paymentDate);

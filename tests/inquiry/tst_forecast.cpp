@@ -540,7 +540,69 @@ private slots:
         QStringList bills = billRows(l.compute(from, to));
         bills.sort();
         expected.sort();
+        QVERIFY(!expected.isEmpty());
         QCOMPARE(bills, expected);
+        // The same over the main menu's two weeks.
+        const QString last = from.addDays(14).toString(u"yyyyMMdd"_s);
+        expected.removeIf([&](const QString &b) { return b.section(u'|', 1, 1) > last; });
+        bills = billRows(l.compute(from, from.addDays(14)));
+        bills.sort();
+        QCOMPARE(bills, expected);
+    }
+
+    // Cases met by hand: a bill whose moved day falls after the next closing, a payment recorded
+    // on its day or late for the previous bill, an imported bill not covered by the bank.
+    void cardBillCases_data()
+    {
+        QTest::addColumn<int>("closing");
+        QTest::addColumn<int>("payment");
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<qint64>("bank");
+        QTest::addColumn<QStringList>("records"); // as addCard reads them
+        QTest::addColumn<QStringList>("bills");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("January's bill moved past February's closing")
+            << 31 << 27 << QDate(2027, 2, 15) << qint64(100000)
+            << QStringList({"S:20270110:30000", "S:20270210:20000"})
+            << QStringList({"カード|20270301|0227|30000", "カード|20270329|0327|20000"}) << QString();
+        QTest::newRow("December's bill moved past the closing on a Sunday")
+            << 27 << 27 << QDate(2026, 12, 10) << qint64(100000)
+            << QStringList({"S:20261120:10000", "S:20261205:8000"})
+            << QStringList({"カード|20261228|1227|10000", "カード|20270127||8000"}) << QString();
+        QTest::newRow("imported bill after the previous bill's late payment")
+            << 31 << 27 << QDate(2027, 3, 5) << qint64(100000)
+            << QStringList({"S:20270110:30000", "S:20270210:20000", "I:20270301:30000", "B:20270327:20000"})
+            << QStringList({"カード|20270329|0327|20000"}) << QString();
+        QTest::newRow("imported bill the bank does not cover")
+            << 27 << 27 << QDate(2027, 1, 15) << qint64(12000)
+            << QStringList({"S:20261120:7000", "I:20261228:7000", "S:20261210:9000", "B:20270127:9000"})
+            << QStringList({"カード|20270127||9000"})
+            << u"2027/01/27のカードの支払いで銀行の残高が \\4000 不足します"_s;
+        QTest::newRow("payment recorded on its day ahead")
+            << 15 << 10 << QDate(2027, 1, 25) << qint64(111000)
+            << QStringList({"S:20261220:11000", "S:20270120:2000", "I:20270210:11000"})
+            << QStringList({"カード|20270310||2000"}) << QString();
+    }
+    void cardBillCases()
+    {
+        QFETCH(int, closing);
+        QFETCH(int, payment);
+        QFETCH(QDate, from);
+        QFETCH(qint64, bank);
+        QFETCH(QStringList, records);
+        QFETCH(QStringList, bills);
+        QFETCH(QString, warning);
+        Ledger l;
+        l.place(u"銀行"_s, bank);
+        {
+            Database db(l.dir.dbPath());
+            db.beginWrite();
+            addCard(db, u"カード"_s, closing, payment, records);
+            db.commit();
+        }
+        const Forecast::Result r = l.compute(from, from.addMonths(2));
+        QCOMPARE(billRows(r), bills);
+        QCOMPARE(l.warning(from), warning);
     }
 
     void months_data()
