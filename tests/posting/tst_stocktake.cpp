@@ -110,6 +110,48 @@ private slots:
                 QStringLiteral("SELECT * FROM Hokan_T"), QStringLiteral("SELECT H_index FROM Hokan_T")}));
     }
 
+    // A card's count is what it owes, below zero; any other place refuses a minus and keeps
+    // its balance.
+    void aMinusIsForCardsOnly_data()
+    {
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<QString>("money");
+        QTest::addColumn<QString>("balance");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("card owes") << "C"
+                                   << "-25000"
+                                   << "-25000" << QString();
+        QTest::newRow("card paid off") << "C"
+                                       << "0"
+                                       << "0" << QString();
+        QTest::newRow("ordinary place") << "A"
+                                        << "-25000"
+                                        << "1000"
+                                        << "数値を入力して下さい";
+        QTest::newRow("minus alone") << "C"
+                                     << "-"
+                                     << "-15000"
+                                     << "数値を入力して下さい";
+    }
+    void aMinusIsForCardsOnly()
+    {
+        QFETCH(QString, place);
+        QFETCH(QString, money);
+        QFETCH(QString, balance);
+        QFETCH(QString, refusal);
+        Fixture f(QStringLiteral("('A', 1000, '', ''), ('C', -15000, '', '')"));
+        f.dir.exec(QStringLiteral("INSERT INTO X_card (XC_place,XC_closing,XC_payment,XC_pay_from,XC_limit) "
+                                  "VALUES ('C',15,27,'A',300000)"));
+        f.fill(place, money, QStringLiteral("明細"));
+        QVERIFY(f.dialogs.infos.isEmpty()); // typing the minus is no fault in itself
+        f.press();
+        QCOMPARE(f.dialogs.infos, refusal.isEmpty() ? QStringList() : QStringList {refusal});
+        QCOMPARE(f.dir.scalar(QStringLiteral("SELECT H_money FROM Hokan_T WHERE H_index = '%1'").arg(place))
+                     .toString(),
+            balance);
+        QCOMPARE(f.history().size(), refusal.isEmpty() ? 1 : 0);
+    }
+
     void refusalsInOrder()
     {
         Fixture f;
