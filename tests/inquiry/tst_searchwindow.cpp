@@ -57,26 +57,10 @@ class TestSearchWindow : public QObject
             window->load();
             return *window;
         }
-        template <typename T> T *child(const char *name) const
-        {
-            T *w = window->findChild<T *>(QString::fromLatin1(name));
-            if (!w)
-                qFatal("no %s", name);
-            return w;
-        }
+        template <typename T> T *child(const char *name) const { return ::child<T>(window.get(), name); }
         Grid *grid() const { return child<Grid>("SP"); }
         // Columns 1 to 7 of every row.
-        QStringList rows() const
-        {
-            QStringList out;
-            for (int r = 1; r <= grid()->maxRows(); ++r) {
-                QStringList cells;
-                for (int c = 1; c <= 7; ++c)
-                    cells << grid()->text(c, r);
-                out << cells.join(u'|');
-            }
-            return out;
-        }
+        QStringList rows() const { return gridRows(*grid(), 1, 7); }
         int rowOf(const QString &item) const
         {
             for (int r = 1; r <= grid()->maxRows(); ++r)
@@ -84,13 +68,7 @@ class TestSearchWindow : public QObject
                     return r;
             return 0;
         }
-        int balance(const char *place) const
-        {
-            return dir
-                .scalar(QStringLiteral("SELECT H_money FROM Hokan_T WHERE H_index='%1'")
-                            .arg(QString::fromUtf8(place)))
-                .toInt();
-        }
+        qint64 balance(const char *place) const { return dir.balance(QString::fromUtf8(place)); }
         void expectConsistent() const
         {
             const LedgerCheck::Result check = LedgerCheck::check(dir.dbPath());

@@ -80,19 +80,11 @@ class TestPosting : public QObject
         QLineEdit *day() const { return window->findChild<QLineEdit *>("txt_day"); }
         QPlainTextEdit *result() const { return window->findChild<QPlainTextEdit *>("txt_kekka"); }
         int buttonCol() const { return grid()->maxCols(); }
-        QStringList items() const
-        {
-            QStringList out;
-            for (int r = 1; r <= grid()->maxRows(); ++r)
-                out << grid()->text(1, r) + u'/' + grid()->text(2, r);
-            return out;
-        }
+        QStringList items() const { return gridRows(*grid(), 1, 2, u'/'); }
         int rowOf(const QString &item) const
         {
-            for (int r = 1; r <= grid()->maxRows(); ++r) {
-                if (grid()->text(1, r) == item)
-                    return r;
-            }
+            if (const int r = gridRowOf(*grid(), item))
+                return r;
             qFatal("no row %s", qPrintable(item));
         }
         // Types the amount (and memo) into the item's row and presses its button.
@@ -104,16 +96,11 @@ class TestPosting : public QObject
                 grid()->setText(6, r, memo);
             grid()->clickButton(buttonCol(), r);
         }
-        qint64 balance(const QString &place) const
-        {
-            return dir.scalar("SELECT H_money FROM Hokan_T WHERE H_index = '" + place + "'").toLongLong();
-        }
+        qint64 balance(const QString &place) const { return dir.balance(place); }
         // Everything a posting may touch, to compare before and after a refused one.
         QStringList ledger() const
         {
-            return dir.rows("SELECT H_index,H_money FROM Hokan_T ORDER BY H_no")
-                + dir.rows("SELECT * FROM N ORDER BY rowid") + dir.rows("SELECT * FROM S ORDER BY rowid")
-                + dir.rows("SELECT * FROM Zidourireki_T ORDER BY rowid");
+            return ledgerDump(dir.dbPath(), {"Hokan_T", "N", "S", "Zidourireki_T"});
         }
     };
 
@@ -505,7 +492,7 @@ private slots:
         QCOMPARE(f.grid()->text(4, r) + u'/' + f.grid()->text(5, r), QStringLiteral("20030101/7"));
         f.post("O'Neil's tea", "30", "it's");
         QCOMPARE(f.dialogs.infos, QStringList());
-        QCOMPARE(f.balance("Bob''s safe"), 70);
+        QCOMPARE(f.balance("Bob's safe"), 70);
         QCOMPARE(f.balance("Bob"), 100);
         QCOMPARE(f.dir.rows("SELECT * FROM S WHERE S_date = 20030917"),
             QStringList {"O'Neil's tea|Bob's safe|30|20030917|it's"});

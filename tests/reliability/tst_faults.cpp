@@ -354,7 +354,7 @@ private slots:
     {
         TempAppDir dir;
         Drive::seed(dir);
-        const QStringList rows = Drive::ledgerRows(dir);
+        const QStringList rows = ledgerDump(dir.dbPath());
         Holder holder;
         QVERIFY(holder.start(dir.dbPath(), "BEGIN IMMEDIATE"));
         ScriptedDialogs dialogs;
@@ -364,7 +364,7 @@ private slots:
         QCOMPARE(results.size(), qsizetype(Drive::writeActions().size()));
         for (const QString &r : results)
             QCOMPARE(r.section(u'|', 1), QStringLiteral("load:|act:DB接続失敗|open:yes"));
-        QCOMPARE(Drive::ledgerRows(dir), rows);
+        QCOMPARE(ledgerDump(dir.dbPath()), rows);
     }
 
     void readOnlyLedger()
@@ -501,7 +501,7 @@ private slots:
         TempAppDir dir;
         Drive::seed(dir);
         addManyPostings(dir);
-        const QStringList rows = Drive::ledgerRows(dir);
+        const QStringList rows = ledgerDump(dir.dbPath());
         const qint64 size = QFileInfo(dir.dbPath()).size();
         const Child::Report r = Child::run({"post", dir.path()}, [size] { limitFileSize(rlim_t(size / 2)); });
         QVERIFY2(r.finishedCleanly(), qPrintable(r.errors));
@@ -510,7 +510,7 @@ private slots:
         QVERIFY(r.lines.contains("window ok"));
         // Opening the ledger rolls back whatever the failed commit left in its journal.
         QCOMPARE(dir.scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
-        QCOMPARE(Drive::ledgerRows(dir), rows);
+        QCOMPARE(ledgerDump(dir.dbPath()), rows);
         QVERIFY(!QFileInfo::exists(dir.dbPath() + QStringLiteral("-journal")));
     }
 
