@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 using namespace Qt::Literals::StringLiterals;
@@ -59,6 +60,16 @@ class TestSearchWindow : public QObject
         }
         template <typename T> T *child(const char *name) const { return ::child<T>(window.get(), name); }
         Grid *grid() const { return child<Grid>("SP"); }
+        // Waits for the search that typing starts once its pause is over.
+        void waitForThePause() const
+        {
+            QTimer *pause = nullptr;
+            for (QTimer *t : window->findChildren<QTimer *>(Qt::FindDirectChildrenOnly))
+                if (t->isSingleShot() && t->interval() == SearchWindow::PauseMs)
+                    pause = t;
+            QVERIFY(pause && pause->isActive());
+            QTRY_VERIFY(!pause->isActive());
+        }
         // Columns 1 to 7 of every row.
         QStringList rows() const { return gridRows(*grid(), 1, 7); }
         int rowOf(const QString &item) const
@@ -110,7 +121,7 @@ private slots:
         QCOMPARE(f.grid()->text(3, 1), u"食費"_s);
         // A date being typed does not interrupt with a message.
         type(f.child<QLineEdit>("txt_from"), u"2024"_s);
-        QTest::qWait(SearchWindow::PauseMs * 2);
+        f.waitForThePause();
         QVERIFY(f.dialogs.shown.isEmpty());
         QCOMPARE(f.grid()->maxRows(), 1);
         // Enter checks the conditions as the posting windows do.
@@ -316,7 +327,7 @@ private slots:
         QCOMPARE(f.child<QLabel>("lbl_goukei")->text(), text);
         // Typing searches again without a message box each time.
         type(f.child<QLineEdit>("txt_word"), u"食"_s);
-        QTest::qWait(SearchWindow::PauseMs * 2);
+        f.waitForThePause();
         QCOMPARE(f.dialogs.infos.size(), 1);
         f.child<QPushButton>("cmd_csv")->click();
         QCOMPARE(f.dialogs.infos, QStringList({text, text}));

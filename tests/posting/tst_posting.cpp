@@ -109,23 +109,27 @@ private slots:
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
         QTest::addColumn<QStringList>("headings");
         QTest::addColumn<int>("latestKind");
         QTest::addColumn<QStringList>("items");
         QTest::addColumn<QStringList>("latest");
         QTest::newRow("income") << int(Income) << "F_nyuukin"
+                                << "収入登録画面"
                                 << QStringList {"項目", "保管場所", "収入金額", "前回入力日", "前回収入額",
                                        "備考", "入金処理実行"}
                                 << int(Grid::Kind::Numeric)
                                 << QStringList {"給料/銀行", "小遣い/財布", "未設定/0", "空欄/"}
                                 << QStringList {"20030825/300000", "/", "/", "/"};
         QTest::newRow("expense") << int(Expense) << "F_syukkin"
+                                 << "支出登録画面"
                                  << QStringList {"項目", "保管場所", "支出金額", "前回入力日", "前回支出額",
                                         "備考", "出金処理"}
                                  << int(Grid::Kind::Text) << QStringList {"食費/財布", "雑費/0"}
                                  << QStringList {"20030910/800", "/"};
         // The latest debit comes from the debit history, not from the newer S row of 電気.
         QTest::newRow("debit") << int(Debit) << "F_zidou"
+                               << "自動引落処理画面"
                                << QStringList {"項目", "保管場所", "引落金額", "前回引落日", "前回引落金額",
                                       "自動引落処理"}
                                << int(Grid::Kind::Numeric) << QStringList {"電気/銀行", "電話/財布", "水道/"}
@@ -135,12 +139,12 @@ private slots:
     {
         QFETCH(int, kind);
         QFETCH(QString, name);
+        QFETCH(QString, caption);
         QFETCH(QStringList, headings);
         QFETCH(int, latestKind);
         QFETCH(QStringList, items);
         QFETCH(QStringList, latest);
         Fixture f(kind);
-        const QString caption = f.window->vocabulary().caption;
         QCOMPARE(f.window->objectName(), name);
         QCOMPARE(f.window->windowTitle(), caption);
         QCOMPARE(f.window->findChild<QLabel *>("Label5")->text(), caption);

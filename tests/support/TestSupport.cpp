@@ -5,6 +5,7 @@
 #include "Grid.h"
 #include "LedgerFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
@@ -234,6 +235,15 @@ int gridRowOf(const Grid &grid, const QString &text, int col)
         if (grid.text(col, r) == text)
             return r;
     return 0;
+}
+
+void deliverPostedEvents()
+{
+    bool arrived = false;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&arrived] { arrived = true; }, Qt::QueuedConnection);
+    while (!arrived)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 FixedClock clockAt(int y, int m, int d, int hh, int mm, int ss)

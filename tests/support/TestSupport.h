@@ -97,6 +97,10 @@ template <typename T> T *child(const QObject *parent, const char *name)
     return c;
 }
 
+// Delivers every event posted before the call, by posting one after them and processing events
+// until it arrives: what they would do has then been done.
+void deliverPostedEvents();
+
 // A clock fixed at the given local date and time.
 FixedClock clockAt(int y, int m, int d, int hh = 9, int mm = 5, int ss = 7);
 
