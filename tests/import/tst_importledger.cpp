@@ -58,7 +58,7 @@ class TestImportLedger : public QObject
             out << s.state;
         return out;
     }
-    int balance() const { return m_dir->scalar("SELECT H_money FROM Hokan_T WHERE H_index='銀行'").toInt(); }
+    qint64 balance() const { return m_dir->balance(QStringLiteral("銀行")); }
     void verifyReplay() const
     {
         const LedgerCheck::Result r = LedgerCheck::check(m_dir->dbPath());

@@ -33,13 +33,7 @@ class TestStocktake : public QObject
         }
         ~Fixture() { delete window; }
 
-        template <typename T> T *get(const char *name) const
-        {
-            T *w = window->findChild<T *>(QString::fromLatin1(name));
-            if (!w)
-                qFatal("no control %s", name);
-            return w;
-        }
+        template <typename T> T *get(const char *name) const { return ::child<T>(window, name); }
         void fill(const QString &place, const QString &money, const QString &reason)
         {
             get<QComboBox>("cb_hokan")->setEditText(place);
@@ -52,14 +46,7 @@ class TestStocktake : public QObject
             QVERIFY(b->isEnabled());
             b->click();
         }
-        QStringList grid() const
-        {
-            Grid *g = get<Grid>("SP");
-            QStringList out;
-            for (int r = 1; r <= g->maxRows(); ++r)
-                out << QStringList {g->text(1, r), g->text(2, r), g->text(3, r), g->text(4, r)}.join(u'|');
-            return out;
-        }
+        QStringList grid() const { return gridRows(*get<Grid>("SP"), 1, 4); }
         QString total() const { return get<QLabel>("lbl_goukei")->text(); }
         QString kekka() const { return get<QPlainTextEdit>("txt_kekka")->toPlainText(); }
         QStringList history() const { return dir.rows(QStringLiteral("SELECT * FROM Ktanaorosi_T")); }
