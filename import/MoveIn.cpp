@@ -665,6 +665,8 @@ std::optional<Summary> apply(Database &db, const Plan &plan, const QDate &today,
     const QSet<QString> categories = column(db, QStringLiteral("SELECT K_index FROM Kubun_T"));
     QSet<QString> income = column(db, QStringLiteral("SELECT N_index FROM Nyuukin_T"));
     QSet<QString> expense = column(db, QStringLiteral("SELECT S_index FROM Syukkin_T"));
+    const QSet<QString> debits
+        = column(db, QStringLiteral("SELECT S_index FROM Syukkin_T WHERE S_kubun = '自動'"));
 
     // The ticked lines as the ledger writes them, and each place's movements.
     struct Line
@@ -693,11 +695,7 @@ std::optional<Summary> apply(Database &db, const Plan &plan, const QDate &today,
             if (item < 0)
                 return refuse(lineText(plan, r) + QStringLiteral("項目を選択して下さい"));
             l.item = plan.items.at(item).name.trimmed();
-            if (r.amount < 0 && expense.contains(l.item)
-                && count(db,
-                       QStringLiteral("SELECT COUNT(*) FROM Syukkin_T WHERE S_kubun = '自動' AND S_index = '")
-                           + Database::escape(l.item) + u'\'')
-                    > 0)
+            if (r.amount < 0 && debits.contains(l.item))
                 return refuse(
                     QStringLiteral("項目「%1」は自動引落の項目です。別の項目を指定して下さい").arg(l.item));
         }
@@ -719,9 +717,11 @@ std::optional<Summary> apply(Database &db, const Plan &plan, const QDate &today,
     };
     QList<Count> counts;
     QHash<QString, qint32> finals;
+    QStringList order; // the places in the order of the preview, then the others
     for (const PlaceEntry &e : plan.places) {
         const QString name = placeName.value(e.source);
         QList<Movement> m = moves.value(name);
+        order << name;
         if (m.isEmpty() && !balances.contains(name) && e.balance == 0) {
             finals.insert(name, 0);
             continue;
@@ -777,7 +777,10 @@ std::optional<Summary> apply(Database &db, const Plan &plan, const QDate &today,
                 (x.date < todayNo ? before : todays) += x.amount;
             const qint64 after = e.balance - (now - *start) - todays;
             if (after < floor)
-                return refuse(QStringLiteral("保管場所「%1」の今日の残高が足りません").arg(name));
+                return refuse(
+                    QStringLiteral("保管場所「%1」の今日の残高がマイナスです。カードなら先にカード設定で"
+                                   "登録するか、今日の残高に0以上を入力して下さい")
+                        .arg(name));
             if (!inRange(before) || !inRange(after))
                 return refuse(QStringLiteral("保管場所「%1」の残高が記録できる範囲を超えています").arg(name));
             if (before != after)
@@ -797,17 +800,19 @@ std::optional<Summary> apply(Database &db, const Plan &plan, const QDate &today,
         if (!inRange(b))
             return refuse(QStringLiteral("保管場所「%1」の残高が記録できる範囲を超えています").arg(it.key()));
         finals.insert(it.key(), qint32(b));
+        order << it.key();
     }
 
     // Everything is checked: the writing.
     Summary done;
     MoveInWriter w(db);
-    for (auto it = finals.cbegin(); it != finals.cend(); ++it) {
-        if (balances.contains(it.key())) {
-            if (balances.value(it.key()) != it.value())
-                w.setBalance(it.key(), it.value());
+    for (const QString &place : std::as_const(order)) {
+        const qint32 balance = finals.value(place);
+        if (balances.contains(place)) {
+            if (balances.value(place) != balance)
+                w.setBalance(place, balance);
         } else {
-            w.addPlace(it.key(), it.value());
+            w.addPlace(place, balance);
             ++done.places;
         }
     }
