@@ -108,8 +108,8 @@ MoveInWindow::MoveInWindow(const AppContext &context, QWidget *parent)
         int col;
         const char *heading;
         double width;
-    } cols[] = {{ColTake, "移行", 4}, {ColDate, "日付", 9}, {ColPlace, "保管場所", 12}, {ColItem, "項目", 16},
-        {ColAmount, "金額", 10}, {ColMemo, "内容", 26}, {ColState, "状態", 7}};
+    } cols[] = {{ColTake, "移行", 4}, {ColDate, "日付", 10.5}, {ColPlace, "保管場所", 12},
+        {ColItem, "項目", 16}, {ColAmount, "金額", 10}, {ColMemo, "内容", 26}, {ColState, "状態", 7}};
     for (const auto &c : cols) {
         m_grid->setHeading(c.col, QString::fromUtf8(c.heading));
         m_grid->setColumnWidthChars(c.col, c.width);
@@ -306,6 +306,9 @@ void MoveInWindow::showLines()
             QString::number(r.amount), r.memo, state});
     }
     m_grid->replaceRows(std::move(lines));
+    for (int i = 0; i < m_plan.rows.size(); ++i)
+        if (m_plan.take.at(i))
+            m_grid->setButtonCaption(ColTake, i + 1, QStringLiteral("○"));
 }
 
 void MoveInWindow::toggle(int col, int row)
@@ -316,7 +319,9 @@ void MoveInWindow::toggle(int col, int row)
     if (!takeMasters())
         return;
     m_plan.take[i] = !m_plan.take.at(i);
-    m_grid->setText(ColTake, row, m_plan.take.at(i) ? QStringLiteral("○") : QString());
+    const QString mark = m_plan.take.at(i) ? QStringLiteral("○") : QString();
+    m_grid->setText(ColTake, row, mark);
+    m_grid->setButtonCaption(ColTake, row, mark);
     m_plan.sumAgain();
     for (int r = 0; r < m_plan.places.size(); ++r) {
         m_masters->setText(MSum, r + 1, QString::number(m_plan.places.at(r).fileSum));
