@@ -595,9 +595,8 @@ struct Movement
     qint64 amount = 0;
 };
 
-QString lineText(const Plan &plan, const Row &r)
+QString lineText(const Row &r)
 {
-    Q_UNUSED(plan);
     return QString::number(r.lineNo) + QStringLiteral("行目 ") + QString::number(r.date)
         + QStringLiteral("：");
 }
@@ -684,16 +683,16 @@ std::optional<Summary> apply(Database &db, const Plan &plan, const QDate &today,
         if (r.transfer) {
             l.other = r.otherPlace.isEmpty() ? other : placeName.value(r.otherPlace);
             if (l.other.isEmpty())
-                return refuse(lineText(plan, r) + QStringLiteral("相手のない振替の保管場所を選択して下さい"));
+                return refuse(lineText(r) + QStringLiteral("相手のない振替の保管場所を選択して下さい"));
             if (l.other == l.place)
-                return refuse(lineText(plan, r) + QStringLiteral("振替の相手が同じ保管場所です"));
+                return refuse(lineText(r) + QStringLiteral("振替の相手が同じ保管場所です"));
             if (!targetPlaces.contains(l.other) && !balances.contains(l.other))
                 return refuse(QStringLiteral("保管場所「%1」がありません").arg(l.other));
             moves[l.other].append({r.date, -qint64(r.amount)});
         } else {
             const int item = plan.itemOf(r);
             if (item < 0)
-                return refuse(lineText(plan, r) + QStringLiteral("項目を選択して下さい"));
+                return refuse(lineText(r) + QStringLiteral("項目を選択して下さい"));
             l.item = plan.items.at(item).name.trimmed();
             if (r.amount < 0 && debits.contains(l.item))
                 return refuse(
