@@ -15,6 +15,8 @@
 #include "ItemMaster.h"
 #include "LogWindow.h"
 #include "MainMenu.h"
+#include "MoveInWindow.h"
+#include "MoveInWindow.h"
 #include "PostingWindow.h"
 #include "RestoreWindow.h"
 #include "SearchWindow.h"
@@ -37,6 +39,7 @@ void registerTasks(MainMenu &menu)
     menu.setTaskFactory("F_mitosi", [](const AppContext &c) { return new ForecastWindow(c); });
     menu.setTaskFactory("F_csv", [](const AppContext &c) { return new CsvExport(c); });
     menu.setTaskFactory("F_import", [](const AppContext &c) { return new ImportWindow(c); });
+    menu.setTaskFactory("F_iten", [](const AppContext &c) { return new MoveInWindow(c); });
     menu.setTaskFactory("F_idou", [](const AppContext &c) { return new TransferWindow(c); });
     menu.setTaskFactory("F_tanaorosi", [](const AppContext &c) { return new StocktakeWindow(c); });
     menu.setTaskFactory("F_hokanM", [](const AppContext &c) { return new StorageMaster(c); });

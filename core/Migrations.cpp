@@ -75,6 +75,12 @@ const char *const step7[] = {
     " XS_amount TEXT, XS_fixed INTEGER, PRIMARY KEY (XS_side, XS_item))",
 };
 
+// Step 8: moving in from another household program. The ids of the source's lines already
+// moved in, per layout, so that a file of an overlapping month passes over them.
+const char *const step8[] = {
+    "CREATE TABLE IF NOT EXISTS X_movein_id (XM_layout TEXT, XM_id TEXT, PRIMARY KEY (XM_layout, XM_id))",
+};
+
 template <size_t N> QStringList toList(const char *const (&statements)[N])
 {
     QStringList list;
@@ -87,7 +93,7 @@ template <size_t N> QStringList toList(const char *const (&statements)[N])
 
 int latest()
 {
-    return 7;
+    return 8;
 }
 
 QStringList step(int n)
@@ -111,6 +117,8 @@ QStringList step(int n)
         return toList(step6);
     case 7:
         return toList(step7);
+    case 8:
+        return toList(step8);
     default:
         return {};
     }

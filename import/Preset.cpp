@@ -76,6 +76,9 @@ Preset Preset::fromJson(const QByteArray &json, QString *errorText)
     p.outAbsolute = o.value(u"outAbsolute").toBool();
     p.newestFirst = o.value(u"newestFirst").toBool();
     p.account = o.value(u"account").toString();
+    p.category = o.value(u"category").toString();
+    p.item = o.value(u"item").toString();
+    p.place = o.value(u"place").toString();
     const QJsonObject variants = o.value(u"variants").toObject();
     for (auto it = variants.begin(); it != variants.end(); ++it)
         p.variants.insert(it.key(), strings(it.value()));
@@ -149,6 +152,9 @@ QByteArray Preset::toJson() const
         o.insert(u"balance", oneOrMany(balance));
     optional(u"id", id);
     optional(u"account", account);
+    optional(u"category", category);
+    optional(u"item", item);
+    optional(u"place", place);
     if (outAbsolute)
         o.insert(u"outAbsolute", true);
     if (newestFirst)

@@ -25,6 +25,8 @@
 //   newestFirst        the file lists its newest line first
 //   account            the first field of a line before the heading that holds the account
 //                      number in its second field (the storage place is remembered per account)
+//   category, item,    a spreadsheet moved in: optional columns of each line's category, item
+//   place              and storage place
 //   variants           other headings a bank has given a column: {"入出金先内容": ["入出金内容"]}
 //
 // A card's statement ("kind": "card") lists purchases and refunds of one bill:
@@ -72,6 +74,9 @@ struct Preset
     bool outAbsolute = false;
     bool newestFirst = false;
     QString account;
+    QString category;
+    QString item;
+    QString place;
     QMap<QString, QStringList> variants;
     bool builtIn = false;
 

@@ -63,6 +63,10 @@ PresetEditor::PresetEditor(Dialogs &dialogs, const QStringList &lines, const QLi
     m_signed = role("cb_signed");
     m_balance = role("cb_balance");
     m_id = role("cb_id");
+    // Columns a spreadsheet moved in from may have: each line's category, item and place.
+    m_category = role("cb_bunrui");
+    m_item = role("cb_koumoku");
+    m_place = role("cb_hokan");
     m_dateForm = new QComboBox(this);
     m_dateForm->setObjectName(QStringLiteral("cb_dateform"));
     // In the order of StatementValues::DateForm.
@@ -83,6 +87,9 @@ PresetEditor::PresetEditor(Dialogs &dialogs, const QStringList &lines, const QLi
     roles->addRow(QStringLiteral("日付の形式"), m_dateForm);
     roles->addRow(QStringLiteral("内容"), m_text);
     roles->addRow(QStringLiteral("残高"), m_balance);
+    roles->addRow(QStringLiteral("分類（移行）"), m_category);
+    roles->addRow(QStringLiteral("項目（移行）"), m_item);
+    roles->addRow(QStringLiteral("保管場所（移行）"), m_place);
     auto *amounts = new QFormLayout;
     amounts->addRow(QStringLiteral("出金"), m_out);
     amounts->addRow(QStringLiteral("入金"), m_in);
@@ -141,7 +148,8 @@ PresetEditor::PresetEditor(Dialogs &dialogs, const QStringList &lines, const QLi
     headingChosen();
 
     connect(m_heading, &QComboBox::currentIndexChanged, this, &PresetEditor::headingChosen);
-    for (QComboBox *c : {m_date, m_text, m_out, m_in, m_signed, m_balance, m_id, m_dateForm})
+    for (QComboBox *c :
+        {m_date, m_text, m_out, m_in, m_signed, m_balance, m_id, m_category, m_item, m_place, m_dateForm})
         connect(c, &QComboBox::currentIndexChanged, this, &PresetEditor::preview);
     connect(m_newest, &QCheckBox::toggled, this, &PresetEditor::preview);
     connect(m_card, &QCheckBox::toggled, this, &PresetEditor::preview);
@@ -174,7 +182,8 @@ int PresetEditor::column(const QComboBox *role) const
 void PresetEditor::headingChosen()
 {
     const QStringList heading = headingFields();
-    for (QComboBox *c : {m_date, m_text, m_out, m_in, m_signed, m_balance, m_id}) {
+    for (QComboBox *c :
+        {m_date, m_text, m_out, m_in, m_signed, m_balance, m_id, m_category, m_item, m_place}) {
         const QSignalBlocker block(c);
         c->clear();
         c->addItem(QStringLiteral("（なし）"));
@@ -208,6 +217,9 @@ Preset PresetEditor::mapped() const
     if (column(m_balance) >= 0)
         p.balance << named(m_balance);
     p.id = named(m_id);
+    p.category = named(m_category);
+    p.item = named(m_item);
+    p.place = named(m_place);
     p.newestFirst = m_newest->isChecked();
     if (m_card->isChecked()) {
         p.card = true;
@@ -247,7 +259,8 @@ QString PresetEditor::problem() const
         const QComboBox *combo;
         const char *role;
     } roles[] = {{m_date, "日付"}, {m_text, "内容"}, {m_out, "出金"}, {m_in, "入金"},
-        {m_signed, "符号付き金額"}, {m_balance, "残高"}, {m_id, "明細番号"}};
+        {m_signed, "符号付き金額"}, {m_balance, "残高"}, {m_id, "明細番号"}, {m_category, "分類"},
+        {m_item, "項目"}, {m_place, "保管場所"}};
     for (const auto &r : roles) {
         const int col = column(r.combo);
         if (col < 0)

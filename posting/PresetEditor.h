@@ -67,6 +67,9 @@ private:
     QComboBox *m_signed = nullptr;
     QComboBox *m_balance = nullptr;
     QComboBox *m_id = nullptr;
+    QComboBox *m_category = nullptr;
+    QComboBox *m_item = nullptr;
+    QComboBox *m_place = nullptr;
     QComboBox *m_dateForm = nullptr;
     QCheckBox *m_newest = nullptr;
     QCheckBox *m_card = nullptr;

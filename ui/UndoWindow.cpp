@@ -69,6 +69,7 @@ QString UndoWindow::windowCaption(const QString &objectName)
         {QStringLiteral("F_nyuM"), QStringLiteral("収入マスタ")},
         {QStringLiteral("F_syuM"), QStringLiteral("支出マスタ")},
         {QStringLiteral("F_import"), QStringLiteral("明細の取込")},
+        {QStringLiteral("F_iten"), QStringLiteral("他の家計簿から移行")},
         {QStringLiteral("F_preset"), QStringLiteral("取込形式")},
         {QStringLiteral("F_undo"), QStringLiteral("操作の履歴")},
         {QStringLiteral("F_kensaku"), QStringLiteral("明細検索")},

@@ -14,6 +14,7 @@
 #include "Grid.h"
 #include "ImportLedger.h"
 #include "ImportWindow.h"
+#include "MoveInWindow.h"
 #include "PresetEditor.h"
 #include "QtDialogs.h"
 #include "SearchWindow.h"
@@ -408,6 +409,33 @@ int main(int argc, char *argv[])
     });
     // The history after the import: the batch, ready to be taken back.
     shoot("history", QStringLiteral("F_undo"), nothing);
+    // Two months of the cloud service's history export read for moving in: the places,
+    // categories and items it would create, its lines (one left out of the totals, a transfer
+    // between two accounts) and a line it cannot read.
+    shoot("iten", QStringLiteral("F_iten"), [&](TaskWindow *w) {
+        const QString path = QDir(g_outDir).filePath(QStringLiteral("収入・支出詳細_2026-11.csv"));
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(Cp932::encode(QStringLiteral(
+                "\"計算対象\",\"日付\",\"内容\",\"金額（円）\",\"保有金融機関\",\"大項目\",\"中項目\","
+                "\"メモ\","
+                "\"振替\",\"ID\"\r\n"
+                "\"1\",\"2026/11/"
+                "25\",\"給与\",\"280000\",\"みずほ銀行\",\"収入\",\"給与\",\"\",\"0\",\"m6\"\r\n"
+                "\"1\",\"2026/11/"
+                "20\",\"ATM引出\",\"-20000\",\"みずほ銀行\",\"未分類\",\"未分類\",\"\",\"1\",\"m5\"\r\n"
+                "\"1\",\"2026/11/"
+                "20\",\"ATM引出\",\"20000\",\"財布\",\"未分類\",\"未分類\",\"\",\"1\",\"m4\"\r\n"
+                "\"1\",\"2026/11/"
+                "12\",\"スーパー\",\"-3480\",\"財布\",\"食費\",\"食料品\",\"\",\"0\",\"m3\"\r\n"
+                "\"0\",\"2026/11/08\",\"立替\",\"-1200\",\"財布\",\"交際費\",\"飲み会\",\"\",\"0\",\"m2\"\r\n"
+                "\"1\",\"2026/11/"
+                "03\",\"電気料金\",\"-8120\",\"楽天カード\",\"水道・光熱費\",\"電気代\",\"\",\"0\",\"m1\"\r\n"
+                "\"1\",\"2026/11/"
+                "31\",\"家賃\",\"-85000\",\"みずほ銀行\",\"住宅\",\"家賃\",\"\",\"0\",\"m0\"\r\n")));
+        f.close();
+        qobject_cast<MoveInWindow *>(w)->openFiles({path});
+    });
     shoot("restore", QStringLiteral("F_restore"), nothing);
     shoot("VER", QStringLiteral("F_ver"), nothing);
     shoot("log", QStringLiteral("F_log"), nothing);

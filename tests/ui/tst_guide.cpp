@@ -94,6 +94,7 @@ private slots:
         windows.push_back({"F_yosan", "cmd_yosan"});
         windows.push_back({"F_ver", "VER"});
         windows.push_back({"F_import", "import"});
+        windows.push_back({"F_iten", "iten"});
         windows.push_back({"F_log", "log"});
         windows.push_back({"F_card", "card"});
         windows.push_back({"F_mitosi", "cmd_mitosi"});
@@ -138,6 +139,7 @@ private slots:
         QTest::newRow("taking a batch back") << "### 取込を取り消す" << QStringList {};
         QTest::newRow("card statement")
             << "## カードの明細を取り込む" << QStringList {"F_card.png", "F_import-card.png"};
+        QTest::newRow("moving in") << "## 他の家計簿から移行" << QStringList {"F_iten.png"};
         QTest::newRow("correcting a mistake")
             << "## まちがいを直す" << QStringList {"F_kensaku.png", "F_syusei.png", "F_undo.png"};
         QTest::newRow("budgets") << "## 予算" << QStringList {"F_yosan.png", "F_bunrui_S-budget.png"};
