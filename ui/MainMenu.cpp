@@ -187,6 +187,8 @@ void MainMenu::buildMenus()
         [this] { open(QStringLiteral("明細取込画面起動"), QStringLiteral("F_import")); });
     addAction(file, "restore", "バックアップから復元(&R)...",
         [this] { open(QStringLiteral("バックアップから復元"), QStringLiteral("F_restore")); });
+    addAction(file, "bkset", "バックアップの設定(&B)...",
+        [this] { open(QStringLiteral("バックアップの設定画面起動"), QStringLiteral("F_bkset")); });
     addSeparator(file, "se2");
     addAction(file, "En", "終了(&X)", [this] { endWith(QStringLiteral("AP終了(ﾒﾆｭｰ)")); });
 
