@@ -908,7 +908,7 @@ FileCheck checkFile(const QString &path, int newestVersion)
     // A file that is no database opens; its first read fails.
     const auto pages = c.ok() ? c.integer("PRAGMA page_count") : std::nullopt;
     if (!pages)
-        return FileCheck::CannotOpen;
+        return (c.code() & 0xff) == SQLITE_CORRUPT ? FileCheck::Damaged : FileCheck::CannotOpen;
     if (!integrityOk(c, "PRAGMA integrity_check", nullptr))
         return FileCheck::Damaged;
     if (!hasTables(c))

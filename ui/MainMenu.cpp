@@ -185,10 +185,10 @@ void MainMenu::buildMenus()
         [this] { open(QStringLiteral("CSV出力画面起動"), QStringLiteral("F_csv")); });
     addAction(file, "import", "明細の取込(&I)...",
         [this] { open(QStringLiteral("明細取込画面起動"), QStringLiteral("F_import")); });
-    addAction(file, "restore", "バックアップから復元(&R)...",
-        [this] { open(QStringLiteral("バックアップから復元"), QStringLiteral("F_restore")); });
     addAction(file, "bkset", "バックアップの設定(&B)...",
         [this] { open(QStringLiteral("バックアップの設定画面起動"), QStringLiteral("F_bkset")); });
+    addAction(file, "restore", "バックアップから復元(&R)...",
+        [this] { open(QStringLiteral("バックアップから復元"), QStringLiteral("F_restore")); });
     addSeparator(file, "se2");
     addAction(file, "En", "終了(&X)", [this] { endWith(QStringLiteral("AP終了(ﾒﾆｭｰ)")); });
 

@@ -453,15 +453,15 @@ private slots:
             << "usb"
             << "コピー先フォルダーは「参照...」で選ぶか、/ から始まる形で指定して下さい";
         QTest::newRow("missing")
-            << "USB/none"
-            << "フォルダー「USB/none」が見つかりません　ディスクやUSBメモリをつないでから指定して下さい";
-        QTest::newRow("the ledger's folder") << "APP"
+            << "<usb>/none"
+            << "フォルダー「<usb>/none」が見つかりません　ディスクやUSBメモリをつないでから指定して下さい";
+        QTest::newRow("the ledger's folder") << "<app>"
                                              << "台帳と同じフォルダーやその中は指定できません　別のディスクや"
                                                 "USBメモリのフォルダーを指定して下さい";
-        QTest::newRow("its backup folder") << "APP/backup"
+        QTest::newRow("its backup folder") << "<app>/backup"
                                            << "台帳と同じフォルダーやその中は指定できません　別のディスクやUS"
                                               "Bメモリのフォルダーを指定して下さい";
-        QTest::newRow("a folder elsewhere") << "USB/"
+        QTest::newRow("a folder elsewhere") << "<usb>/"
                                             << "設定を保存しました　最新のバックアップをコピーしました";
     }
     void theSecondFolderIsCheckedAndSaved()
@@ -470,8 +470,8 @@ private slots:
         QFETCH(QString, told);
         Fixture f;
         QTemporaryDir usb;
-        typed.replace("USB", usb.path()).replace("APP", f.dir.path());
-        told.replace("USB", usb.path());
+        typed.replace("<usb>", usb.path()).replace("<app>", f.dir.path());
+        told.replace("<usb>", usb.path());
         MainMenu menu(f.dir.context(f.dialogs, f.clock));
         registerTasks(menu);
         menu.load();
