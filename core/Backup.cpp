@@ -587,29 +587,40 @@ QStringList rotateFolder(const QString &dir, const QDateTime &now)
     return removed;
 }
 
-// The copy of a backup into `dir`, checked with `pragma` and, when known, against the row
-// counts of the ledger the backup was taken from.
-Copy copyInto(const QString &backupPath, const QString &dir, const QDateTime &now, const char *pragma,
-    const std::vector<qint64> *counts)
+// The first half of a copy into `dir`: the file `source` written there under a temporary name
+// stamped `stamp`, flushed. On success the outcome is Copied and `path` is the temporary file.
+Copy beginCopy(const QString &source, const QString &dir, const QDateTime &stamp, mode_t mode)
 {
     const QFileInfo target(dir);
     if (!target.exists())
         return copyFailed(dir, CopyOutcome::Missing, QStringLiteral("no folder ") + dir);
     if (!target.isDir())
         return copyFailed(dir, CopyOutcome::Failed, QStringLiteral("not a folder: ") + dir);
-    const auto stamp = stampOf(QFileInfo(backupPath).fileName());
-    if (!stamp)
-        return copyFailed(dir, CopyOutcome::Failed, QStringLiteral("not a backup: ") + backupPath);
     removeLeftovers(dir);
     const QString temp = QDir(dir).filePath(QStringLiteral("velmo-%1-%2.tmp")
-                                                .arg(stamp->toString(StampFormat))
+                                                .arg(stamp.toString(StampFormat))
                                                 .arg(QCoreApplication::applicationPid()));
     QFile::remove(temp);
-    const mode_t mode = ledgerMode(backupPath);
-    if (const int error = copyFile(backupPath, temp, mode))
+    if (const int error = copyFile(source, temp, mode))
         return copyFailed(dir, outcomeOf(error),
             QStringLiteral("cannot copy to %1: %2").arg(temp, QString::fromLocal8Bit(std::strerror(error))),
             temp);
+    return Copy {CopyOutcome::Copied, dir, temp, {}};
+}
+
+// The second half: the temporary copy of the backup `backupPath` checked with `pragma` and,
+// when known, against the row counts of the ledger it was taken from; then put under the
+// backup's name with its summary, and the folder rotated.
+Copy finishCopy(const Copy &begun, const QString &backupPath, const QDateTime &now, const char *pragma,
+    const std::vector<qint64> *counts)
+{
+    if (begun.outcome != CopyOutcome::Copied)
+        return begun;
+    const QString dir = begun.folder;
+    const QString temp = begun.path;
+    const auto stamp = stampOf(QFileInfo(backupPath).fileName());
+    if (!stamp)
+        return copyFailed(dir, CopyOutcome::Failed, QStringLiteral("not a backup: ") + backupPath, temp);
     {
         Connection copy = openReadOnly(temp);
         mapWhole(copy);
@@ -620,6 +631,7 @@ Copy copyInto(const QString &backupPath, const QString &dir, const QDateTime &no
         if (counts ? rowCounts(copy) != *counts : !hasTables(copy))
             return copyFailed(dir, CopyOutcome::Failed, QStringLiteral("the copy's tables differ"), temp);
     }
+    const mode_t mode = ledgerMode(backupPath);
     QFile summaryFile(summaryPath(backupPath));
     const QByteArray summary = summaryFile.open(QIODevice::ReadOnly) ? summaryFile.readAll() : QByteArray();
     for (QDateTime at = *stamp;; at = at.addSecs(1)) {
@@ -639,6 +651,50 @@ Copy copyInto(const QString &backupPath, const QString &dir, const QDateTime &no
     }
 }
 
+// A whole copy of a finished backup into `dir`.
+Copy copyInto(const QString &backupPath, const QString &dir, const QDateTime &now, const char *pragma)
+{
+    const auto stamp = stampOf(QFileInfo(backupPath).fileName());
+    if (!stamp)
+        return copyFailed(dir, CopyOutcome::Failed, QStringLiteral("not a backup: ") + backupPath);
+    return finishCopy(
+        beginCopy(backupPath, dir, *stamp, ledgerMode(backupPath)), backupPath, now, pragma, nullptr);
+}
+
+// The copy of a new backup into the second folder, begun on its own thread as soon as the
+// snapshot is written, so that it is written and flushed there while the snapshot is flushed
+// and checked beside the ledger. A copy never finished is removed.
+class EarlyCopy
+{
+public:
+    EarlyCopy(const QString &snapshot, const QString &dir, const QDateTime &stamp, mode_t mode)
+    {
+        if (!dir.isEmpty())
+            m_copy = std::async(std::launch::async, [=] { return beginCopy(snapshot, dir, stamp, mode); });
+    }
+    ~EarlyCopy()
+    {
+        if (m_copy.valid()) {
+            const Copy begun = m_copy.get();
+            if (begun.outcome == CopyOutcome::Copied)
+                QFile::remove(begun.path);
+        }
+    }
+    EarlyCopy(const EarlyCopy &) = delete;
+    EarlyCopy &operator=(const EarlyCopy &) = delete;
+
+    Copy finish(const QString &backupPath, const QDateTime &now, const char *pragma,
+        const std::vector<qint64> &counts)
+    {
+        if (!m_copy.valid())
+            return {};
+        return finishCopy(m_copy.get(), backupPath, now, pragma, &counts);
+    }
+
+private:
+    std::future<Copy> m_copy;
+};
+
 // The newest backup into the second folder, when it does not hold that backup yet.
 Copy catchUp(const QString &dbPath, const QDateTime &now)
 {
@@ -649,7 +705,7 @@ Copy catchUp(const QString &dbPath, const QDateTime &now)
     const QString there = QDir(dir).filePath(QFileInfo(all.first().path).fileName());
     if (QFileInfo(there).isFile() && fileIdentity(there) == fileIdentity(all.first().path))
         return Copy {CopyOutcome::None, dir, {}, {}};
-    return copyInto(all.first().path, dir, now, "PRAGMA integrity_check", nullptr);
+    return copyInto(all.first().path, dir, now, "PRAGMA integrity_check");
 }
 
 } // namespace
@@ -700,7 +756,7 @@ bool setSecondFolder(const QString &dbPath, const QString &dir)
 Copy copyTo(const QString &backupPath, const QString &dir, const QDateTime &now)
 {
     const std::lock_guard lock(serial());
-    return copyInto(backupPath, dir, now, "PRAGMA integrity_check", nullptr);
+    return copyInto(backupPath, dir, now, "PRAGMA integrity_check");
 }
 
 void setCopyFault(const CopyFault &fault)
@@ -762,6 +818,8 @@ Result take(const QString &dbPath, const QDateTime &now, bool force, Check check
     source.exec("COMMIT");
     if (!copyError.isEmpty())
         return failedOn(dbPath, temp, copyError);
+    // The verified copy itself goes to the second folder, not a second snapshot of the ledger.
+    EarlyCopy second(temp, secondFolder(dbPath), now, ledgerMode(dbPath));
     // The disk writes the copy while it is checked from memory; both must succeed before the
     // copy takes a backup's name.
     auto flushed = std::async(std::launch::async, [&temp] { return syncPath(temp); });
@@ -810,11 +868,7 @@ Result take(const QString &dbPath, const QDateTime &now, bool force, Check check
     if (check == Check::Full)
         writeFile(QDir(dir).filePath(CheckedFile), now.toString(StampFormat).toUtf8(), 0644);
     rotate(dbPath, now);
-    // The verified copy itself goes to the second folder: no second snapshot of the ledger.
-    Result taken {Outcome::Taken, final, {}, false, {}};
-    if (const QString second = secondFolder(dbPath); !second.isEmpty())
-        taken.second = copyInto(final, second, now, pragma, &*counts);
-    return taken;
+    return Result {Outcome::Taken, final, {}, false, second.finish(final, now, pragma, *counts)};
 }
 
 bool fullCheckDue(const QString &dbPath, const QDateTime &now)
