@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SessionBackup.h"
 
+#include "BackupSettingsWindow.h"
 #include "LedgerUpgrade.h"
 #include "RestoreWindow.h"
 
@@ -66,6 +67,7 @@ void SessionBackup::upgradeLedger()
         bar->setValue(total > 0 ? int(done * 1000 / total) : 1000);
     };
     const LedgerUpgrade::Result r = LedgerUpgrade::run(m_context.dbPath(), m_context.clock->now(), progress);
+    reportCopy(r.backup.second);
     if (r.outcome == LedgerUpgrade::Outcome::BackupFailed)
         report(r.backup);
     else if (r.outcome == LedgerUpgrade::Outcome::ReadOnly)
@@ -102,8 +104,21 @@ void SessionBackup::atExit()
 
 void SessionBackup::report(const Backup::Result &result)
 {
+    reportCopy(result.second);
     if (result.outcome != Backup::Outcome::Failed)
         return;
     qInfo("backup failed: %s", qPrintable(result.error));
     m_context.dialogs->info(RestoreWindow::backupFailedText(result));
+}
+
+void SessionBackup::reportCopy(const Backup::Copy &copy)
+{
+    const QString text = BackupSettingsWindow::copyFailedText(copy);
+    if (text.isEmpty())
+        return;
+    qInfo("copy into the second folder failed: %s", qPrintable(copy.error));
+    if (m_copyReported.contains(copy.folder))
+        return;
+    m_copyReported << copy.folder;
+    m_context.dialogs->info(text);
 }

@@ -12,7 +12,8 @@
 // backup on a worker thread once the menu is shown when the last run ended without one (it
 // was killed), and the backup at the end when the run changed the ledger. A backup that
 // fails shows "バックアップを作成できませんでした" once (or, when the ledger itself is damaged,
-// says so and points to the restore window) and the work goes on.
+// says so and points to the restore window) and the work goes on. A backup that could not be
+// copied into the second folder is told once per run and folder, and the run goes on (or ends).
 class SessionBackup : public QObject
 {
     Q_OBJECT
@@ -48,10 +49,12 @@ signals:
 private:
     void finishBackground();
     void report(const Backup::Result &result);
+    void reportCopy(const Backup::Copy &copy);
 
     AppContext m_context;
     bool m_damaged = false;
     std::unique_ptr<QThread> m_worker;
     Backup::Result m_background;
     bool m_backgroundDone = false;
+    QStringList m_copyReported; // the second folders already told of in this run
 };

@@ -2,6 +2,7 @@
 #include "Tasks.h"
 
 #include "AboutWindow.h"
+#include "BackupSettingsWindow.h"
 #include "BudgetWindow.h"
 #include "CardMaster.h"
 #include "CategoryMaster.h"
@@ -51,6 +52,7 @@ void registerTasks(MainMenu &menu)
         "F_syuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::expense()); });
     menu.setTaskFactory("F_undo", [](const AppContext &c) { return new UndoWindow(c); });
     menu.setTaskFactory("F_restore", [](const AppContext &c) { return new RestoreWindow(c); });
+    menu.setTaskFactory("F_bkset", [](const AppContext &c) { return new BackupSettingsWindow(c); });
     menu.setTaskFactory("F_ver", [](const AppContext &c) { return new AboutWindow(c); });
     menu.setTaskFactory("F_log", [](const AppContext &c) { return new LogWindow(c); });
     menu.setTaskFactory("F_nyuukin", &PostingWindow::newIncome);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Backups on the large ledger: the backup at the end of a run (snapshot, flush, verification,
-// rename), beside the same snapshot through the sqlite3 C API alone (`raw`: backup_step and a
+// rename), with and without a second folder on the same disk that gets a checked copy of it,
+// beside the same snapshot through the sqlite3 C API alone (`raw`: backup_step and a
 // flush, no verification); the main menu shown while the start's backup runs on its worker
 // thread; a posting committed while a backup runs; and the check of the ledger at start,
 // beside the engine's quick_check of the whole file; the restore window opened on 25 backups,
@@ -35,16 +36,26 @@ void clearBackups(const QString &dbPath)
     QDir(Backup::folder(dbPath)).removeRecursively();
 }
 
-void takeBackups(benchmark::State &state, qint64 postings, Backup::Check check)
+void takeBackups(benchmark::State &state, qint64 postings, Backup::Check check, bool secondFolder = false)
 {
     AppDir dir(postings);
+    const QString second = QDir(dir.path()).filePath(QStringLiteral("second"));
+    if (secondFolder && !(QDir().mkpath(second) && Backup::setSecondFolder(dir.dbPath(), second)))
+        state.SkipWithError("cannot set the second folder");
     QDateTime at(QDate(2025, 12, 31), QTime(21, 0, 0));
     for (auto _ : state) {
         state.PauseTiming();
         clearBackups(dir.dbPath());
+        if (secondFolder) {
+            QDir(second).removeRecursively();
+            QDir().mkpath(second);
+        }
         state.ResumeTiming();
-        if (Backup::take(dir.dbPath(), at, false, check).outcome != Backup::Outcome::Taken)
+        const Backup::Result r = Backup::take(dir.dbPath(), at, false, check);
+        if (r.outcome != Backup::Outcome::Taken)
             state.SkipWithError("the backup failed");
+        if (secondFolder && r.second.outcome != Backup::CopyOutcome::Copied)
+            state.SkipWithError("the copy into the second folder failed");
     }
 }
 
@@ -52,6 +63,13 @@ void exitBackup(benchmark::State &state, qint64 postings)
 {
     takeBackups(state, postings, Backup::Check::Quick);
     state.counters["target_ms"] = 1000;
+}
+
+// The same with a second folder on the same disk: the verified copy is copied there and checked.
+void exitBackupSecondFolder(benchmark::State &state, qint64 postings)
+{
+    takeBackups(state, postings, Backup::Check::Quick, true);
+    state.counters["target_ms"] = postings >= 2'000'000 ? 1500 : 1000;
 }
 
 // The weekly backup at start, on its worker thread: the copy checked with integrity_check.
@@ -246,6 +264,7 @@ const bool registered = [] {
         const char *name;
         Function function;
     } benchmarks[] = {{"ExitBackup/%1", exitBackup}, {"ExitBackup/%1/raw", exitBackupRaw},
+        {"ExitBackup/%1/second_folder", exitBackupSecondFolder},
         {"ExitBackup/%1/full_check", exitBackupFullCheck},
         {"StartWithBackupPending/%1", startWithBackupPending},
         {"PostingDuringBackup/%1", postingDuringBackup}, {"StartCheck/%1", startCheck},

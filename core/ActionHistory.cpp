@@ -372,16 +372,17 @@ void append(Database &db, const QDateTime &when, const QString &window, const QS
     db.insert(QStringLiteral("X_undo_action"),
         {{QStringLiteral("XU_when"), when.toString(TimeFormat)}, {QStringLiteral("XU_window"), window},
             {QStringLiteral("XU_text"), text}, {QStringLiteral("XU_changes"), changes}});
-    // The entries before the newest KeptActions go once they are older than KeptDays. Entries
-    // are numbered in time order, so the oldest ones are the first numbers: the search stops
-    // at the first entry that stays.
-    const QString cutoff = when.addDays(-KeptDays).toString(TimeFormat);
-    db.execute(QStringLiteral(
-        "DELETE FROM X_undo_action WHERE XU_no < (SELECT coalesce((SELECT XU_no FROM X_undo_action "
-        "WHERE XU_no < k.n AND XU_when >= '%1' ORDER BY XU_no LIMIT 1), k.n) "
-        "FROM (SELECT max(XU_no) - %2 AS n FROM X_undo_action) k)")
-                   .arg(Database::escape(cutoff))
-                   .arg(KeptActions - 1));
+    // An entry goes once it is neither among the newest KeptActions nor of the last KeptDays.
+    // The clock may have been wrong when entries were written, so numbers and times need not
+    // rise together: each entry is judged by its own time, and one dated later than the cutoff
+    // (a clock that was ahead) stays without holding back the pruning of the others. The
+    // cutoff is measured from the new entry's time, which is now; an entry dated after it
+    // stays, so that a clock set back never prunes the entries of the real last days.
+    db.execute(
+        QStringLiteral("DELETE FROM X_undo_action WHERE XU_no <= (SELECT max(XU_no) FROM X_undo_action) "
+                       "- %1 AND XU_when < '%2'")
+            .arg(KeptActions)
+            .arg(Database::escape(when.addDays(-KeptDays).toString(TimeFormat))));
 }
 
 QList<Entry> recent(Database &db, int limit)

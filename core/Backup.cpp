@@ -10,10 +10,13 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
+#include <QSettings>
 #include <QThread>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <future>
@@ -370,7 +373,7 @@ Result failed(const QString &temp, const QString &error)
 {
     if (!temp.isEmpty())
         QFile::remove(temp);
-    return Result {Outcome::Failed, {}, error, false};
+    return Result {Outcome::Failed, {}, error, false, {}};
 }
 
 // After a failed backup: whether the ledger itself is damaged (rather than the disk full, the
@@ -456,6 +459,257 @@ private:
     bool m_done = false;
 };
 
+const QString SettingsFile = QStringLiteral("velmo.ini");
+const QString SecondFolderKey = QStringLiteral("backup/second_folder");
+
+std::mutex &faultLock()
+{
+    static std::mutex m;
+    return m;
+}
+CopyFault &injectedFault()
+{
+    static CopyFault fault;
+    return fault;
+}
+
+// The outcome an errno of the second folder's file system stands for.
+CopyOutcome outcomeOf(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return CopyOutcome::Missing;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return CopyOutcome::ReadOnly;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return CopyOutcome::Full;
+    default:
+        return CopyOutcome::Failed;
+    }
+}
+
+Copy copyFailed(const QString &folder, CopyOutcome outcome, const QString &error, const QString &temp = {})
+{
+    if (!temp.isEmpty())
+        QFile::remove(temp);
+    return Copy {outcome, folder, {}, error};
+}
+
+// Copies the file `from` into the new file `to` (created with `mode`) and flushes it; 0, or
+// the errno of what failed. The kernel copies within itself where it can.
+int copyFile(const QString &from, const QString &to, mode_t mode)
+{
+    CopyFault fault;
+    {
+        const std::lock_guard lock(faultLock());
+        fault = injectedFault();
+    }
+    const int in = ::open(nativePath(from).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return errno;
+    const int out = fault.createError
+        ? (errno = fault.createError, -1)
+        : ::open(nativePath(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (out < 0) {
+        const int error = errno;
+        ::close(in);
+        return error;
+    }
+    int error = 0;
+    qint64 written = 0;
+    bool kernelCopy = true;
+    std::vector<char> buffer;
+    for (;;) {
+        qint64 chunk = qint64(1) << 24;
+        if (fault.room >= 0) {
+            chunk = std::min(chunk, fault.room - written);
+            if (chunk <= 0) {
+                // Past the room: a full folder, unless the file is whole already.
+                char probe;
+                if (::pread(in, &probe, 1, written) > 0)
+                    error = ENOSPC;
+                break;
+            }
+        }
+        ssize_t n = -1;
+        if (kernelCopy) {
+            n = ::copy_file_range(in, nullptr, out, nullptr, size_t(chunk), 0);
+            if (n < 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP)) {
+                kernelCopy = false;
+                continue;
+            }
+        } else {
+            buffer.resize(size_t(std::min<qint64>(chunk, 1 << 20)));
+            n = ::read(in, buffer.data(), buffer.size());
+            for (ssize_t done = 0; n > 0 && done < n;) {
+                const ssize_t w = ::write(out, buffer.data() + done, size_t(n - done));
+                if (w < 0) {
+                    n = -1;
+                    break;
+                }
+                done += w;
+            }
+        }
+        if (n < 0) {
+            error = errno;
+            break;
+        }
+        if (n == 0)
+            break;
+        written += n;
+    }
+    if (!error && ::fsync(out) != 0)
+        error = errno;
+    if (::close(out) != 0 && !error)
+        error = errno;
+    ::close(in);
+    return error;
+}
+
+// Removes the backups of a folder that kept() does not keep, with their summaries.
+QStringList rotateFolder(const QString &dir, const QDateTime &now)
+{
+    const QList<Entry> all = listFolder(dir);
+    QList<QDateTime> times;
+    for (const Entry &e : all)
+        times << e.created;
+    const QList<QDateTime> keep = kept(times, now);
+    QStringList removed;
+    for (const Entry &e : all) {
+        if (!keep.contains(e.created) && QFile::remove(e.path)) {
+            QFile::remove(summaryPath(e.path));
+            removed << e.path;
+        }
+    }
+    return removed;
+}
+
+// The first half of a copy into `dir`: the file `source` written there under a temporary name
+// stamped `stamp`, flushed. On success the outcome is Copied and `path` is the temporary file.
+Copy beginCopy(const QString &source, const QString &dir, const QDateTime &stamp, mode_t mode)
+{
+    const QFileInfo target(dir);
+    if (!target.exists())
+        return copyFailed(dir, CopyOutcome::Missing, QStringLiteral("no folder ") + dir);
+    if (!target.isDir())
+        return copyFailed(dir, CopyOutcome::Failed, QStringLiteral("not a folder: ") + dir);
+    removeLeftovers(dir);
+    const QString temp = QDir(dir).filePath(QStringLiteral("velmo-%1-%2.tmp")
+                                                .arg(stamp.toString(StampFormat))
+                                                .arg(QCoreApplication::applicationPid()));
+    QFile::remove(temp);
+    if (const int error = copyFile(source, temp, mode))
+        return copyFailed(dir, outcomeOf(error),
+            QStringLiteral("cannot copy to %1: %2").arg(temp, QString::fromLocal8Bit(std::strerror(error))),
+            temp);
+    return Copy {CopyOutcome::Copied, dir, temp, {}};
+}
+
+// The second half: the temporary copy of the backup `backupPath` checked with `pragma` and,
+// when known, against the row counts of the ledger it was taken from; then put under the
+// backup's name with its summary, and the folder rotated.
+Copy finishCopy(const Copy &begun, const QString &backupPath, const QDateTime &now, const char *pragma,
+    const std::vector<qint64> *counts)
+{
+    if (begun.outcome != CopyOutcome::Copied)
+        return begun;
+    const QString dir = begun.folder;
+    const QString temp = begun.path;
+    const auto stamp = stampOf(QFileInfo(backupPath).fileName());
+    if (!stamp)
+        return copyFailed(dir, CopyOutcome::Failed, QStringLiteral("not a backup: ") + backupPath, temp);
+    {
+        Connection copy = openReadOnly(temp);
+        mapWhole(copy);
+        QString checkError;
+        if (!copy.ok() || !integrityOk(copy, pragma, &checkError))
+            return copyFailed(
+                dir, CopyOutcome::Failed, QStringLiteral("check of the copy: ") + checkError, temp);
+        if (counts ? rowCounts(copy) != *counts : !hasTables(copy))
+            return copyFailed(dir, CopyOutcome::Failed, QStringLiteral("the copy's tables differ"), temp);
+    }
+    const mode_t mode = ledgerMode(backupPath);
+    QFile summaryFile(summaryPath(backupPath));
+    const QByteArray summary = summaryFile.open(QIODevice::ReadOnly) ? summaryFile.readAll() : QByteArray();
+    for (QDateTime at = *stamp;; at = at.addSecs(1)) {
+        const QString final = freeName(dir, at);
+        // As beside the ledger, the summary goes first.
+        if (!summary.isEmpty())
+            writeFile(summaryPath(final), summary, mode);
+        if (renameNew(temp, final)) {
+            rotateFolder(dir, now);
+            return Copy {CopyOutcome::Copied, dir, final, {}};
+        }
+        const int error = errno;
+        if (!summary.isEmpty())
+            QFile::remove(summaryPath(final));
+        if (error != EEXIST)
+            return copyFailed(dir, outcomeOf(error), QStringLiteral("cannot rename to ") + final, temp);
+    }
+}
+
+// A whole copy of a finished backup into `dir`.
+Copy copyInto(const QString &backupPath, const QString &dir, const QDateTime &now, const char *pragma)
+{
+    const auto stamp = stampOf(QFileInfo(backupPath).fileName());
+    if (!stamp)
+        return copyFailed(dir, CopyOutcome::Failed, QStringLiteral("not a backup: ") + backupPath);
+    return finishCopy(
+        beginCopy(backupPath, dir, *stamp, ledgerMode(backupPath)), backupPath, now, pragma, nullptr);
+}
+
+// The copy of a new backup into the second folder, begun on its own thread as soon as the
+// snapshot is written, so that it is written and flushed there while the snapshot is flushed
+// and checked beside the ledger. A copy never finished is removed.
+class EarlyCopy
+{
+public:
+    EarlyCopy(const QString &snapshot, const QString &dir, const QDateTime &stamp, mode_t mode)
+    {
+        if (!dir.isEmpty())
+            m_copy = std::async(std::launch::async, [=] { return beginCopy(snapshot, dir, stamp, mode); });
+    }
+    ~EarlyCopy()
+    {
+        if (m_copy.valid()) {
+            const Copy begun = m_copy.get();
+            if (begun.outcome == CopyOutcome::Copied)
+                QFile::remove(begun.path);
+        }
+    }
+    EarlyCopy(const EarlyCopy &) = delete;
+    EarlyCopy &operator=(const EarlyCopy &) = delete;
+
+    Copy finish(const QString &backupPath, const QDateTime &now, const char *pragma,
+        const std::vector<qint64> &counts)
+    {
+        if (!m_copy.valid())
+            return {};
+        return finishCopy(m_copy.get(), backupPath, now, pragma, &counts);
+    }
+
+private:
+    std::future<Copy> m_copy;
+};
+
+// The newest backup into the second folder, when it does not hold that backup yet.
+Copy catchUp(const QString &dbPath, const QDateTime &now)
+{
+    const QString dir = secondFolder(dbPath);
+    const QList<Entry> all = list(dbPath);
+    if (dir.isEmpty() || all.isEmpty())
+        return {};
+    const QString there = QDir(dir).filePath(QFileInfo(all.first().path).fileName());
+    if (QFileInfo(there).isFile() && fileIdentity(there) == fileIdentity(all.first().path))
+        return Copy {CopyOutcome::None, dir, {}, {}};
+    return copyInto(all.first().path, dir, now, "PRAGMA integrity_check");
+}
+
 } // namespace
 
 QString folder(const QString &dbPath)
@@ -468,16 +722,49 @@ QString fileName(const QDateTime &at)
     return QStringLiteral("velmo-") + at.toString(StampFormat) + QStringLiteral(".mdb");
 }
 
-QList<Entry> list(const QString &dbPath)
+QList<Entry> listFolder(const QString &dir)
 {
     QList<Entry> out;
-    for (const QFileInfo &fi :
-        QDir(folder(dbPath)).entryInfoList({QStringLiteral("velmo-*.mdb")}, QDir::Files)) {
+    for (const QFileInfo &fi : QDir(dir).entryInfoList({QStringLiteral("velmo-*.mdb")}, QDir::Files)) {
         if (const auto t = stampOf(fi.fileName()))
             out.append(Entry {fi.absoluteFilePath(), *t});
     }
     std::sort(out.begin(), out.end(), [](const Entry &a, const Entry &b) { return a.created > b.created; });
     return out;
+}
+
+QList<Entry> list(const QString &dbPath)
+{
+    return listFolder(folder(dbPath));
+}
+
+QString secondFolder(const QString &dbPath)
+{
+    const QSettings settings(QFileInfo(dbPath).absoluteDir().filePath(SettingsFile), QSettings::IniFormat);
+    return settings.value(SecondFolderKey).toString();
+}
+
+bool setSecondFolder(const QString &dbPath, const QString &dir)
+{
+    QSettings settings(QFileInfo(dbPath).absoluteDir().filePath(SettingsFile), QSettings::IniFormat);
+    if (dir.isEmpty())
+        settings.remove(SecondFolderKey);
+    else
+        settings.setValue(SecondFolderKey, QDir::cleanPath(dir));
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+Copy copyTo(const QString &backupPath, const QString &dir, const QDateTime &now)
+{
+    const std::lock_guard lock(serial());
+    return copyInto(backupPath, dir, now, "PRAGMA integrity_check");
+}
+
+void setCopyFault(const CopyFault &fault)
+{
+    const std::lock_guard lock(faultLock());
+    injectedFault() = fault;
 }
 
 bool changedSinceBackup(const QString &dbPath)
@@ -496,9 +783,9 @@ Result take(const QString &dbPath, const QDateTime &now, bool force, Check check
 {
     const std::lock_guard lock(serial());
     if (!QFileInfo(dbPath).isFile())
-        return Result {Outcome::NoLedger, {}, {}, false};
+        return Result {Outcome::NoLedger, {}, {}, false, {}};
     if (!force && !changedSinceBackup(dbPath))
-        return Result {Outcome::Unchanged, {}, {}, false};
+        return Result {Outcome::Unchanged, {}, {}, false, catchUp(dbPath, now)};
     const QString dir = folder(dbPath);
     if (!QDir().mkpath(dir))
         return failed({}, QStringLiteral("cannot create ") + dir);
@@ -533,15 +820,17 @@ Result take(const QString &dbPath, const QDateTime &now, bool force, Check check
     source.exec("COMMIT");
     if (!copyError.isEmpty())
         return failedOn(dbPath, temp, copyError);
+    // The verified copy itself goes to the second folder, not a second snapshot of the ledger.
+    EarlyCopy second(temp, secondFolder(dbPath), now, ledgerMode(dbPath));
     // The disk writes the copy while it is checked from memory; both must succeed before the
     // copy takes a backup's name.
     auto flushed = std::async(std::launch::async, [&temp] { return syncPath(temp); });
     QString checkError;
     bool copyDamaged = false;
+    const char *pragma = check == Check::Full ? "PRAGMA integrity_check" : "PRAGMA quick_check";
     {
         Connection copy = openReadOnly(temp);
         mapWhole(copy);
-        const char *pragma = check == Check::Full ? "PRAGMA integrity_check" : "PRAGMA quick_check";
         if (!copy.ok() || !integrityOk(copy, pragma, &checkError)) {
             copyDamaged = true;
             checkError
@@ -581,7 +870,7 @@ Result take(const QString &dbPath, const QDateTime &now, bool force, Check check
     if (check == Check::Full)
         writeFile(QDir(dir).filePath(CheckedFile), now.toString(StampFormat).toUtf8(), 0644);
     rotate(dbPath, now);
-    return Result {Outcome::Taken, final, {}, false};
+    return Result {Outcome::Taken, final, {}, false, second.finish(final, now, pragma, *counts)};
 }
 
 bool fullCheckDue(const QString &dbPath, const QDateTime &now)
@@ -646,19 +935,7 @@ QList<QDateTime> kept(QList<QDateTime> times, const QDateTime &now)
 
 QStringList rotate(const QString &dbPath, const QDateTime &now)
 {
-    const QList<Entry> all = list(dbPath);
-    QList<QDateTime> times;
-    for (const Entry &e : all)
-        times << e.created;
-    const QList<QDateTime> keep = kept(times, now);
-    QStringList removed;
-    for (const Entry &e : all) {
-        if (!keep.contains(e.created) && QFile::remove(e.path)) {
-            QFile::remove(summaryPath(e.path));
-            removed << e.path;
-        }
-    }
-    return removed;
+    return rotateFolder(folder(dbPath), now);
 }
 
 bool verify(const QString &path, QString *error)
@@ -677,6 +954,23 @@ bool verify(const QString &path, QString *error)
         return false;
     }
     return true;
+}
+
+FileCheck checkFile(const QString &path, int newestVersion)
+{
+    if (!QFileInfo(path).isFile())
+        return FileCheck::CannotOpen;
+    Connection c = openReadOnly(path);
+    // A file that is no database opens; its first read fails.
+    const auto pages = c.ok() ? c.integer("PRAGMA page_count") : std::nullopt;
+    if (!pages)
+        return (c.code() & 0xff) == SQLITE_CORRUPT ? FileCheck::Damaged : FileCheck::CannotOpen;
+    if (!integrityOk(c, "PRAGMA integrity_check", nullptr))
+        return FileCheck::Damaged;
+    if (!hasTables(c))
+        return FileCheck::NotALedger;
+    const auto version = c.integer("PRAGMA user_version");
+    return version && *version <= newestVersion ? FileCheck::Good : FileCheck::Newer;
 }
 
 std::optional<Summary> summarize(const QString &path)

@@ -30,6 +30,33 @@ QString fileName(const QDateTime &at);
 // The finished backups beside this ledger, newest first. Other files are ignored.
 QList<Entry> list(const QString &dbPath);
 
+// A second folder elsewhere (another disk, a USB stick, a folder a cloud client keeps in step)
+// gets a copy of every backup with its summary, checked there and rotated by the same rule.
+// It is recorded in velmo.ini beside the ledger, not in the ledger: a restore puts an older
+// ledger in place (with an older setting, or none), and a damaged or read-only ledger must
+// still be copied away. Empty: none.
+QString secondFolder(const QString &dbPath);
+// Records the second folder (empty: none). False when the setting cannot be written.
+bool setSecondFolder(const QString &dbPath, const QString &folder);
+
+// What became of the copy into the second folder. A copy that fails never touches the
+// backup it was made from, and leaves no file under a backup's name in the folder.
+enum class CopyOutcome {
+    None, // no second folder, or it already holds the newest backup
+    Copied,
+    Missing, // the folder is not there (a USB stick not plugged in, a drive not mounted)
+    ReadOnly, // it may not be written
+    Full, // no room for the copy
+    Failed, // anything else, the check of the copy included
+};
+struct Copy
+{
+    CopyOutcome outcome = CopyOutcome::None;
+    QString folder;
+    QString path; // the copy, when Copied
+    QString error; // for the log of the developer
+};
+
 enum class Outcome { Taken, Unchanged, NoLedger, Failed };
 struct Result
 {
@@ -37,6 +64,9 @@ struct Result
     QString path; // the new backup, when Taken
     QString error; // what went wrong, when Failed (for the log of the developer, not the user)
     bool ledgerDamaged = false; // Failed because the ledger itself is damaged
+    // The copy into the second folder: of the new backup when Taken, and when Unchanged of the
+    // newest backup if the folder does not hold it yet (it was missing last time).
+    Copy second;
 };
 
 // How thoroughly the copy is checked before it is put in place: quick_check (every page and
@@ -67,6 +97,22 @@ QList<QDateTime> kept(QList<QDateTime> times, const QDateTime &now);
 // Deletes the backups the rotation does not keep; returns their paths.
 QStringList rotate(const QString &dbPath, const QDateTime &now);
 
+// Copies a finished backup with its summary into `folder` under a name of its own, checks the
+// copy there (integrity_check and the nine tables), then rotates that folder by kept().
+Copy copyTo(const QString &backupPath, const QString &folder, const QDateTime &now);
+// The backups in a folder, newest first, as list() gives those beside the ledger.
+QList<Entry> listFolder(const QString &folder);
+
+// Faults of the second folder's file system, for tests (a test may run as root, whom
+// permissions do not stop): creating a file there fails with `createError`, or writing more
+// than `room` bytes into it fails with ENOSPC. Zero and -1: no fault.
+struct CopyFault
+{
+    int createError = 0;
+    qint64 room = -1;
+};
+void setCopyFault(const CopyFault &fault);
+
 // Opens a backup read-only and runs integrity_check over it, checking the nine tables are there.
 bool verify(const QString &path, QString *error = nullptr);
 
@@ -93,6 +139,12 @@ bool deepCheck(const QString &dbPath);
 
 // The newest backup that passes verify().
 std::optional<Entry> newestGood(const QString &dbPath);
+
+// Whether a ledger file chosen anywhere may be put in the ledger's place, checked in this order:
+// it opens as a database, passes integrity_check, holds the nine tables, and its version
+// (PRAGMA user_version) is not above `newestVersion`.
+enum class FileCheck { Good, CannotOpen, Damaged, NotALedger, Newer };
+FileCheck checkFile(const QString &path, int newestVersion);
 
 // Puts a verified backup in the ledger's place: the current ledger is backed up first (when it
 // changed), opened and closed so that SQLite settles an interrupted action, then the backup's

@@ -110,7 +110,7 @@ public:
     void beginWrite();
     // A write transaction that is one action of the history: every row it changes is recorded,
     // and commit() writes the record (when anything changed) in the same transaction. `window`
-    // is the objectName of the window that acts, `description` names what it does.
+    // names the window that acts as the user knows it, `description` what it does.
     void beginAction(const QString &window, const QString &description, const QDateTime &when);
     // Names the action once its work has shown what it did.
     void setActionDescription(const QString &description) { m_description = description; }

@@ -18,4 +18,18 @@ public:
     virtual std::optional<QString> saveFileName(
         const QString &filter, const QString &folder, const QString &proposedName)
         = 0;
+    // An open-file dialog for an existing file; nullopt when the user cancels (or where no
+    // picker is offered).
+    virtual std::optional<QString> openFileName(const QString &filter, const QString &folder)
+    {
+        Q_UNUSED(filter)
+        Q_UNUSED(folder)
+        return std::nullopt;
+    }
+    // A dialog that chooses an existing folder; nullopt when the user cancels.
+    virtual std::optional<QString> folderName(const QString &folder)
+    {
+        Q_UNUSED(folder)
+        return std::nullopt;
+    }
 };

@@ -32,8 +32,9 @@ const char *const step1[] = {
 };
 
 // Step 2: the history of actions. Each entry is one write action: when, the window's
-// objectName, a description, and the row changes it made in the compact form ChangeRecorder
-// writes. Numbers grow with time, so pruning takes the first ones.
+// caption (earlier versions wrote its objectName), a description, and the row changes it made in the compact
+// form ChangeRecorder writes. Numbers grow with every entry; times follow the clock, which may have been
+// wrong.
 const char *const step2[] = {
     "CREATE TABLE IF NOT EXISTS X_undo_action ("
     " XU_no INTEGER PRIMARY KEY, XU_when TEXT, XU_window TEXT, XU_text TEXT, XU_changes BLOB)",

@@ -573,7 +573,8 @@ void ImportWindow::undoBatch()
             return;
         ActionHistory::Outcome outcome;
         if (!withDb([&] {
-                outcome = ActionHistory::takeBackFrom(dbPath(), *entry, objectName(), clock().now(), actions);
+                outcome
+                    = ActionHistory::takeBackFrom(dbPath(), *entry, historyName(), clock().now(), actions);
             }))
             return;
         dialogs().info(outcome.done ? QStringLiteral("取込を取り消しました") : outcome.refusal);

@@ -197,6 +197,8 @@ void MainMenu::buildMenus()
         [this] { open(QStringLiteral("明細取込画面起動"), QStringLiteral("F_import")); });
     addAction(file, "iten", "他の家計簿から移行...",
         [this] { open(QStringLiteral("移行画面起動"), QStringLiteral("F_iten")); });
+    addAction(file, "bkset", "バックアップの設定(&B)...",
+        [this] { open(QStringLiteral("バックアップの設定画面起動"), QStringLiteral("F_bkset")); });
     addAction(file, "restore", "バックアップから復元(&R)...",
         [this] { open(QStringLiteral("バックアップから復元"), QStringLiteral("F_restore")); });
     addSeparator(file, "se2");

@@ -80,3 +80,19 @@ std::optional<QString> QtDialogs::saveFileName(
         return std::nullopt;
     return path;
 }
+
+std::optional<QString> QtDialogs::openFileName(const QString &filter, const QString &folder)
+{
+    const QString path = QFileDialog::getOpenFileName(dialogParent(), appTitle(), folder, filter);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}
+
+std::optional<QString> QtDialogs::folderName(const QString &folder)
+{
+    const QString path = QFileDialog::getExistingDirectory(dialogParent(), appTitle(), folder);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path;
+}

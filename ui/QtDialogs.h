@@ -11,4 +11,6 @@ public:
     bool ask(const QString &text) override;
     std::optional<QString> saveFileName(
         const QString &filter, const QString &folder, const QString &proposedName) override;
+    std::optional<QString> openFileName(const QString &filter, const QString &folder) override;
+    std::optional<QString> folderName(const QString &folder) override;
 };

@@ -9,7 +9,9 @@
 class Grid;
 
 // F_restore: the backups of the ledger, newest first, each with what it holds and a button
-// that puts it back in the ledger's place (after backing up the current ledger).
+// that puts it back in the ledger's place (after backing up the current ledger); and
+// "ファイルから復元..." for a ledger file chosen anywhere (a backup brought on a USB stick to a
+// new computer), checked before anything is replaced.
 class RestoreWindow : public TaskWindow
 {
     Q_OBJECT
@@ -31,11 +33,16 @@ public:
     static QString backupFailedText(const Backup::Result &result);
     // A ledger of an older version that may not be written, so it cannot get this version's tables.
     static const QString ReadOnlyLedger;
+    // Why a chosen file cannot be restored; empty when it can.
+    static QString refusalText(Backup::FileCheck check, const QString &path);
 
 private:
     void restore(int row);
-    // Puts the chosen backup in place of a damaged or missing ledger, which is kept aside.
-    Backup::RestoreOutcome restoreOverDamaged(const Row &chosen);
+    void restoreFile();
+    // Puts `path` in the ledger's place after asking; `state` names what it holds in the question.
+    void restoreFrom(const QString &path, const QString &state);
+    // Puts the chosen file in place of a damaged or missing ledger, which is kept aside.
+    Backup::RestoreOutcome restoreOverDamaged(const QString &path);
     void report(Backup::RestoreOutcome outcome);
 
     Grid *m_grid = nullptr;

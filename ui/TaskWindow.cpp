@@ -47,7 +47,7 @@ bool TaskWindow::withWrite(const QString &description, const std::function<void(
 {
     return withDb([&] {
         Database db(dbPath());
-        db.beginAction(objectName(), description, clock().now());
+        db.beginAction(historyName(), description, clock().now());
         work(db);
         db.commit();
     });

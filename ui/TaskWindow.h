@@ -28,6 +28,10 @@ public:
     // again and bold.
     static QLabel *makeHeading(const char *objectName, const QString &text, QWidget *parent);
 
+    // What the history of actions records as the window that acted: its caption, which every
+    // window has and the user sees, so that no window is ever listed by its objectName.
+    QString historyName() const { return windowTitle(); }
+
 signals:
     void closed();
 
@@ -41,7 +45,7 @@ protected:
     bool withRead(const std::function<void(Database &)> &work);
     // withDb around one write transaction: `work` runs its statements inside it, and the
     // transaction is committed only when all of them succeeded (otherwise nothing stays).
-    // The transaction is one action of the history, recorded under this window's objectName
+    // The transaction is one action of the history, recorded under historyName()
     // and `description`, which names what it does as the window's question does.
     bool withWrite(const QString &description, const std::function<void(Database &)> &work);
 

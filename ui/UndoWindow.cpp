@@ -55,28 +55,32 @@ UndoWindow::UndoWindow(const AppContext &context, QWidget *parent)
     resize(860, 420);
 }
 
-QString UndoWindow::windowCaption(const QString &objectName)
+QString UndoWindow::windowCaption(const QString &recorded)
 {
+    // Entries hold the caption of the window that acted. Earlier versions, and the main menu,
+    // recorded an objectName instead: those are named by the window's caption.
     static const QHash<QString, QString> captions {
         {QStringLiteral("F_main"), QStringLiteral("メインメニュー")},
-        {QStringLiteral("F_nyuukin"), QStringLiteral("収入登録")},
-        {QStringLiteral("F_syukkin"), QStringLiteral("支出登録")},
-        {QStringLiteral("F_zidou"), QStringLiteral("自動引落")},
-        {QStringLiteral("F_idou"), QStringLiteral("金額移動")},
-        {QStringLiteral("F_tanaorosi"), QStringLiteral("金額棚卸")},
-        {QStringLiteral("F_hokanM"), QStringLiteral("保管場所マスタ")},
-        {QStringLiteral("F_kubunM"), QStringLiteral("入出金区分マスタ")},
-        {QStringLiteral("F_nyuM"), QStringLiteral("収入マスタ")},
-        {QStringLiteral("F_syuM"), QStringLiteral("支出マスタ")},
-        {QStringLiteral("F_import"), QStringLiteral("明細の取込")},
+        {QStringLiteral("F_nyuukin"), QStringLiteral("収入登録画面")},
+        {QStringLiteral("F_syukkin"), QStringLiteral("支出登録画面")},
+        {QStringLiteral("F_zidou"), QStringLiteral("自動引落処理画面")},
+        {QStringLiteral("F_idou"), QStringLiteral("金額移動処理画面")},
+        {QStringLiteral("F_tanaorosi"), QStringLiteral("金額棚卸処理画面")},
+        {QStringLiteral("F_hokanM"), QStringLiteral("保管場所マスタメンテナンス")},
+        {QStringLiteral("F_kubunM"), QStringLiteral("入出金区分マスタメンテンナス")},
+        {QStringLiteral("F_nyuM"), QStringLiteral("収入マスタメンテンナス")},
+        {QStringLiteral("F_syuM"), QStringLiteral("支出マスタメンテンナス")},
+        {QStringLiteral("F_card"), QStringLiteral("カード設定")},
+        {QStringLiteral("F_import"), QStringLiteral("明細取込")},
+        {QStringLiteral("F_preset"), QStringLiteral("取込形式の登録")},
         {QStringLiteral("F_iten"), QStringLiteral("他の家計簿から移行")},
-        {QStringLiteral("F_preset"), QStringLiteral("取込形式")},
         {QStringLiteral("F_undo"), QStringLiteral("操作の履歴")},
         {QStringLiteral("F_kensaku"), QStringLiteral("明細検索")},
         {QStringLiteral("F_syusei"), QStringLiteral("明細の修正")},
         {QStringLiteral("F_yosan"), QStringLiteral("予算と実績")},
+        {QStringLiteral("F_mitosi"), QStringLiteral("残高の見通し")},
     };
-    return captions.value(objectName, objectName);
+    return captions.value(recorded, recorded);
 }
 
 void UndoWindow::load()
@@ -103,7 +107,7 @@ void UndoWindow::takeBack(int row)
     // The rows are newest first: row n and the rows above it go.
     if (!dialogs().ask(QStringLiteral("%1件の操作を取り消します　よろしいですか？").arg(row)))
         return;
-    runTakeBack(context(), objectName(), m_entries.at(row - 1).no, row,
+    runTakeBack(context(), historyName(), m_entries.at(row - 1).no, row,
         QStringLiteral("%1件の操作を取り消しました").arg(row));
     load();
 }
@@ -126,5 +130,6 @@ bool UndoWindow::undoNewest(const AppContext &context, const QString &window)
     const QString text = newest.first().text;
     if (!context.dialogs->ask(text + QStringLiteral("を取り消します　よろしいですか？")))
         return false;
-    return runTakeBack(context, window, newest.first().no, 1, text + QStringLiteral("を取り消しました"));
+    return runTakeBack(
+        context, windowCaption(window), newest.first().no, 1, text + QStringLiteral("を取り消しました"));
 }

@@ -20,11 +20,14 @@ public:
     void load() override;
 
     // Takes back the newest action after asking "<description>を取り消します", as an action of
-    // `window`; tells what stood in the way when it cannot. False when nothing was taken back.
+    // `window` (an objectName or a caption); tells what stood in the way when it cannot. False
+    // when nothing was taken back.
     static bool undoNewest(const AppContext &context, const QString &window);
 
-    // What the history calls a window: its caption, or its objectName when it has none.
-    static QString windowCaption(const QString &objectName);
+    // The window an entry names, as the history shows it: entries hold the window's caption;
+    // those that hold an objectName (the main menu's, and all written by earlier versions) get
+    // that window's caption.
+    static QString windowCaption(const QString &recorded);
 
 private:
     void takeBack(int row);

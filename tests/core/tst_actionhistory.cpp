@@ -8,6 +8,15 @@
 // The history of actions at the connection layer: what an action records, taking it back row
 // for row (row ids and storage classes included), refusing when a row was changed outside the
 // history, and pruning.
+// A run of actions: how many, the first one's time, and the seconds between two of them.
+struct Run
+{
+    int count = 0;
+    QDateTime from;
+    qint64 apart = 0;
+};
+Q_DECLARE_METATYPE(Run)
+
 class TestActionHistory : public QObject
 {
     Q_OBJECT
@@ -248,6 +257,64 @@ private slots:
         // What goes are the oldest entries, and the newest stays.
         QCOMPARE(dir.scalar("SELECT max(XU_no) FROM X_undo_action").toInt(), old + recent + 1);
         QCOMPARE(dir.scalar("SELECT min(XU_no) FROM X_undo_action").toInt(), old + recent + 2 - kept);
+    }
+
+    // Actions under a clock that was wrong for a while, each one pruning as it is recorded,
+    // against a plain model of the rule: an entry stays while it is among the newest 1,000 or
+    // dated no earlier than 400 days before the newest one's time. `clock` lists the runs of
+    // actions.
+    void pruningSurvivesAWrongClock_data()
+    {
+        QTest::addColumn<QList<Run>>("clock");
+        QTest::addColumn<int>("kept");
+        const QDateTime real(QDate(2024, 1, 1), QTime(9, 0, 0));
+        constexpr qint64 hours = 3600;
+        const Run past {1500, real, 12 * hours}; // 750 days of real history
+        const QDateTime afterPast = real.addDays(750);
+        // One entry under a clock set to 2035, then 3,000 actions over 1,000 days: the entry
+        // dated ahead neither stops the pruning nor goes itself before its time.
+        QTest::newRow("one entry ahead") << QList<Run> {{1, QDateTime(QDate(2035, 1, 1), QTime()), 0},
+            {3000, real, 8 * hours}} << 1 + 1201;
+        // A clock set back to 2000: the real entries are dated after it, none of them goes.
+        QTest::newRow("behind") << QList<Run> {past, {200, QDateTime(QDate(2000, 1, 1), QTime()), hours}}
+                                << 1000 + 200;
+        // A clock set to 2099: only the newest 1,000 stay, whatever their dates.
+        QTest::newRow("ahead") << QList<Run> {past, {200, QDateTime(QDate(2099, 6, 1), QTime()), hours}}
+                               << 1000;
+        // Corrected after the session in 2099: its entries stay, dated ahead, while the real ones
+        // beyond the newest 1,000 go by their dates.
+        QTest::newRow("corrected") << QList<Run> {past, {200, QDateTime(QDate(2099, 6, 1), QTime()), hours},
+            {2500, afterPast, 4 * hours}}
+                                   << 200 + 2401;
+    }
+    void pruningSurvivesAWrongClock()
+    {
+        QFETCH(QList<Run>, clock);
+        QFETCH(int, kept);
+        TempAppDir dir;
+        QList<std::pair<qint64, QDateTime>> model; // number, time
+        qint64 no = 0;
+        {
+            Database db(dir.dbPath());
+            db.beginWrite();
+            for (const Run &run : clock) {
+                for (int i = 0; i < run.count; ++i) {
+                    const QDateTime when = run.from.addSecs(i * run.apart);
+                    ActionHistory::append(db, when, QStringLiteral("F_test"), QStringLiteral("操作"), {});
+                    model.append({++no, when});
+                    const QDateTime cutoff = when.addDays(-ActionHistory::KeptDays);
+                    model.removeIf([&](const auto &e) {
+                        return e.first <= no - ActionHistory::KeptActions && e.second < cutoff;
+                    });
+                }
+            }
+            db.commit();
+        }
+        QStringList expected;
+        for (const auto &[n, when] : model)
+            expected << QString::number(n) + u'|' + when.toString("yyyy/MM/dd hh:mm:ss");
+        QCOMPARE(dir.rows("SELECT XU_no, XU_when FROM X_undo_action ORDER BY XU_no"), expected);
+        QCOMPARE(expected.size(), kept);
     }
 };
 

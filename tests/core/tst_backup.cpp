@@ -9,10 +9,13 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
 #include <sys/stat.h>
 #include <thread>
+
+Q_DECLARE_METATYPE(Backup::CopyOutcome)
 
 namespace {
 
@@ -590,6 +593,108 @@ private slots:
             Backup::RestoreOutcome::Restored);
         QCOMPARE(ledgerDump(dir.dbPath()), ledgerDump(a.path));
         QCOMPARE(fileBytes(dir.dbPath() + ".damaged-20030917-090607"), damaged);
+    }
+
+    // Every backup also goes to the second folder, byte for byte with its summary, and that
+    // folder is rotated by the same rule; a backup missing there (the folder was away when it
+    // was taken) follows at the next backup, even when the ledger is unchanged.
+    void theSecondFolderGetsEveryBackupRotatedByTheSameRule()
+    {
+        TempAppDir dir;
+        QTemporaryDir away;
+        addPostings(dir, 2'000);
+        QVERIFY(Backup::setSecondFolder(dir.dbPath(), away.path()));
+        QCOMPARE(Backup::secondFolder(dir.dbPath()), away.path());
+        for (int i = 0; i < 40; ++i)
+            writeBytes(QDir(away.path()).filePath(Backup::fileName(At.addDays(-i * 7))), "x");
+        writeBytes(QDir(away.path()).filePath("notes.txt"), "z");
+
+        const Backup::Result r = Backup::take(dir.dbPath(), At.addDays(1));
+        QCOMPARE(r.outcome, Backup::Outcome::Taken);
+        QCOMPARE(r.second.outcome, Backup::CopyOutcome::Copied);
+        QCOMPARE(r.second.path, QDir(away.path()).filePath(QFileInfo(r.path).fileName()));
+        QCOMPARE(fileBytes(r.second.path), fileBytes(r.path));
+        QString summary = r.path;
+        summary.replace(".mdb", ".summary");
+        QCOMPARE(fileBytes(QDir(away.path()).filePath(QFileInfo(summary).fileName())), fileBytes(summary));
+        QList<QDateTime> all {At.addDays(1)};
+        for (int i = 0; i < 40; ++i)
+            all << At.addDays(-i * 7);
+        QList<QDateTime> there;
+        for (const Backup::Entry &e : Backup::listFolder(away.path()))
+            there << e.created;
+        QCOMPARE(there, Backup::kept(all, At.addDays(1)));
+        QVERIFY(QFileInfo::exists(QDir(away.path()).filePath("notes.txt")));
+
+        // Away for the next backup; back for a run that changed nothing.
+        QVERIFY(Backup::setSecondFolder(dir.dbPath(), away.path() + "/unplugged"));
+        addPostings(dir, 10, 5'000);
+        const Backup::Result missed = Backup::take(dir.dbPath(), At.addDays(2));
+        QCOMPARE(missed.second.outcome, Backup::CopyOutcome::Missing);
+        QVERIFY(!QFileInfo::exists(away.path() + "/unplugged"));
+        QVERIFY(Backup::setSecondFolder(dir.dbPath(), away.path()));
+        const Backup::Result later = Backup::take(dir.dbPath(), At.addDays(3));
+        QCOMPARE(later.outcome, Backup::Outcome::Unchanged);
+        QCOMPARE(later.second.outcome, Backup::CopyOutcome::Copied);
+        QCOMPARE(fileBytes(later.second.path), fileBytes(missed.path));
+        QCOMPARE(Backup::take(dir.dbPath(), At.addDays(4)).second.outcome, Backup::CopyOutcome::None);
+        QVERIFY(Backup::setSecondFolder(dir.dbPath(), QString()));
+        QVERIFY(Backup::secondFolder(dir.dbPath()).isEmpty());
+    }
+
+    // A second folder that is missing, read-only or full: the local backup is taken and left
+    // whole, the folder is told apart, and nothing is left there under a backup's name.
+    void aSecondFolderThatCannotTakeTheCopyLeavesTheLocalBackupWhole_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<Backup::CopyOutcome>("outcome");
+        QTest::newRow("missing") << "missing" << Backup::CopyOutcome::Missing;
+        QTest::newRow("a file in its place") << "file" << Backup::CopyOutcome::Failed;
+        QTest::newRow("read-only") << "read-only" << Backup::CopyOutcome::ReadOnly;
+        QTest::newRow("read-only file system") << "erofs" << Backup::CopyOutcome::ReadOnly;
+        QTest::newRow("full") << "full" << Backup::CopyOutcome::Full;
+        QTest::newRow("quota") << "quota" << Backup::CopyOutcome::Full;
+    }
+    void aSecondFolderThatCannotTakeTheCopyLeavesTheLocalBackupWhole()
+    {
+        QFETCH(QString, fault);
+        QFETCH(Backup::CopyOutcome, outcome);
+        TempAppDir dir;
+        QTemporaryDir away;
+        addPostings(dir, 2'000);
+        QString second = away.path();
+        if (fault == "missing")
+            second += "/usb";
+        if (fault == "file") {
+            second += "/usb";
+            writeBytes(second, "a file where the folder would be");
+        }
+        QVERIFY(Backup::setSecondFolder(dir.dbPath(), second));
+        const qint64 size = QFileInfo(dir.dbPath()).size();
+        if (fault == "read-only")
+            Backup::setCopyFault({EACCES, -1});
+        if (fault == "erofs")
+            Backup::setCopyFault({EROFS, -1});
+        if (fault == "full")
+            Backup::setCopyFault({0, size / 2});
+        if (fault == "quota")
+            Backup::setCopyFault({EDQUOT, -1});
+        const Backup::Result r = Backup::take(dir.dbPath(), At);
+        Backup::setCopyFault({});
+        QCOMPARE(r.outcome, Backup::Outcome::Taken);
+        QCOMPARE(r.second.outcome, outcome);
+        QCOMPARE(r.second.folder, second);
+        QVERIFY(!r.second.error.isEmpty());
+        QVERIFY(Backup::verify(r.path));
+        QCOMPARE(backupNames(dir), QStringList {QFileInfo(r.path).fileName()});
+        QCOMPARE(ledgerDump(r.path), ledgerDump(dir.dbPath()));
+        QCOMPARE(entryNames(away.path()), fault == "file" ? QStringList {"usb"} : QStringList());
+        // The next backup is copied once the folder takes it again.
+        if (fault != "missing" && fault != "file") {
+            const Backup::Result next = Backup::take(dir.dbPath(), At.addDays(1));
+            QCOMPARE(next.second.outcome, Backup::CopyOutcome::Copied);
+            QCOMPARE(fileBytes(next.second.path), fileBytes(r.path));
+        }
     }
 
     void theStartCheckTellsSoundDamagedAndMissing()

@@ -186,7 +186,7 @@ private slots:
         QCOMPARE(f.stored(),
             QStringList({"生活|0|1000|" + feb + "|1000", "娯楽|1|500|500|500", "(未登録)|0|300|0|0"}));
         QCOMPARE(f.dir.rows("SELECT XU_window, XU_text FROM X_undo_action"),
-            QStringList({"F_yosan|2005年の支出予算（区分別）を保存"}));
+            QStringList({"予算と実績|2005年の支出予算（区分別）を保存"}));
         QCOMPARE(f.row(3, 2, 4), QStringLiteral("残,-2000,") + (cell.isEmpty() ? "0" : "1200"));
     }
 

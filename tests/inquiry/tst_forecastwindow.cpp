@@ -197,7 +197,7 @@ private slots:
             QCOMPARE(f.schedules(), before);
             return;
         }
-        QCOMPARE(history, QStringList({u"F_mitosi|"_s + message}));
+        QCOMPARE(history, QStringList({u"残高の見通し|"_s + message}));
         if (remove)
             QCOMPARE(f.dialogs.asked, QStringList({item + u"の予定を削除します　よろしいですか？"_s}));
         // The grid shows what was stored; the forecast follows.

@@ -179,7 +179,7 @@ private slots:
         QCOMPARE(f.dir.scalar("SELECT K_bmoney FROM Ktanaorosi_T").toInt(), counted);
         QCOMPARE(f.dir.scalar("SELECT count(*) FROM Zidourireki_T").toInt(), row == u"自動引落処理" ? 0 : 1);
         f.expectConsistent();
-        QCOMPARE(f.dir.scalar("SELECT XU_window FROM X_undo_action").toString(), u"F_kensaku"_s);
+        QCOMPARE(f.dir.scalar("SELECT XU_window FROM X_undo_action").toString(), u"明細検索"_s);
     }
 
     void overdraftIsRefused()

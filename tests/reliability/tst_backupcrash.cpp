@@ -78,13 +78,16 @@ namespace {
     }
 }
 
-// "readonly <appdir>": one backup, by a user who may not write the backup folder.
+// "readonly <appdir>": one backup, by a user who may not write the backup folder or the second
+// folder; then what became of the copy into the second folder, when there is one.
 int backupOnce(const QString &appDir)
 {
     const Backup::Result r = Backup::take(
         QDir(appDir).filePath(QStringLiteral("velmo.mdb")), QDateTime(QDate(2003, 9, 17), QTime(9, 0, 0)));
     Child::say(
         r.outcome == Backup::Outcome::Failed ? QStringLiteral("failed") : QStringLiteral("not failed"));
+    if (r.second.outcome != Backup::CopyOutcome::None)
+        Child::say(QStringLiteral("copy %1").arg(int(r.second.outcome)));
     return 0;
 }
 
@@ -241,6 +244,33 @@ private slots:
         QCOMPARE(fileBytes(dir.dbPath()), ledger);
         QCOMPARE(
             QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    }
+
+    // A second folder the user may not write: the backup is taken beside the ledger, the copy
+    // is told apart as read-only, and nothing is left in that folder.
+    void aCopyIntoAReadOnlySecondFolderLeavesTheBackupAndNothingThere()
+    {
+        QTemporaryDir bin;
+        openToAll(bin.path());
+        TempAppDir dir;
+        QTemporaryDir usb;
+        seed(dir, 100);
+        openToAll(dir.path());
+        openToAll(usb.path());
+        chownToNobody(dir.dbPath());
+        QVERIFY(Backup::setSecondFolder(dir.dbPath(), usb.path()));
+        QVERIFY(QFile::setPermissions(usb.path(),
+            QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther | QFileDevice::ExeOther));
+        const auto child = runUnprivileged({"readonly", dir.path()}, bin);
+        if (!child)
+            QSKIP("no process can give up root here; an injected failure covers an unwritable folder");
+        QVERIFY2(child->finishedCleanly(), qPrintable(child->errors));
+        QCOMPARE(child->lines,
+            QStringList({"not failed", QStringLiteral("copy %1").arg(int(Backup::CopyOutcome::ReadOnly))}));
+        QCOMPARE(Backup::list(dir.dbPath()).size(), 1);
+        QVERIFY(Backup::verify(Backup::list(dir.dbPath()).first().path));
+        QCOMPARE(QDir(usb.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList());
     }
 
     // An older ledger the user may not write cannot get this version's tables: each start

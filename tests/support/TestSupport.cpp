@@ -43,12 +43,38 @@ std::optional<QString> ScriptedDialogs::saveFileName(
     return f;
 }
 
+namespace {
+
+std::optional<QString> nextAnswer(std::deque<std::optional<QString>> &queue)
+{
+    if (queue.empty())
+        return std::nullopt;
+    auto answer = queue.front();
+    queue.pop_front();
+    return answer;
+}
+
+} // namespace
+
+std::optional<QString> ScriptedDialogs::openFileName(const QString &, const QString &folder)
+{
+    pickerFolders << folder;
+    return nextAnswer(openFiles);
+}
+
+std::optional<QString> ScriptedDialogs::folderName(const QString &folder)
+{
+    pickerFolders << folder;
+    return nextAnswer(folders);
+}
+
 void ScriptedDialogs::clear()
 {
     shown.clear();
     infos.clear();
     asked.clear();
     saveRequests.clear();
+    pickerFolders.clear();
 }
 
 TempAppDir::TempAppDir(bool withLedger)

@@ -18,12 +18,19 @@ public:
     bool ask(const QString &text) override;
     std::optional<QString> saveFileName(
         const QString &filter, const QString &folder, const QString &proposedName) override;
+    std::optional<QString> openFileName(const QString &filter, const QString &folder) override;
+    std::optional<QString> folderName(const QString &folder) override;
 
     // Answers for ask(), in order; when the queue is empty, ask() answers `defaultAnswer`.
     std::deque<bool> answers;
     bool defaultAnswer = true;
     // Answers for saveFileName(), in order; nullopt is a cancel. Empty queue: cancel.
     std::deque<std::optional<QString>> files;
+    // Answers for openFileName() and folderName(), in order; an empty queue cancels.
+    std::deque<std::optional<QString>> openFiles;
+    std::deque<std::optional<QString>> folders;
+    // The folders the pickers opened at.
+    QStringList pickerFolders;
 
     // Every text shown, notices and questions alike, in order.
     QStringList shown;

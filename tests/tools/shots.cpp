@@ -67,7 +67,8 @@ public:
         if (pictureNext.isEmpty())
             return true;
         const QString name = std::exchange(pictureNext, QString());
-        QTimer::singleShot(300, [name] {
+        const auto answer = std::exchange(pictureAnswer, true) ? QMessageBox::Yes : QMessageBox::No;
+        QTimer::singleShot(300, [name, answer] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (!box) {
                 std::fprintf(stderr, "velmo-shots: no message box\n");
@@ -75,7 +76,7 @@ public:
                 return;
             }
             save(box, name);
-            box->done(QMessageBox::Yes);
+            box->done(answer);
         });
         return m_real.ask(text);
     }
@@ -83,9 +84,15 @@ public:
     {
         return std::nullopt;
     }
+    std::optional<QString> openFileName(const QString &, const QString &) override
+    {
+        return std::exchange(openNext, std::nullopt);
+    }
 
     QStringList shown;
     QString pictureNext;
+    bool pictureAnswer = true; // the pictured question's answer
+    std::optional<QString> openNext; // the file the next open-file dialog chooses
 
 private:
     QtDialogs m_real;
@@ -436,7 +443,20 @@ int main(int argc, char *argv[])
         f.close();
         qobject_cast<MoveInWindow *>(w)->openFiles({path});
     });
-    shoot("restore", QStringLiteral("F_restore"), nothing);
+    // A second backup folder on a USB stick that holds a copy of the newest backup; the
+    // question before a restore from that copy, answered No, over the restore window.
+    const QString usb = QDir::temp().filePath(QStringLiteral("USBメモリ/家計簿のバックアップ"));
+    QDir(usb).removeRecursively();
+    QDir().mkpath(usb);
+    Backup::setSecondFolder(context.dbPath(), usb);
+    Backup::copyTo(Backup::list(context.dbPath()).first().path, usb, clock.now());
+    shoot("bkset", QStringLiteral("F_bkset"), nothing);
+    shoot("restore", QStringLiteral("F_restore"), [&](TaskWindow *w) {
+        dialogs.openNext = Backup::listFolder(usb).first().path;
+        dialogs.pictureNext = QStringLiteral("F_restore-file");
+        dialogs.pictureAnswer = false;
+        child<QPushButton>(w, "cmd_file")->click();
+    });
     shoot("VER", QStringLiteral("F_ver"), nothing);
     shoot("log", QStringLiteral("F_log"), nothing);
 

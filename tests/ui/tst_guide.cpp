@@ -89,6 +89,7 @@ private slots:
         std::vector<Drive::Window> windows = Drive::ledgerWindows();
         windows.push_back({"F_bunrui_S", "cmd_bunrui"});
         windows.push_back({"F_restore", "restore"});
+        windows.push_back({"F_bkset", "bkset"});
         windows.push_back({"F_kensaku", "cmd_meisai"});
         windows.push_back({"F_undo", "history"});
         windows.push_back({"F_yosan", "cmd_yosan"});
@@ -149,6 +150,10 @@ private slots:
         QTest::newRow("yen sign and dark desktop")
             << "## 画面の表示（円記号と暗い画面）" << QStringList {"dark-F_syukkin.png"};
         QTest::newRow("about") << "## バージョン情報" << QStringList {"F_ver.png"};
+        QTest::newRow("second backup folder")
+            << "### 別のディスクにもコピーする（「バックアップの設定」画面）" << QStringList {"F_bkset.png"};
+        QTest::newRow("restore on a new computer")
+            << "### 新しいパソコンで記録を戻す（ファイルから復元）" << QStringList {"F_restore-file.png"};
     }
     void chapterHasItsPictures()
     {
@@ -164,9 +169,9 @@ private slots:
     void frequentQuestions_data()
     {
         QTest::addColumn<QString>("question");
-        for (const char *q :
-            {"給料を記録するには", "残高が合わないとき", "間違えて入力したとき", "銀行の明細を取り込むには",
-                "カードの明細を取り込むには", "財布の残高が足りないと言われたとき", "前の状態に戻したいとき"})
+        for (const char *q : {"給料を記録するには", "残高が合わないとき", "間違えて入力したとき",
+                 "銀行の明細を取り込むには", "カードの明細を取り込むには",
+                 "財布の残高が足りないと言われたとき", "パソコンを買い替えたとき", "前の状態に戻したいとき"})
             QTest::newRow(q) << QString::fromUtf8(q);
     }
     void frequentQuestions()

@@ -14,9 +14,11 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
@@ -352,6 +354,183 @@ private slots:
         SessionBackup session(f.dir.context(f.dialogs, f.clock));
         session.atExit();
         QCOMPARE(f.dialogs.shown, QStringList {"バックアップを作成できませんでした"});
+    }
+
+    // A ledger file chosen anywhere is checked before anything is replaced; each check that
+    // fails is told and changes nothing. A good one (an older version too) is put in place as
+    // a backup from the list is, the current ledger backed up first, then brought up to date.
+    void restoringFromAFileChecksItFirst_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("no such file")
+            << "missing"
+            << "を台帳として開けません　台帳ファイルかそのバックアップ（.mdb）を選んで下さい";
+        QTest::newRow("not a database")
+            << "text"
+            << "を台帳として開けません　台帳ファイルかそのバックアップ（.mdb）を選んで下さい";
+        QTest::newRow("damaged") << "damaged"
+                                 << "は壊れているため復元できません　ほかのバックアップを選んで下さい";
+        QTest::newRow("another program's database")
+            << "foreign"
+            << "はヴェルモラの台帳ではないため復元できません　台帳ファイルかそのバックアップを選んで下さい";
+        QTest::newRow("an empty database")
+            << "empty"
+            << "はヴェルモラの台帳ではないため復元できません　台帳ファイルかそのバックアップを選んで下さい";
+        QTest::newRow("a newer version")
+            << "newer"
+            << "はこの版より新しいヴェルモラの台帳のため復元できません　新しい版のヴェルモラで開いて下さい";
+        QTest::newRow("this version") << "current"
+                                      << "";
+        QTest::newRow("an older version") << "older"
+                                          << "";
+    }
+    void restoringFromAFileChecksItFirst()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, refusal);
+        Fixture f;
+        QTemporaryDir usb;
+        const QString path = QDir(usb.path()).filePath("velmo.mdb");
+        // A ledger of another computer: two postings of its own.
+        {
+            TempAppDir other;
+            other.exec(
+                "INSERT INTO N VALUES ('賞与', '銀行', 7, 20250101, ''), ('賞与', '銀行', 8, 20250102, '')");
+            other.exec("INSERT INTO Hokan_T (H_index, H_money, H_name, H_memo) VALUES ('銀行', 15, '', '')");
+            if (file == "older")
+                dropToVersionZero(other);
+            if (file == "newer")
+                other.exec(QStringLiteral("PRAGMA user_version = %1").arg(Migrations::latest() + 1));
+            if (file == "foreign")
+                other.exec("DROP TABLE Ktanaorosi_T");
+            if (file != "missing")
+                QVERIFY(QFile::copy(other.dbPath(), path));
+        }
+        if (file == "text")
+            writeBytes(path, "日付,金額\n");
+        if (file == "empty")
+            writeBytes(path, QByteArray());
+        if (file == "damaged") {
+            QByteArray bytes = fileBytes(path);
+            for (qint64 at = 4096; at + 100 < bytes.size(); at += 4096)
+                bytes.replace(at + 20, 60, QByteArray(60, '\x5a'));
+            writeBytes(path, bytes);
+        }
+        f.open();
+        const QStringList before = ledgerDump(f.dir.dbPath());
+        const int backupCount = int(Backup::list(f.dir.dbPath()).size());
+        f.dialogs.openFiles = {path};
+        f.window->findChild<QPushButton *>("cmd_file")->click();
+        QCOMPARE(f.dialogs.pickerFolders, QStringList {QDir::homePath()});
+        if (!refusal.isEmpty()) {
+            QCOMPARE(f.dialogs.shown, QStringList {QStringLiteral("ファイル「%1」").arg(path) + refusal});
+            QCOMPARE(ledgerDump(f.dir.dbPath()), before);
+            QCOMPARE(int(Backup::list(f.dir.dbPath()).size()), backupCount);
+            return;
+        }
+        QCOMPARE(f.dialogs.asked,
+            QStringList {
+                QStringLiteral("ファイル「%1」（収入2件　支出0件　残高合計\\15）").arg(path) + Question});
+        QCOMPARE(f.dialogs.infos, QStringList {"復元しました"});
+        QCOMPARE(f.dir.scalar("SELECT group_concat(N_money) FROM N").toString(), QStringLiteral("7,8"));
+        QCOMPARE(f.dir.scalar("PRAGMA user_version").toInt(), Migrations::latest());
+        // The ledger it replaced is the backup of the restore.
+        const QList<Backup::Entry> all = Backup::list(f.dir.dbPath());
+        QCOMPARE(ledgerDump(all.at(file == "older" ? 1 : 0).path), before);
+        QVERIFY(QFileInfo::exists(path)); // the chosen file stays where it was
+    }
+
+    // F_bkset: the second folder is checked, saved beside the ledger, and the newest backup is
+    // copied there at once; each bad folder is told and changes nothing.
+    void theSecondFolderIsCheckedAndSaved_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("nothing") << ""
+                                 << "コピー先フォルダーを指定して下さい";
+        QTest::newRow("relative")
+            << "usb"
+            << "コピー先フォルダーは「参照...」で選ぶか、/ から始まる形で指定して下さい";
+        QTest::newRow("missing")
+            << "<usb>/none"
+            << "フォルダー「<usb>/none」が見つかりません　ディスクやUSBメモリをつないでから指定して下さい";
+        QTest::newRow("the ledger's folder") << "<app>"
+                                             << "台帳と同じフォルダーやその中は指定できません　別のディスクや"
+                                                "USBメモリのフォルダーを指定して下さい";
+        QTest::newRow("its backup folder") << "<app>/backup"
+                                           << "台帳と同じフォルダーやその中は指定できません　別のディスクやUS"
+                                              "Bメモリのフォルダーを指定して下さい";
+        QTest::newRow("a folder elsewhere") << "<usb>/"
+                                            << "設定を保存しました　最新のバックアップをコピーしました";
+    }
+    void theSecondFolderIsCheckedAndSaved()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, told);
+        Fixture f;
+        QTemporaryDir usb;
+        typed.replace("<usb>", usb.path()).replace("<app>", f.dir.path());
+        told.replace("<usb>", usb.path());
+        MainMenu menu(f.dir.context(f.dialogs, f.clock));
+        registerTasks(menu);
+        menu.load();
+        menu.findChild<QAction *>("bkset")->trigger();
+        TaskWindow *w = menu.openTask();
+        QVERIFY(w);
+        QCOMPARE(w->objectName(), QStringLiteral("F_bkset"));
+        f.dialogs.folders = {typed};
+        w->findChild<QPushButton *>("cmd_sansyou")->click();
+        QCOMPARE(w->findChild<QLineEdit *>("txt_folder")->text(), typed);
+        w->findChild<QPushButton *>("cmd_hozon")->click();
+        QCOMPARE(f.dialogs.infos, QStringList {told});
+        const bool saved = told.startsWith(u"設定を保存");
+        QCOMPARE(Backup::secondFolder(f.dir.dbPath()), saved ? usb.path() : QString());
+        QCOMPARE(Backup::listFolder(usb.path()).size(), saved ? 1 : 0);
+        if (saved) {
+            QCOMPARE(fileBytes(Backup::listFolder(usb.path()).first().path),
+                fileBytes(Backup::list(f.dir.dbPath()).first().path));
+            f.dialogs.clear();
+            w->findChild<QPushButton *>("cmd_kaijo")->click();
+            QCOMPARE(f.dialogs.asked.size(), 1);
+            QVERIFY(Backup::secondFolder(f.dir.dbPath()).isEmpty());
+        }
+        w->findChild<QPushButton *>("cmd_end")->click();
+        QVERIFY(menu.isEnabled());
+    }
+
+    // A second folder that is away is told once in a run, naming it, however many backups
+    // the run takes; the local backups go on, and the run ends as it would.
+    void aSecondFolderThatIsAwayIsToldOncePerRun()
+    {
+        Fixture f;
+        QTemporaryDir usb;
+        const QString away = usb.path() + "/stick";
+        QVERIFY(Backup::setSecondFolder(f.dir.dbPath(), away));
+        const QString told = QStringLiteral(
+            "バックアップのコピー先「%1」が見つからないため、コピーできませんでした　"
+            "ディスクやUSBメモリをつないで下さい　backup フォルダーのバックアップは作成済みです")
+                                 .arg(away);
+        {
+            SessionBackup session(f.dir.context(f.dialogs, f.clock));
+            f.dir.exec("DELETE FROM S");
+            session.atExit();
+            f.dir.exec("DELETE FROM N");
+            f.clock.set(f.clock.now().addSecs(60));
+            session.atExit();
+        }
+        QCOMPARE(f.dialogs.shown, QStringList {told});
+        QCOMPARE(Backup::list(f.dir.dbPath()).size(), 5);
+        // The next run tells it again; once the stick is back, the newest backup follows.
+        f.dialogs.clear();
+        SessionBackup(f.dir.context(f.dialogs, f.clock)).atExit();
+        QCOMPARE(f.dialogs.shown, QStringList {told});
+        QVERIFY(QDir().mkpath(away));
+        f.dialogs.clear();
+        SessionBackup(f.dir.context(f.dialogs, f.clock)).atExit();
+        QVERIFY(f.dialogs.shown.isEmpty());
+        QCOMPARE(fileBytes(Backup::listFolder(away).first().path),
+            fileBytes(Backup::list(f.dir.dbPath()).first().path));
     }
 };
 

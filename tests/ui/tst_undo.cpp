@@ -2,6 +2,7 @@
 #include "../import/StatementFiles.h"
 #include "../reliability/WindowDriver.h"
 #include "Cp932.h"
+#include "Database.h"
 #include "ImportWindow.h"
 #include "UndoWindow.h"
 
@@ -127,13 +128,60 @@ class TestUndo : public QObject
     }
 
 private slots:
-    // The history names the window of each action by its caption, never by its object name.
+    // Every window the main menu opens records its actions under its caption, and the history
+    // shows that caption: no window is named by its objectName, and no two share one.
+    void everyTaskWindowIsShownInTheHistoryByItsCaption()
+    {
+        TempAppDir dir;
+        ScriptedDialogs dialogs;
+        dialogs.defaultAnswer = false;
+        const FixedClock clock = clockAt(2003, 9, 17);
+        Menu m(dir.context(dialogs, clock));
+        QStringList openers;
+        for (const QPushButton *b : m.menu.findChildren<QPushButton *>())
+            openers << b->objectName();
+        for (const QAction *a : m.menu.findChildren<QAction *>())
+            openers << a->objectName();
+        QHash<QString, QString> windows; // caption: objectName
+        QStringList recorded;
+        for (const QString &opener : openers) {
+            if (opener == u"cmd_end" || opener == u"En" || opener == u"undo" || opener == u"logdel")
+                continue;
+            TaskWindow *w = m.open(qPrintable(opener));
+            if (!w)
+                continue;
+            const QString caption = w->historyName();
+            QVERIFY2(!caption.isEmpty() && !caption.startsWith(u"F_"), qPrintable(w->objectName()));
+            QCOMPARE(windows.value(caption, w->objectName()), w->objectName());
+            windows.insert(caption, w->objectName());
+            {
+                Database db(dir.dbPath());
+                db.beginAction(caption, opener, clock.now());
+                db.execute(
+                    QStringLiteral("INSERT INTO Kubun_T (K_index,K_memo) VALUES ('%1','')").arg(opener));
+                db.commit();
+            }
+            recorded.prepend(caption);
+            w->close(); // the About window closes with "OK"
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY(m.menu.isEnabled());
+        }
+        QVERIFY2(windows.size() >= 20, qPrintable(windows.values().join(u' ')));
+        UndoWindow history(dir.context(dialogs, clock));
+        history.load();
+        QStringList shown;
+        for (int r = 1; r <= child<Grid>(&history, "SP")->maxRows(); ++r)
+            shown << child<Grid>(&history, "SP")->text(2, r);
+        QCOMPARE(shown, recorded);
+    }
+
+    // Entries that earlier versions recorded under a window's objectName show its caption.
     void everyWindowThatWritesIsNamedByItsCaption_data()
     {
         QTest::addColumn<QString>("window");
         for (const char *w : {"F_main", "F_nyuukin", "F_syukkin", "F_zidou", "F_idou", "F_tanaorosi",
-                 "F_hokanM", "F_kubunM", "F_nyuM", "F_syuM", "F_import", "F_iten", "F_preset", "F_undo",
-                 "F_kensaku", "F_syusei", "F_yosan"})
+                 "F_hokanM", "F_kubunM", "F_nyuM", "F_syuM", "F_card", "F_import", "F_iten", "F_preset", "F_undo",
+                 "F_kensaku", "F_syusei", "F_yosan", "F_mitosi"})
             QTest::newRow(w) << QString::fromLatin1(w);
     }
     void everyWindowThatWritesIsNamedByItsCaption()
@@ -172,7 +220,7 @@ private slots:
         const QStringList after = ledger(dir);
         QVERIFY2(after != before, qPrintable(dialogs.shown.join(u'/')));
         QCOMPARE(dir.rows("SELECT XU_window, XU_text FROM X_undo_action"),
-            QStringList {c.window + u'|' + c.description});
+            QStringList {UndoWindow::windowCaption(c.window) + u'|' + c.description});
 
         // Ctrl+Z on the main menu, on another day.
         clock.set(QDateTime(QDate(2003, 9, 20), QTime(8, 0, 0)));
@@ -231,7 +279,7 @@ private slots:
         QCOMPARE(ledger(dir), before);
         QCOMPARE(dir.scalar("SELECT XU_window || '|' || XU_text FROM X_undo_action ORDER BY XU_no DESC")
                      .toString(),
-            QStringLiteral("F_import|「明細2件を銀行に取込」以降2件の取消"));
+            QStringLiteral("明細取込|「明細2件を銀行に取込」以降2件の取消"));
         QVERIFY(m.close());
 
         // A batch the history does not hold (imported before it was kept) goes on its own, and
