@@ -17,6 +17,7 @@
 #include "MainMenu.h"
 #include "PostingWindow.h"
 #include "RestoreWindow.h"
+#include "RuleWindow.h"
 #include "SearchWindow.h"
 #include "StocktakeWindow.h"
 #include "StorageMaster.h"
@@ -41,6 +42,7 @@ void registerTasks(MainMenu &menu)
     menu.setTaskFactory("F_tanaorosi", [](const AppContext &c) { return new StocktakeWindow(c); });
     menu.setTaskFactory("F_hokanM", [](const AppContext &c) { return new StorageMaster(c); });
     menu.setTaskFactory("F_card", [](const AppContext &c) { return new CardMaster(c); });
+    menu.setTaskFactory("F_rule", [](const AppContext &c) { return new RuleWindow(c); });
     menu.setTaskFactory("F_kubunM", [](const AppContext &c) { return new CategoryMaster(c); });
     menu.setTaskFactory(
         "F_nyuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::income()); });

@@ -75,6 +75,14 @@ const char *const step7[] = {
     " XS_amount TEXT, XS_fixed INTEGER, PRIMARY KEY (XS_side, XS_item))",
 };
 
+// Step 8: rules the user writes for a place's imports: a description's leading part (P) or a part
+// anywhere (C), per direction (N or S), and the item or transfer it gives.
+const char *const step8[] = {
+    "CREATE TABLE IF NOT EXISTS X_import_pattern ("
+    " XQ_hokan TEXT, XQ_kind TEXT, XQ_match TEXT, XQ_key TEXT, XQ_item TEXT,"
+    " PRIMARY KEY (XQ_hokan, XQ_kind, XQ_match, XQ_key))",
+};
+
 template <size_t N> QStringList toList(const char *const (&statements)[N])
 {
     QStringList list;
@@ -87,7 +95,7 @@ template <size_t N> QStringList toList(const char *const (&statements)[N])
 
 int latest()
 {
-    return 7;
+    return 8;
 }
 
 QStringList step(int n)
@@ -111,6 +119,8 @@ QStringList step(int n)
         return toList(step6);
     case 7:
         return toList(step7);
+    case 8:
+        return toList(step8);
     default:
         return {};
     }

@@ -70,6 +70,7 @@ QString UndoWindow::windowCaption(const QString &objectName)
         {QStringLiteral("F_syuM"), QStringLiteral("支出マスタ")},
         {QStringLiteral("F_import"), QStringLiteral("明細の取込")},
         {QStringLiteral("F_preset"), QStringLiteral("取込形式")},
+        {QStringLiteral("F_rule"), QStringLiteral("取込ルール")},
         {QStringLiteral("F_undo"), QStringLiteral("操作の履歴")},
         {QStringLiteral("F_kensaku"), QStringLiteral("明細検索")},
         {QStringLiteral("F_syusei"), QStringLiteral("明細の修正")},

@@ -207,6 +207,8 @@ private slots:
                     + "' AND XR_item = '" + from + "'",
                 "UPDATE X_import_line SET XL_item = '" + to + "' WHERE XL_table = '" + n.postings
                     + "' AND XL_item = '" + from + "'",
+                "UPDATE X_import_pattern SET XQ_item = '" + to + "' WHERE XQ_item = '" + from
+                    + "' AND XQ_kind = '" + n.postings + "'",
                 // The plans by item follow; a row left under the new name gives way.
                 "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'X_budget_row'",
                 "DELETE FROM X_budget_row WHERE XZ_side = '" + n.postings + "' AND XZ_name = '" + to

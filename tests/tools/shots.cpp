@@ -16,6 +16,7 @@
 #include "ImportWindow.h"
 #include "PresetEditor.h"
 #include "QtDialogs.h"
+#include "RuleWindow.h"
 #include "SearchWindow.h"
 #include "WindowDriver.h"
 #include "YenFont.h"
@@ -405,6 +406,16 @@ int main(int argc, char *argv[])
     shoot("import", QStringLiteral("F_import-done"), [&](TaskWindow *w) {
         openStatement(w);
         child<QPushButton>(w, "cmd_ok")->click();
+    });
+    // The rules the import learnt for the bank, a rule being written ahead in the last row.
+    shoot("rule", QStringLiteral("F_rule"), [](TaskWindow *w) {
+        qobject_cast<RuleWindow *>(w)->setPlace(QStringLiteral("銀行"));
+        auto *g = child<Grid>(w, "SP");
+        const int last = g->maxRows();
+        g->setText(RuleWindow::ColPattern, last, QStringLiteral("ＡＭＡＺＯＮ"));
+        g->setText(RuleWindow::ColItem, last,
+            QString::number(
+                g->choiceEntries(RuleWindow::ColItem, last).indexOf(QStringLiteral("支出：日用品"))));
     });
     // The history after the import: the batch, ready to be taken back.
     shoot("history", QStringLiteral("F_undo"), nothing);
