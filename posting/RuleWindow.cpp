@@ -46,7 +46,7 @@ RuleWindow::RuleWindow(const AppContext &context, QWidget *parent)
         int col;
         const char *heading;
         double width;
-    } cols[] = {{ColPattern, "内容", 28}, {ColMatch, "照合", 9}, {ColItem, "項目", 16},
+    } cols[] = {{ColPattern, "内容", 28}, {ColMatch, "照合", 11}, {ColItem, "項目", 16},
         {ColUsed, "最終使用", 18}, {ColSave, "処理", 7}, {ColDelete, "削除処理", 8.5}};
     for (const auto &c : cols) {
         m_grid->setHeading(c.col, QString::fromUtf8(c.heading));

@@ -594,6 +594,35 @@ private slots:
         QCOMPARE(f.balance("財布"), 0);
     }
 
+    // An outgoing line's list holds the automatic debits under their heading; the heading is no
+    // item, a debit's item is imported as the debit run writes it and learnt.
+    void aDebitIsChosenForAnOutgoingLine()
+    {
+        Fixture f;
+        f.dir.exec(
+            "INSERT INTO Syukkin_T (S_index,S_kubun,S_hokan,S_memo) VALUES ('電気','自動','ゆうちょ','')");
+        f.window->load();
+        f.open("nov.csv", november());
+        QCOMPARE(f.grid()->choiceEntries(ImportWindow::ColItem, 1),
+            QStringList({"食費", "雑費", ImportWindow::debitHeading(), "電気", "→ 財布"}));
+        QCOMPARE(f.grid()->choiceEntries(ImportWindow::ColItem, 2), QStringList({"給与", "← 財布"}));
+        f.setItem(1, ImportWindow::debitHeading());
+        f.press("cmd_ok");
+        QCOMPARE(
+            f.dialogs.infos.last(), QStringLiteral("9行目（20241102 ｶｰﾄﾞ ｺﾝﾋﾞﾆ）の項目を選択して下さい"));
+        f.setItem(1, "電気");
+        f.setItem(3, "→ 財布");
+        f.press("cmd_ok");
+        QCOMPARE(f.dialogs.infos.last(), QStringLiteral("3件を取り込みました"));
+        QCOMPARE(f.dir.rows("SELECT Z_index,Z_money,Z_beforeday FROM Zidourireki_T"),
+            QStringList({"電気|1200|20241102"}));
+        QCOMPARE(f.dir.rows("SELECT S_index,S_memo FROM S"), QStringList({"電気|自動引落処理"}));
+        QCOMPARE(f.dir.rows("SELECT I_hokansaki,I_money FROM Idourireki_T"), QStringList({"財布|800"}));
+        QVERIFY(LedgerCheck::check(f.dir.dbPath()).ok());
+        f.window->openFile(f.write("dec.csv", bytes(yucho({"20241215,000000009,,1300,ｶｰﾄﾞ,ｺﾝﾋﾞﾆ,146700,"}))));
+        QCOMPARE(f.rows().first(), QStringLiteral("○|20241215|ｶｰﾄﾞ ｺﾝﾋﾞﾆ|1300||146700|電気|新規"));
+    }
+
     // A place with nothing recorded starts from the statement's balance before its first line.
     void aFirstImportStartsTheBalance()
     {
@@ -642,6 +671,13 @@ private slots:
         sp->setText(RuleWindow::ColItem, sp->maxRows(), "0");
         sp->clickButton(RuleWindow::ColSave, sp->maxRows());
         QCOMPARE(f.dialogs.infos.last(), QStringLiteral("同じパターンのルールがあります"));
+        // Changed: the learnt rule of ｶｰﾄﾞ ﾊﾟﾝﾔ gives 雑費 from now on.
+        QCOMPARE(row(2).section(u'|', 0, 2), QStringLiteral("カード パンヤ|一致|支出：食費"));
+        sp->setText(RuleWindow::ColItem, 2,
+            QString::number(sp->choiceEntries(RuleWindow::ColItem, 2).indexOf("支出：雑費")));
+        sp->clickButton(RuleWindow::ColSave, 2);
+        QCOMPARE(f.dir.rows("SELECT XR_item FROM X_import_rule WHERE XR_key = 'カード パンヤ'"),
+            QStringList({"雑費"}));
         rules->close();
         QTRY_VERIFY(rules.isNull());
 

@@ -241,7 +241,7 @@ private slots:
         w.sp2->setText(1, 1, "O'給与");
         w.sp2->setText(4, 1, "改名");
         w.sp2->clickButton(5, 1);
-        QCOMPARE(rec.statements.mid(1, 12),
+        QCOMPARE(rec.statements.mid(1, 13),
             QStringList({QStringLiteral("SELECT %1 FROM %2 WHERE (%1 = '給与')").arg(n.index, n.postings),
                 QStringLiteral("UPDATE %1 SET %2 = 'O''給与' WHERE %2 = '給与'").arg(n.postings, n.index)})
                 + importRename("給与", "O''給与")
