@@ -91,16 +91,21 @@ std::optional<RuleMatcher::Match> RuleMatcher::matchFromText(const QString &text
 
 void RuleMatcher::add(Votes &votes, const QString &item, int rule)
 {
-    auto it = votes.find(item);
-    if (it == votes.end())
-        votes.insert(item, {1, rule});
-    else
-        ++it->first;
+    for (Vote &v : votes)
+        if (v.item == item) {
+            ++v.count;
+            return;
+        }
+    votes.append({item, 1, rule});
 }
 
 RuleMatcher::RuleMatcher(const QList<Rule> &rules)
     : m_rules(rules)
 {
+    m_exact.reserve(rules.size());
+    m_core.reserve(rules.size());
+    m_name.reserve(rules.size());
+    m_glued.reserve(rules.size() * 4);
     for (int i = 0; i < m_rules.size(); ++i) {
         Rule &r = m_rules[i];
         r.pattern = StatementValues::normalise(r.pattern);
@@ -143,16 +148,15 @@ RuleMatcher::RuleMatcher(const QList<Rule> &rules)
 RuleMatcher::Found RuleMatcher::decide(const Votes &votes, bool sameShop) const
 {
     int total = 0;
-    auto best = votes.cend();
-    for (auto it = votes.cbegin(); it != votes.cend(); ++it) {
-        total += it->first;
-        if (best == votes.cend() || it->first > best->first
-            || (it->first == best->first && it->second < best->second))
-            best = it;
+    const Vote *best = nullptr;
+    for (const Vote &v : votes) {
+        total += v.count;
+        if (!best || v.count > best->count || (v.count == best->count && v.rule < best->rule))
+            best = &v;
     }
-    if (best == votes.cend() || best->first <= 2 * (total - best->first))
+    if (!best || best->count <= 2 * (total - best->count))
         return {};
-    return {best.key(), best->second, sameShop};
+    return {best->item, best->rule, sameShop};
 }
 
 RuleMatcher::Found RuleMatcher::find(const QString &kind, const QString &description) const

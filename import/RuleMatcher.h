@@ -55,8 +55,14 @@ public:
     static std::optional<Match> matchFromText(const QString &text);
 
 private:
-    // Per item: how many rules fit, and the first of them.
-    using Votes = QHash<QString, std::pair<int, int>>;
+    // Per item: how many rules fit, and the first of them. Mostly one item, so a short list.
+    struct Vote
+    {
+        QString item;
+        int count = 0;
+        int rule = -1;
+    };
+    using Votes = QList<Vote>;
     Found decide(const Votes &votes, bool sameShop) const;
     static void add(Votes &votes, const QString &item, int rule);
 

@@ -537,17 +537,17 @@ void ImportWindow::execute()
                 fresh = c.value(0).toLongLong() == 0;
             }))
             return;
-        if (fresh && replayed && before >= INT32_MIN && before <= INT32_MAX) {
-            if (dialogs().ask(place + QStringLiteral("にはまだ記録がありません。\r\n残高を明細の")
-                    + dayText(first.date) + QStringLiteral("時点の残高 ") + yen(before)
-                    + QStringLiteral("から始めますか？")))
+        if (replayed && before != *replayed && before >= INT32_MIN && before <= INT32_MAX) {
+            const QString question = fresh
+                ? place + QStringLiteral("にはまだ記録がありません。\r\n残高を明細の") + dayText(first.date)
+                    + QStringLiteral("時点の残高 ") + yen(before) + QStringLiteral("から始めますか？")
+                : place + QStringLiteral("の") + dayText(first.date) + QStringLiteral("時点の残高 ")
+                    + yen(*replayed) + QStringLiteral("が明細の残高 ") + yen(before)
+                    + QStringLiteral("と違います。\r\n金額棚卸で ") + yen(before)
+                    + QStringLiteral("にしてから取り込みますか？");
+            if (dialogs().ask(question))
                 batch.stocktakeTo = qint32(before);
-        } else if (replayed && before != *replayed && before >= INT32_MIN && before <= INT32_MAX
-            && dialogs().ask(place + QStringLiteral("の") + dayText(first.date)
-                + QStringLiteral("時点の残高 ") + yen(*replayed) + QStringLiteral("が明細の残高 ")
-                + yen(before) + QStringLiteral("と違います。\r\n金額棚卸で ") + yen(before)
-                + QStringLiteral("にしてから取り込みますか？")))
-            batch.stocktakeTo = qint32(before);
+        }
     }
     if (!dialogs().ask(QStringLiteral("%1件の明細を").arg(lines.size()) + place
             + QStringLiteral("に取り込みます　よろしいですか？")))
