@@ -3,6 +3,7 @@
 
 #include "ActionHistory.h"
 #include "ChangeRecorder.h"
+#include "LedgerChanges.h"
 #include "SqlDialect.h"
 
 #include <QAtomicInteger>
@@ -184,6 +185,7 @@ qint32 Cursor::integer(const QString &name) const
 
 Database::Database(const QString &path)
     : m_name(uniqueConnectionName())
+    , m_path(path)
 {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
@@ -261,13 +263,19 @@ void Database::insert(const QString &table, const std::vector<std::pair<QString,
 {
     QStringList names;
     QStringList marks;
+    QVariantList values;
     for (const auto &c : columns) {
         names << c.first;
         marks << QStringLiteral("?");
+        values << c.second;
     }
-    const QString sql
-        = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u','), marks.join(u','));
-    if (observer() && !m_bookkeeping) {
+    runBound(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u','), marks.join(u',')),
+        values, true);
+}
+
+QSqlQuery Database::runBound(const QString &sql, const QVariantList &values, bool observed)
+{
+    if (observed && observer() && !m_bookkeeping) {
         try {
             observer()(sql);
         } catch (...) {
@@ -276,22 +284,49 @@ void Database::insert(const QString &table, const std::vector<std::pair<QString,
         }
     }
     QSqlQuery q(QSqlDatabase::database(m_name, false));
+    q.setForwardOnly(true);
     if (!q.prepare(sql)) {
         const DbError e = errorFrom(q.lastError(), sql);
         rollback();
         throw e;
     }
-    for (const auto &c : columns) {
+    for (const QVariant &v : values) {
         // A null text would be stored as NULL; the ledger holds the empty text instead.
-        if (c.second.typeId() == QMetaType::QString && c.second.toString().isNull())
+        if (v.typeId() == QMetaType::QString && v.toString().isNull())
             q.addBindValue(QString(QLatin1String("")));
         else
-            q.addBindValue(c.second);
+            q.addBindValue(v);
     }
     if (!q.exec()) {
         const DbError e = errorFrom(q.lastError(), sql);
         rollback();
         throw e;
+    }
+    return q;
+}
+
+Cursor Database::query(const QString &sql, const QVariantList &values)
+{
+    try {
+        return Cursor(runBound(sql, values, true));
+    } catch (const DbError &) {
+        rollback();
+        throw;
+    }
+}
+
+void Database::execute(const QString &sql, const QVariantList &values)
+{
+    runBound(sql, values, true);
+}
+
+Cursor Database::lookup(const QString &sql, const QVariantList &values)
+{
+    try {
+        return Cursor(runBound(sql, values, false));
+    } catch (const DbError &) {
+        rollback();
+        throw;
     }
 }
 
@@ -361,6 +396,7 @@ void Database::commit()
         throw e;
     }
     m_inTransaction = false;
+    LedgerChanges::announce(m_path);
 }
 
 void Database::rollback() noexcept

@@ -95,6 +95,16 @@ public:
     // Appends one row, setting the named columns in the order given.
     void insert(const QString &table, const std::vector<std::pair<QString, QVariant>> &columns);
 
+    // Statements with "?" marks whose values are bound in order (a null text binds the empty
+    // text). The observer sees the statement as written, marks and all. No dialect
+    // translation: write them in SQLite's own forms.
+    Cursor query(const QString &sql, const QVariantList &values);
+    void execute(const QString &sql, const QVariantList &values);
+    // A bound read that the observer does not see: the ledger's reads of its own rules (a card's
+    // limit, the stocktakes of a place), which stand between the statements a window is known
+    // to issue.
+    Cursor lookup(const QString &sql, const QVariantList &values);
+
     // A write transaction that is not an action of the history (migrations, the history's
     // own upkeep).
     void beginWrite();
@@ -104,6 +114,7 @@ public:
     void beginAction(const QString &window, const QString &description, const QDateTime &when);
     // Names the action once its work has shown what it did.
     void setActionDescription(const QString &description) { m_description = description; }
+    // Ends the transaction; the change is announced through LedgerChanges.
     void commit();
     bool inTransaction() const { return m_inTransaction; }
 
@@ -121,9 +132,11 @@ public:
 
 private:
     QSqlQuery run(const QString &statement, const QString &original);
+    QSqlQuery runBound(const QString &sql, const QVariantList &values, bool observed);
     void rollback() noexcept;
 
     QString m_name;
+    QString m_path;
     bool m_inTransaction = false;
     std::unique_ptr<ChangeRecorder> m_recorder;
     QString m_window, m_description;

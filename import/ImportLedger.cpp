@@ -6,6 +6,7 @@
 #include "CardLedger.h"
 #include "Database.h"
 #include "ImportRules.h"
+#include "Ledger.h"
 
 #include <QDate>
 #include <QHash>
@@ -276,35 +277,19 @@ QString transferPlace(bool withdrawal, const QString &target)
 
 namespace {
 
-// What a place can give: its balance, or for a card its limit less what it owes. nullopt for no
-// place.
+// What a place holds as the lines are checked in order, and the lowest it may go (see Ledger).
 struct Holder
 {
     qint32 balance = 0;
-    std::optional<CardLedger::Card> card;
-    // The refusal of taking `amount` from it ("" when it can give it).
-    QString refusal(const QString &place, qint64 amount) const
-    {
-        if (card)
-            return CardLedger::limitRefusal(*card, balance, amount);
-        if (amount > balance)
-            return place + QStringLiteral("に ") + yen(balance) + QStringLiteral("しかないため引落せません");
-        return {};
-    }
+    qint64 floor = 0;
 };
 
-void writeTransfer(Database &db, const QString &from, const QString &to, qint32 money, int date,
-    const QString &memo, QHash<QString, Holder> &holders)
+void writeTransfer(
+    Database &db, const QString &from, const QString &to, qint32 money, int date, const QString &memo)
 {
     // As the transfer window writes it: both balances, then the history row.
-    Holder &source = holders[from];
-    Holder &destination = holders[to];
-    source.balance = Amount::sub(source.balance, money);
-    destination.balance = Amount::add(destination.balance, money);
-    db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(source.balance)
-        + QStringLiteral(" WHERE H_index = ") + quoted(from));
-    db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(destination.balance)
-        + QStringLiteral(" WHERE H_index = ") + quoted(to));
+    if (!Ledger(db).move({{from, Amount::sub(0, money), date}, {to, money, date}}).done())
+        throw DbError(QStringLiteral("a transfer checked before refused when written"));
     db.insert(QStringLiteral("Idourireki_T"),
         {{QStringLiteral("I_hokanmoto"), from}, {QStringLiteral("I_hokansaki"), to},
             {QStringLiteral("I_money"), money}, {QStringLiteral("I_day"), date},
@@ -375,7 +360,7 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
     const auto holder = [&](const QString &place) -> Holder & {
         auto it = holders.find(place);
         if (it == holders.end())
-            it = holders.insert(place, Holder {balanceOf(db, place), CardLedger::card(db, place)});
+            it = holders.insert(place, Holder {balanceOf(db, place), Ledger::floorOf(db, place)});
         return *it;
     };
     holder(batch.place).balance = opening;
@@ -399,22 +384,24 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
             return refuse(l, QStringLiteral("内容に使えない文字があります"));
         const qint64 money = qAbs(qint64(l.line.amount));
         // The money leaves the place for a withdrawal, the other place for a transfer in.
+        // A line dated before a stocktake of its place is inside that count: it moves no balance
+        // of today and so meets no floor.
+        const auto today = [&](const QString &place) {
+            return !place.isEmpty() && Ledger::countingStocktake(db, place, l.line.date).rowid == 0;
+        };
         const QString source = withdrawal ? batch.place : l.otherPlace;
-        if (!source.isEmpty()) {
+        if (today(source)) {
             Holder &from = holder(source);
-            const QString why = from.refusal(source, money);
+            const QString why = Ledger::withdrawalRefusal(source, from.balance, from.floor, money);
             if (!why.isEmpty())
                 return refuse(l, why);
             from.balance = Amount::sub(from.balance, qint32(money));
         }
         const QString destination = withdrawal ? l.otherPlace : batch.place;
-        if (!destination.isEmpty())
+        if (today(destination))
             holder(destination).balance = Amount::add(holder(destination).balance, qint32(money));
         total += l.line.amount;
     }
-    // Back to what the places held: the writing below applies the lines again.
-    for (auto it = holders.begin(); it != holders.end(); ++it)
-        it->balance = it.key() == batch.place ? opening : balanceOf(db, it.key());
 
     db.insert(QStringLiteral("X_import_batch"),
         {{QStringLiteral("XB_when"), batch.when}, {QStringLiteral("XB_file"), batch.file},
@@ -435,13 +422,9 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
     if (batch.stocktakeTo) {
         // As the stocktake window writes it; dated the first line's day, so that the history
         // replays the count before the lines it precedes.
-        db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = '") + QString::number(opening)
-            + QStringLiteral("' WHERE H_index = ") + place);
-        db.insert(QStringLiteral("Ktanaorosi_T"),
-            {{QStringLiteral("K_hokan"), batch.place}, {QStringLiteral("K_bmoney"), *replayed},
-                {QStringLiteral("K_amoney"), *batch.stocktakeTo},
-                {QStringLiteral("K_riyuu"), QStringLiteral("明細取込")},
-                {QStringLiteral("K_day"), lines.first().line.date}});
+        Ledger(db).recount(
+            {batch.place, *batch.stocktakeTo, QStringLiteral("明細取込"), lines.first().line.date}, *replayed,
+            opening);
         record(QString(), lines.first().line.date, *batch.stocktakeTo, QStringLiteral("明細取込"), QString(),
             QStringLiteral("Ktanaorosi_T"), lastRowId(db), *replayed);
     }
@@ -458,15 +441,13 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
         if (!l.otherPlace.isEmpty()) {
             target = transferTarget(!in, l.otherPlace);
             writeTransfer(db, in ? l.otherPlace : batch.place, in ? batch.place : l.otherPlace, money,
-                l.line.date, l.line.description, holders);
+                l.line.date, l.line.description);
             record(l.line.key, l.line.date, l.line.amount, l.line.description, target, QStringLiteral("I"),
                 lastRowId(db), 0);
         } else {
-            Holder &h = holders[batch.place];
-            h.balance = in ? Amount::add(h.balance, money) : Amount::sub(h.balance, money);
             // The balance update and the row of the posting window, in its order.
-            db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(h.balance)
-                + QStringLiteral(" WHERE H_index = ") + place);
+            if (!Ledger(db).move({{batch.place, in ? money : Amount::sub(0, money), l.line.date}}).done())
+                throw DbError(QStringLiteral("a line checked before refused when written"));
             if (!in && debitItems.contains(l.item)) {
                 const auto [expenseRow, debitRow] = writeDebit(db, batch.place, l.item, money, l.line.date);
                 record(l.line.key, l.line.date, l.line.amount, l.line.description, l.item, DebitTable,
@@ -526,9 +507,7 @@ int turnPaymentsIntoTransfers(Database &db, const QString &card, const Bill &bil
     for (const Paid &p : paid) {
         // The bank's balance already went down by the expense; only the card's goes up.
         db.execute(QStringLiteral("DELETE FROM S WHERE rowid = ") + QString::number(p.row));
-        const qint32 cardAfter = Amount::add(balanceOf(db, card), qint32(bill.total));
-        db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(cardAfter)
-            + QStringLiteral(" WHERE H_index = ") + quoted(card));
+        Ledger(db).move({{card, qint32(bill.total), p.date}});
         db.insert(QStringLiteral("Idourireki_T"),
             {{QStringLiteral("I_hokanmoto"), c->payFrom}, {QStringLiteral("I_hokansaki"), card},
                 {QStringLiteral("I_money"), bill.total}, {QStringLiteral("I_day"), p.date},
@@ -614,8 +593,9 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
         qint64 rowid;
     };
     std::vector<Row> rows;
-    qint64 delta = 0;
-    QHash<QString, qint64> otherDelta; // what the batch added to the other places of transfers
+    // What the batch moved, taken back line by line at the lines' own dates, so that each
+    // difference reaches where the line's money went (today's balance or a stocktake's count).
+    QList<Ledger::Movement> back;
     for (Cursor c = db.query(QStringLiteral("SELECT XL_table,XL_rowid,XL_money,XL_date,XL_memo,XL_before "
                                             "FROM X_import_line WHERE XL_batch = ")
              + QString::number(batch));
@@ -623,6 +603,8 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
         const QString table = c.text(0);
         const qint64 rowid = c.integer64(1);
         const qint64 money = c.integer64(2);
+        if (money < INT32_MIN || money > INT32_MAX)
+            throw DbError(QStringLiteral("an imported amount leaves 32 bits"));
         QString check;
         QString rowTable = table;
         if (table == u"I") {
@@ -639,8 +621,8 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
                 refusal.message = QStringLiteral("取り込んだ明細が見つからないため取り消せません");
                 return false;
             }
-            otherDelta[out ? t.text(1) : t.text(0)] -= money;
-            delta += money;
+            back.append({b->place, Amount::sub(0, qint32(money)), c.integer(3)});
+            back.append({out ? t.text(1) : t.text(0), qint32(money), c.integer(3)});
             rows.push_back({rowTable, rowid});
             continue;
         }
@@ -659,7 +641,7 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
                 refusal.message = QStringLiteral("取り込んだ明細が見つからないため取り消せません");
                 return false;
             }
-            delta += money;
+            back.append({b->place, Amount::sub(0, qint32(money)), c.integer(3)});
             rows.push_back({QStringLiteral("S"), rowid});
             rows.push_back({QStringLiteral("Zidourireki_T"), c.integer64(5)});
             continue;
@@ -670,7 +652,7 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
                         .arg(rowid)
                         .arg(money)
                         .arg(c.integer64(5));
-            delta += money - c.integer64(5);
+            back.append({b->place, Amount::sub(c.integer(5), qint32(money)), c.integer(3)});
         } else {
             const bool in = table == u"N";
             rowTable = in ? QStringLiteral("N") : QStringLiteral("S");
@@ -682,7 +664,7 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
                         .arg(in ? money : -money)
                         .arg(c.integer(3))
                 + quoted(c.text(4));
-            delta += money;
+            back.append({b->place, Amount::sub(0, qint32(money)), c.integer(3)});
         }
         if (scalar(db, check) != 1) {
             refusal.message = QStringLiteral("取り込んだ明細が見つからないため取り消せません");
@@ -690,36 +672,15 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
         }
         rows.push_back({rowTable, rowid});
     }
-    const Cursor place = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = ")
-        + quoted(b->place) + QStringLiteral(")"));
-    if (place.eof()) {
-        refusal.message = QStringLiteral("保管場所") + b->place + QStringLiteral("がありません");
+    Ledger ledger(db);
+    const Ledger::MovePlan plan = Ledger::plan(db, back);
+    if (!plan.refusal.isEmpty()) {
+        refusal.message = plan.refusal;
         return false;
-    }
-    if (delta < INT32_MIN || delta > INT32_MAX)
-        throw DbError(QStringLiteral("the batch's sum leaves 32 bits"));
-    const qint32 after = Amount::sub(place.integer(QStringLiteral("H_money")), qint32(delta));
-    // The other places of the transfers get back what the batch moved.
-    QHash<QString, qint32> otherAfter;
-    for (auto it = otherDelta.cbegin(); it != otherDelta.cend(); ++it) {
-        if (it.value() < INT32_MIN || it.value() > INT32_MAX)
-            throw DbError(QStringLiteral("the batch's sum leaves 32 bits"));
-        const Cursor other = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = ")
-            + quoted(it.key()) + QStringLiteral(")"));
-        if (other.eof()) {
-            refusal.message = QStringLiteral("保管場所") + it.key() + QStringLiteral("がありません");
-            return false;
-        }
-        otherAfter.insert(
-            it.key(), Amount::sub(other.integer(QStringLiteral("H_money")), qint32(it.value())));
     }
     for (const Row &r : rows)
         db.execute(QStringLiteral("DELETE FROM %1 WHERE rowid = %2").arg(r.table).arg(r.rowid));
-    db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(after)
-        + QStringLiteral(" WHERE H_index = ") + quoted(b->place));
-    for (auto it = otherAfter.cbegin(); it != otherAfter.cend(); ++it)
-        db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(it.value())
-            + QStringLiteral(" WHERE H_index = ") + quoted(it.key()));
+    ledger.apply(plan);
     if (tableExists(db, QStringLiteral("X_card_bill")))
         db.execute(QStringLiteral("DELETE FROM X_card_bill WHERE XCB_batch = ") + QString::number(batch));
     db.execute(QStringLiteral("DELETE FROM X_import_line WHERE XL_batch = ") + QString::number(batch));

@@ -50,7 +50,7 @@ ChangeWindow::ChangeWindow(const AppContext &context, const QString &table, qint
     m_place2 = newCombo("cb_hokan2", this);
     m_money = new QLineEdit(this);
     m_money->setObjectName(QStringLiteral("txt_money"));
-    m_money->setMaxLength(10);
+    m_money->setMaxLength(11);
     m_memo = new QLineEdit(this);
     m_memo->setObjectName(QStringLiteral("txt_memo"));
     form->addRow(QStringLiteral("日付"), m_day);
@@ -143,8 +143,10 @@ std::optional<PostingChange::Values> ChangeWindow::typedValues()
         m_day->setFocus();
         return std::nullopt;
     }
+    // A refund (a negative amount) stays one: its minus is taken; any other row's is refused.
     const QString money = m_money->text();
-    if (!BasGeneral::isDigitsOnly(money, dialogs())) {
+    const bool signedRow = m_row->values.money < 0 && money.startsWith(u'-');
+    if (!BasGeneral::isDigitsOnly(signedRow ? money.mid(1) : money, dialogs())) {
         m_money->setFocus();
         return std::nullopt;
     }
@@ -153,7 +155,7 @@ std::optional<PostingChange::Values> ChangeWindow::typedValues()
         m_money->setFocus();
         return std::nullopt;
     }
-    const std::optional<qint32> amount = Amount::parse(money);
+    const std::optional<qint32> amount = signedRow ? Amount::parseSigned(money) : Amount::parse(money);
     if (!amount) {
         dialogs().info(QStringLiteral("数値を入力して下さい"));
         m_money->setFocus();

@@ -227,6 +227,10 @@ void ItemMaster::updateRow(int row)
                 + QStringLiteral("」に変更"),
             [&](Database &db) {
                 MasterQueries::renameWhereUsed(db, m_v.postingTable, m_v.indexColumn, oldName, name);
+                // A debit item's history is named by the item as well.
+                if (m_v.postingTable == u"S")
+                    MasterQueries::renameWhereUsed(
+                        db, QStringLiteral("Zidourireki_T"), QStringLiteral("Z_index"), oldName, name);
                 ImportLedger::renameItem(db, m_v.postingTable, oldName, name);
                 BudgetPlan::renameItem(db, m_v.postingTable, oldName, name);
                 Schedule::renameItem(db, m_v.postingTable, oldName, name);

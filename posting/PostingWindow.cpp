@@ -3,8 +3,8 @@
 
 #include "Amount.h"
 #include "BasGeneral.h"
-#include "CardLedger.h"
 #include "Database.h"
+#include "Ledger.h"
 
 #include <QFont>
 #include <QHBoxLayout>
@@ -55,9 +55,7 @@ PostingVocabulary PostingVocabulary::income()
     v.resultVerb = QStringLiteral("を入金しました");
     v.resultBefore = QStringLiteral("(入金前 \\");
     v.resultAfter = QStringLiteral("→入金後 \\");
-    v.withdraws = false;
-    v.rows = {{QStringLiteral("N"), QStringLiteral("N_index"), QStringLiteral("N_hokan"),
-        QStringLiteral("N_money"), QStringLiteral("N_date"), QStringLiteral("N_memo"), QString()}};
+    v.kind = Ledger::Kind::Income;
     return v;
 }
 
@@ -91,9 +89,7 @@ PostingVocabulary PostingVocabulary::expense()
     v.resultVerb = QStringLiteral("を出金しました");
     v.resultBefore = QStringLiteral("(出金前 \\");
     v.resultAfter = QStringLiteral("→出金後 \\");
-    v.withdraws = true;
-    v.rows = {{QStringLiteral("S"), QStringLiteral("S_index"), QStringLiteral("S_hokan"),
-        QStringLiteral("S_money"), QStringLiteral("S_date"), QStringLiteral("S_memo"), QString()}};
+    v.kind = Ledger::Kind::Expense;
     return v;
 }
 
@@ -126,11 +122,7 @@ PostingVocabulary PostingVocabulary::debit()
     v.resultVerb = QStringLiteral("を自動引落しました");
     v.resultBefore = QStringLiteral("(引落前 \\");
     v.resultAfter = QStringLiteral("→引落後 \\");
-    v.withdraws = true;
-    v.rows = {{QStringLiteral("Zidourireki_T"), QStringLiteral("Z_index"), QStringLiteral("Z_hokan"),
-                  QStringLiteral("Z_money"), QStringLiteral("Z_beforeday"), QString(), QString()},
-        {QStringLiteral("S"), QStringLiteral("S_index"), QStringLiteral("S_hokan"), QStringLiteral("S_money"),
-            QStringLiteral("S_date"), QStringLiteral("S_memo"), QStringLiteral("自動引落処理")}};
+    v.kind = Ledger::Kind::Debit;
     return v;
 }
 
@@ -318,57 +310,20 @@ void PostingWindow::post(int row)
             + m_vocab.confirmVerb + crlf + QStringLiteral("よろしいですか？")))
         return;
 
-    bool posted = false;
-    bool shortOfMoney = false;
-    QString overLimit;
-    qint32 before = 0;
-    qint32 after = 0;
+    Ledger::Outcome outcome;
     const QString description
         = place + m_vocab.confirmJoin + item + m_vocab.actionAmount + amountDigits + m_vocab.actionVerb;
     const bool ok = withWrite(description, [&](Database &db) {
-        const QString quotedPlace = Database::escape(place);
-        {
-            const Cursor balance
-                = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = '")
-                    + quotedPlace + QStringLiteral("')"));
-            if (balance.eof())
-                throw DbError(QStringLiteral("no storage place %1").arg(place));
-            before = balance.integer(QStringLiteral("H_money"));
-        }
-        // A card owes rather than holds: what it may still be used for is its limit less what
-        // it owes. (A card whose balance covers the amount is within its limit as well.)
-        if (m_vocab.withdraws && amount > before) {
-            if (const auto card = CardLedger::card(db, place))
-                overLimit = CardLedger::limitRefusal(*card, before, amount);
-            else
-                shortOfMoney = true;
-            if (shortOfMoney || !overLimit.isEmpty())
-                return; // nothing has been written
-        }
-        after = m_vocab.withdraws ? Amount::sub(before, amount) : Amount::add(before, amount);
-        db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = ") + QString::number(after)
-            + QStringLiteral(" WHERE H_index = '") + quotedPlace + QStringLiteral("'"));
-        for (const PostingVocabulary::Row &r : m_vocab.rows) {
-            std::vector<std::pair<QString, QVariant>> values {
-                {r.itemColumn, item}, {r.placeColumn, place}, {r.amountColumn, amount}, {r.dateColumn, date}};
-            if (!r.memoColumn.isEmpty())
-                values.emplace_back(r.memoColumn, r.fixedMemo.isEmpty() ? memo : r.fixedMemo);
-            db.insert(r.table, values);
-        }
-        posted = true;
+        outcome = Ledger(db).post({m_vocab.kind, item, place, amount, date, memo});
     });
-
-    if (!overLimit.isEmpty()) {
-        dialogs().info(overLimit);
+    if (!ok)
+        return;
+    if (!outcome.done()) {
+        dialogs().info(outcome.refusal);
         return;
     }
-    if (shortOfMoney) {
-        dialogs().info(place + QStringLiteral("に \\") + QString::number(before)
-            + QStringLiteral("しかないため引落せません"));
-        return;
-    }
-    if (!ok || !posted)
-        return;
+    const qint32 before = outcome.before;
+    const qint32 after = outcome.after;
     m_result->setPlainText(place + m_vocab.resultJoin + item + m_vocab.resultAmount + amountDigits
         + m_vocab.resultVerb + crlf + m_vocab.resultBefore + QString::number(before) + m_vocab.resultAfter
         + QString::number(after) + QStringLiteral(")") + crlf + QStringLiteral("処理完了"));

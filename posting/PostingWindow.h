@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Grid.h"
+#include "Ledger.h"
 #include "TaskWindow.h"
 
 #include <QString>
@@ -59,18 +60,8 @@ struct PostingVocabulary
     QString resultBefore;
     QString resultAfter;
 
-    // Money goes out: the balance must cover the amount and is lowered by it.
-    bool withdraws = false;
-
-    // The rows one posting appends, in order. Columns are item, place, amount, date and,
-    // when memoColumn is set, the memo: the grid's memo or, when fixedMemo is set, that text.
-    struct Row
-    {
-        QString table;
-        QString itemColumn, placeColumn, amountColumn, dateColumn, memoColumn;
-        QString fixedMemo;
-    };
-    std::vector<Row> rows;
+    // What one posting writes (the ledger knows the rows of each kind).
+    Ledger::Kind kind = Ledger::Kind::Income;
 
     static PostingVocabulary income(); // F_nyuukin
     static PostingVocabulary expense(); // F_syukkin

@@ -5,6 +5,7 @@
 #include "BasGeneral.h"
 #include "Database.h"
 #include "Grid.h"
+#include "Ledger.h"
 #include "TypedCombo.h"
 
 #include <QComboBox>
@@ -151,8 +152,10 @@ StocktakeWindow::StocktakeWindow(const AppContext &context, QWidget *parent)
     setTabOrder(m_end, m_grid);
     setTabOrder(m_grid, m_kekka);
 
-    connect(m_money, &QLineEdit::textChanged, this,
-        [this](const QString &text) { m_henkou->setEnabled(BasGeneral::isDigitsOnly(text, dialogs())); });
+    // A leading minus is what a card owes; whether the place is a card is asked on execute.
+    connect(m_money, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_henkou->setEnabled(BasGeneral::isDigitsOnly(text.startsWith(u'-') ? text.mid(1) : text, dialogs()));
+    });
     connect(m_henkou, &QPushButton::clicked, this, &StocktakeWindow::execute);
     connect(m_end, &QPushButton::clicked, this, &QWidget::close);
 }
@@ -220,8 +223,12 @@ void StocktakeWindow::execute()
     const QString name = m_hokan->currentText(); // as shown: blanks are part of the name
     // A letter can be left in the box (the check only warns), and more than ten digits
     // do not fit 32 bits: refuse before anything is asked or written.
-    const std::optional<qint32> amount = Amount::parse(m_money->text());
-    if (!amount) {
+    // A card's owed balance is counted as a negative figure; no other place goes below zero.
+    const std::optional<qint32> amount = Amount::parseSigned(m_money->text());
+    bool card = false;
+    if (amount && *amount < 0 && !withRead([&](Database &db) { card = Ledger::isCard(db, name); }))
+        return;
+    if (!amount || (*amount < 0 && !card)) {
         dialogs().info(QStringLiteral("数値を入力して下さい"));
         return;
     }
@@ -231,25 +238,18 @@ void StocktakeWindow::execute()
             + QStringLiteral("に変更します。  よろしいですか？")))
         return;
 
+    Ledger::Outcome outcome;
     const bool committed = withWrite(
         name + QStringLiteral("の金額を \\") + amountText + QStringLiteral("に変更"), [&](Database &db) {
-            qint32 before = 0;
-            {
-                Cursor c = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = '")
-                    + Database::escape(name) + QStringLiteral("')"));
-                if (c.eof())
-                    throw DbError(QStringLiteral("no storage place named %1").arg(name));
-                before = c.integer(QStringLiteral("H_money"));
-            }
-            db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = '") + amountText
-                + QStringLiteral("' WHERE H_index = '") + Database::escape(name) + QStringLiteral("'"));
-            db.insert(QStringLiteral("Ktanaorosi_T"),
-                {{QStringLiteral("K_hokan"), name}, {QStringLiteral("K_bmoney"), before},
-                    {QStringLiteral("K_amoney"), *amount}, {QStringLiteral("K_riyuu"), reason},
-                    {QStringLiteral("K_day"), clock().today().toString(QStringLiteral("yyyyMMdd")).toInt()}});
+            outcome = Ledger(db).stocktake(
+                {name, *amount, reason, clock().today().toString(QStringLiteral("yyyyMMdd")).toInt()});
         });
     if (!committed)
         return;
+    if (!outcome.done()) {
+        dialogs().info(outcome.refusal);
+        return;
+    }
 
     m_kekka->setPlainText(
         name + QStringLiteral("の金額を \\") + amountText + QStringLiteral("に変更しました\r\n処理完了"));

@@ -3,8 +3,8 @@
 
 #include "Amount.h"
 #include "BasGeneral.h"
-#include "CardLedger.h"
 #include "Database.h"
+#include "Ledger.h"
 #include "TypedCombo.h"
 
 #include <QComboBox>
@@ -48,21 +48,6 @@ bool allDigits(const QString &text)
             return false;
     }
     return true;
-}
-
-qint32 balanceOf(Database &db, const QString &name)
-{
-    Cursor c = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index= '")
-        + Database::escape(name) + QStringLiteral("')"));
-    if (c.eof())
-        throw DbError(QStringLiteral("no storage place named %1").arg(name));
-    return c.integer(QStringLiteral("H_money"));
-}
-
-void setBalance(Database &db, const QString &name, qint32 balance)
-{
-    db.execute(QStringLiteral("UPDATE Hokan_T SET H_money = '") + QString::number(balance)
-        + QStringLiteral("' WHERE H_index = '") + Database::escape(name) + QStringLiteral("'"));
 }
 
 } // namespace
@@ -202,44 +187,23 @@ void TransferWindow::execute()
         return;
 
     const QString memo = m_memo->text();
-    QString shortfall;
-    QString result;
+    Ledger::TransferOutcome outcome;
     const QString description = source + QStringLiteral("から") + destination + QStringLiteral("へ \\")
         + QString::number(*amount) + QStringLiteral("を移動");
     const bool ok = withWrite(description, [&](Database &db) {
-        const qint32 sourceBefore = balanceOf(db, source);
-        // A card (a cash advance) may go below zero down to its limit.
-        const auto card = sourceBefore < *amount ? CardLedger::card(db, source) : std::nullopt;
-        const qint64 sourceCan = card ? CardLedger::available(*card, sourceBefore) : sourceBefore;
-        if (sourceCan < *amount) {
-            shortfall = QStringLiteral("移動元金額が足りません。\r\n") + source
-                + (card ? QStringLiteral("(利用可能額 \\") : QStringLiteral("( \\"))
-                + QString::number(sourceCan) + QStringLiteral(")\r\n処理を中断します");
-            return; // nothing has been written
-        }
-        const qint32 destinationBefore = balanceOf(db, destination);
-        const qint32 sourceAfter = Amount::sub(sourceBefore, *amount);
-        const qint32 destinationAfter = Amount::add(destinationBefore, *amount);
-
-        setBalance(db, source, sourceAfter);
-        setBalance(db, destination, destinationAfter);
-        db.insert(QStringLiteral("Idourireki_T"),
-            {{QStringLiteral("I_hokanmoto"), source}, {QStringLiteral("I_hokansaki"), destination},
-                {QStringLiteral("I_money"), *amount}, {QStringLiteral("I_day"), day.toInt()},
-                {QStringLiteral("I_memo"), memo}});
-
-        result = source + QStringLiteral("(移動前 \\") + QString::number(sourceBefore)
-            + QStringLiteral("→移動後 \\") + QString::number(sourceAfter) + QStringLiteral(")\r\n")
-            + destination + QStringLiteral("(移動前 \\") + QString::number(destinationBefore)
-            + QStringLiteral("→移動後 \\") + QString::number(destinationAfter) + QStringLiteral(")\r\n")
-            + QStringLiteral("移動金額 \\") + QString::number(*amount) + QStringLiteral("\r\n処理完了");
+        outcome = Ledger(db).transfer({source, destination, *amount, day.toInt(), memo});
     });
     // Shown once the connection is closed, so no lock is held while the box waits.
     // The result is shown only once the transaction has committed.
     if (!ok)
         return;
-    if (!shortfall.isEmpty())
-        dialogs().info(shortfall);
-    if (!result.isEmpty())
-        m_kekka->setPlainText(result);
+    if (!outcome.done()) {
+        dialogs().info(outcome.refusal);
+        return;
+    }
+    m_kekka->setPlainText(source + QStringLiteral("(移動前 \\") + QString::number(outcome.before)
+        + QStringLiteral("→移動後 \\") + QString::number(outcome.after) + QStringLiteral(")\r\n")
+        + destination + QStringLiteral("(移動前 \\") + QString::number(outcome.destinationBefore)
+        + QStringLiteral("→移動後 \\") + QString::number(outcome.destinationAfter) + QStringLiteral(")\r\n")
+        + QStringLiteral("移動金額 \\") + QString::number(*amount) + QStringLiteral("\r\n処理完了"));
 }

@@ -19,20 +19,10 @@ class TestActionHistory : public QObject
     // triggers rebuild them under row ids of their own (the search's tests check that copy).
     static QStringList exactDump(const TempAppDir &dir)
     {
-        QStringList out;
-        for (const QString &table :
+        return ledgerDump(dir.dbPath(),
             dir.rows("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT "
                      "LIKE 'sqlite%' AND name <> 'X_undo_action' AND name NOT LIKE 'X\\_meisai%' ESCAPE '\\' "
-                     "ORDER BY name")) {
-            QStringList parts {QStringLiteral("rowid")};
-            for (const QString &col :
-                dir.rows(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(table)))
-                parts << QStringLiteral("quote(\"%1\")").arg(col);
-            for (const QString &row :
-                dir.rows(QStringLiteral("SELECT %1 FROM \"%2\" ORDER BY rowid").arg(parts.join(u','), table)))
-                out << table + u'|' + row;
-        }
-        return out;
+                     "ORDER BY name"));
     }
 
     void act(

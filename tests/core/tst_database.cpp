@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Amount.h"
 #include "Database.h"
+#include "FileTestSupport.h"
 #include "SqlDialect.h"
 #include "TestSupport.h"
 
@@ -219,6 +220,7 @@ private slots:
 
     void lockedFileFailsWithinTheBusyTimeout()
     {
+        REQUIRE_PROGRAM("sqlite3", "sqlite3");
         TempAppDir dir;
         // Another process holds a write transaction on the ledger.
         QProcess holder;

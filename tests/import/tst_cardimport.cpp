@@ -71,10 +71,7 @@ class TestCardImport : public QObject
         Database db(m_dir->dbPath());
         return analyse(db, QStringLiteral("銀行"), lines);
     }
-    qint64 balance(const QString &place) const
-    {
-        return m_dir->scalar("SELECT H_money FROM Hokan_T WHERE H_index='" + place + "'").toLongLong();
-    }
+    qint64 balance(const QString &place) const { return m_dir->balance(place); }
     void verifyReplay() const
     {
         const LedgerCheck::Result r = LedgerCheck::check(m_dir->dbPath());

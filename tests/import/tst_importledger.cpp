@@ -58,7 +58,7 @@ class TestImportLedger : public QObject
             out << s.state;
         return out;
     }
-    int balance() const { return m_dir->scalar("SELECT H_money FROM Hokan_T WHERE H_index='銀行'").toInt(); }
+    qint64 balance() const { return m_dir->balance(QStringLiteral("銀行")); }
     void verifyReplay() const
     {
         const LedgerCheck::Result r = LedgerCheck::check(m_dir->dbPath());
@@ -104,6 +104,31 @@ private slots:
         QCOMPARE(s[0].state, State::Imported);
         QCOMPARE(s[1].state, State::New);
         QCOMPARE(s[1].item, QStringLiteral("食費"));
+    }
+
+    // A household counts today's balance, then imports last month's statement: the lines dated
+    // before the count are inside it. The count's balance-before takes them, today's balance
+    // stays, and taking the import back takes them out of the count again. A line of the
+    // count's own day comes after it.
+    void linesBeforeAStocktakeAreInsideIt()
+    {
+        m_dir->exec("UPDATE Hokan_T SET H_money = 429044 WHERE H_index = '銀行'");
+        m_dir->exec("INSERT INTO Ktanaorosi_T (K_hokan,K_bmoney,K_amoney,K_riyuu,K_day) VALUES "
+                    "('銀行',10000,429044,'残高',20241201)");
+        const auto no
+            = import(withItems({line(2, 20241120, -5830, "ﾃﾞﾝｷ"), line(3, 20241201, -1000, "ｺﾝﾋﾞﾆ")}));
+        QVERIFY(no);
+        QCOMPARE(balance(), 428044);
+        QCOMPARE(m_dir->scalar("SELECT K_bmoney FROM Ktanaorosi_T").toInt(), 4170);
+        verifyReplay();
+        Database db(m_dir->dbPath());
+        db.beginWrite();
+        Refusal r;
+        QVERIFY2(undo(db, *no, r), qPrintable(r.message));
+        db.commit();
+        QCOMPARE(balance(), 429044);
+        QCOMPARE(m_dir->scalar("SELECT K_bmoney FROM Ktanaorosi_T").toInt(), 10000);
+        verifyReplay();
     }
 
     void overlappingDownloadsImportEachLineOnce()

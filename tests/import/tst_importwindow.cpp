@@ -59,10 +59,7 @@ class TestImportWindow : public QObject
         }
         ~Fixture() { delete window; }
 
-        template <typename T> T *get(const char *name) const
-        {
-            return window->findChild<T *>(QString::fromLatin1(name));
-        }
+        template <typename T> T *get(const char *name) const { return ::child<T>(window, name); }
         Grid *grid() const { return get<Grid>("SP"); }
         QString write(const QString &name, const QByteArray &bytes) const
         {
@@ -93,10 +90,7 @@ class TestImportWindow : public QObject
             QVERIFY(b && b->isEnabled());
             b->click();
         }
-        int balance(const QString &place = QStringLiteral("ゆうちょ")) const
-        {
-            return dir.scalar("SELECT H_money FROM Hokan_T WHERE H_index='" + place + "'").toInt();
-        }
+        qint64 balance(const QString &place = QStringLiteral("ゆうちょ")) const { return dir.balance(place); }
         QString kekka() const { return get<QPlainTextEdit>("txt_kekka")->toPlainText(); }
         // Opens a file into the window with the place chosen, every line's item set.
         void open(

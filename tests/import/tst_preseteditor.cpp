@@ -45,15 +45,7 @@ class TestPresetEditor : public QObject
     // The preview as "line|date|text|amount|balance|result".
     static QStringList preview(const PresetEditor &e)
     {
-        const Grid *g = e.findChild<Grid *>("SP");
-        QStringList out;
-        for (int r = 1; r <= g->maxRows(); ++r) {
-            QStringList cells;
-            for (int c = PresetEditor::ColLine; c <= PresetEditor::ColResult; ++c)
-                cells << g->text(c, r);
-            out << cells.join(u'|');
-        }
-        return out;
+        return gridRows(*child<Grid>(&e, "SP"), PresetEditor::ColLine, PresetEditor::ColResult);
     }
 
     // A credit union's download no built-in preset knows: two lines before the heading.
@@ -113,13 +105,9 @@ class TestPresetEditor : public QObject
         QString preset() const { return window->findChild<QComboBox *>("cb_preset")->currentText(); }
         QStringList rows() const
         {
-            QStringList out;
-            for (int r = 1; r <= grid()->maxRows(); ++r)
-                out << QStringList {grid()->text(ImportWindow::ColDate, r),
-                    grid()->text(ImportWindow::ColText, r), grid()->text(ImportWindow::ColOut, r),
-                    grid()->text(ImportWindow::ColIn, r), grid()->text(ImportWindow::ColState, r)}
-                           .join(u'|');
-            return out;
+            return gridRows(*grid(),
+                {ImportWindow::ColDate, ImportWindow::ColText, ImportWindow::ColOut, ImportWindow::ColIn,
+                    ImportWindow::ColState});
         }
     };
 

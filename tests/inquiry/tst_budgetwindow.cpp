@@ -64,7 +64,7 @@ class TestBudgetWindow : public QObject
                 out << grid()->text(c, r);
             return out.join(u',');
         }
-        template <typename T> T *get(const char *name) const { return window->findChild<T *>(name); }
+        template <typename T> T *get(const char *name) const { return ::child<T>(window.get(), name); }
         QStringList stored() const
         {
             return dir.rows("SELECT XZ_name, XZ_carry, XZ_m01, XZ_m02, XZ_m12 FROM X_budget_row "

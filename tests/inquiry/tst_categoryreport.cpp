@@ -78,7 +78,7 @@ class TestCategoryReport : public QObject
                 out << row(r).join(u',');
             return out;
         }
-        template <typename T> T *get(const char *name) const { return window->findChild<T *>(name); }
+        template <typename T> T *get(const char *name) const { return ::child<T>(window.get(), name); }
     };
 
     static QString months(std::initializer_list<std::pair<int, qint64>> values)
@@ -187,9 +187,7 @@ private slots:
         f.expense("返金", 20050301, refund);
         f.expense("食料品", 20050301, food);
         f.open();
-        QStringList shown;
-        for (int r = 1; r <= f.grid()->maxRows(); ++r)
-            shown << f.grid()->text(1, r) + " " + f.grid()->text(15, r);
+        const QStringList shown = gridRows(*f.grid(), {1, 15}, u' ');
         QStringList expected;
         const QStringList names
             = food >= refund ? QStringList {"生活", "払戻"} : QStringList {"払戻", "生活"};
@@ -221,10 +219,7 @@ private slots:
         f.expense("あ", 20050302, 100);
         f.expense("う", 20050303, 300);
         f.open();
-        QStringList names;
-        for (int r = 1; r <= f.grid()->maxRows(); ++r)
-            names << f.grid()->text(1, r);
-        QCOMPARE(names, QStringList({"C", "A", "B", "合計"}));
+        QCOMPARE(gridColumn(*f.grid(), 1), QStringList({"C", "A", "B", "合計"}));
         QCOMPARE(f.grid()->text(15, 1) + f.grid()->text(15, 2) + f.grid()->text(15, 3),
             QStringLiteral("60.020.020.0"));
     }

@@ -40,7 +40,7 @@ class TestCsv : public QObject
             window->load();
             return *window;
         }
-        template <typename T> T *child(const char *name) const { return window->findChild<T *>(name); }
+        template <typename T> T *child(const char *name) const { return ::child<T>(window.get(), name); }
         QComboBox *kinds() const { return child<QComboBox>("CB"); }
         QLineEdit *year1() const { return child<QLineEdit>("txt_Y1"); }
         QLineEdit *year2() const { return child<QLineEdit>("txt_Y2"); }

@@ -48,7 +48,7 @@ class TestForecastWindow : public QObject
             window->load();
             return *window;
         }
-        template <typename T> T *get(const char *name) const { return window->findChild<T *>(name); }
+        template <typename T> T *get(const char *name) const { return ::child<T>(window.get(), name); }
         Grid *grid(const char *name = "SP") const { return get<Grid>(name); }
         QStringList schedules() const
         {
@@ -57,10 +57,7 @@ class TestForecastWindow : public QObject
         }
         int scheduleRow(const QString &item) const
         {
-            for (int r = 1; r <= grid("SP2")->maxRows(); ++r)
-                if (grid("SP2")->text(ForecastWindow::ColItem, r) == item)
-                    return r;
-            return 0;
+            return gridRowOf(*grid("SP2"), item, ForecastWindow::ColItem);
         }
     };
 

@@ -33,18 +33,7 @@ class TestHistory : public QObject
         }
         Grid *grid(const char *name) const { return window->findChild<Grid *>(QString::fromLatin1(name)); }
         // Every row of a grid, its cells joined by "|".
-        QStringList rows(const char *name) const
-        {
-            Grid *g = grid(name);
-            QStringList out;
-            for (int r = 1; r <= g->maxRows(); ++r) {
-                QStringList cells;
-                for (int c = 1; c <= g->maxCols(); ++c)
-                    cells << g->text(c, r);
-                out << cells.join(u'|');
-            }
-            return out;
-        }
+        QStringList rows(const char *name) const { return gridRows(*grid(name)); }
         void stocktake(int day, const QString &place, int before, int after, const QString &reason)
         {
             dir.exec(QStringLiteral("INSERT INTO Ktanaorosi_T (K_hokan, K_bmoney, K_amoney, K_riyuu, K_day) "

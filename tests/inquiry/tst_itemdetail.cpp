@@ -36,13 +36,7 @@ class TestItemDetail : public QObject
             window->load();
             return *window;
         }
-        template <typename T> T *child(const char *name) const
-        {
-            T *c = window->findChild<T *>(QString::fromLatin1(name));
-            if (!c)
-                qFatal("no control %s", name);
-            return c;
-        }
+        template <typename T> T *child(const char *name) const { return ::child<T>(window.get(), name); }
         Grid *grid() const { return child<Grid>("SP"); }
         BarGraph *graph() const { return window->findChild<BarGraph *>(); }
         void search(const QString &item, const char *period = "Ozenken", const char *order = "O2day")
@@ -70,13 +64,7 @@ class TestItemDetail : public QObject
                          .arg(date));
         }
         // Column c of every grid row, top to bottom.
-        QStringList column(int c) const
-        {
-            QStringList out;
-            for (int r = 1; r <= grid()->maxRows(); ++r)
-                out << grid()->text(c, r);
-            return out;
-        }
+        QStringList column(int c) const { return gridColumn(*grid(), c); }
     };
 
 private slots:

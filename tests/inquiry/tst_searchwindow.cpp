@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 using namespace Qt::Literals::StringLiterals;
@@ -57,26 +58,20 @@ class TestSearchWindow : public QObject
             window->load();
             return *window;
         }
-        template <typename T> T *child(const char *name) const
-        {
-            T *w = window->findChild<T *>(QString::fromLatin1(name));
-            if (!w)
-                qFatal("no %s", name);
-            return w;
-        }
+        template <typename T> T *child(const char *name) const { return ::child<T>(window.get(), name); }
         Grid *grid() const { return child<Grid>("SP"); }
-        // Columns 1 to 7 of every row.
-        QStringList rows() const
+        // Waits for the search that typing starts once its pause is over.
+        void waitForThePause() const
         {
-            QStringList out;
-            for (int r = 1; r <= grid()->maxRows(); ++r) {
-                QStringList cells;
-                for (int c = 1; c <= 7; ++c)
-                    cells << grid()->text(c, r);
-                out << cells.join(u'|');
-            }
-            return out;
+            QTimer *pause = nullptr;
+            for (QTimer *t : window->findChildren<QTimer *>(Qt::FindDirectChildrenOnly))
+                if (t->isSingleShot() && t->interval() == SearchWindow::PauseMs)
+                    pause = t;
+            QVERIFY(pause && pause->isActive());
+            QTRY_VERIFY(!pause->isActive());
         }
+        // Columns 1 to 7 of every row.
+        QStringList rows() const { return gridRows(*grid(), 1, 7); }
         int rowOf(const QString &item) const
         {
             for (int r = 1; r <= grid()->maxRows(); ++r)
@@ -84,13 +79,7 @@ class TestSearchWindow : public QObject
                     return r;
             return 0;
         }
-        int balance(const char *place) const
-        {
-            return dir
-                .scalar(QStringLiteral("SELECT H_money FROM Hokan_T WHERE H_index='%1'")
-                            .arg(QString::fromUtf8(place)))
-                .toInt();
-        }
+        qint64 balance(const char *place) const { return dir.balance(QString::fromUtf8(place)); }
         void expectConsistent() const
         {
             const LedgerCheck::Result check = LedgerCheck::check(dir.dbPath());
@@ -132,7 +121,7 @@ private slots:
         QCOMPARE(f.grid()->text(3, 1), u"食費"_s);
         // A date being typed does not interrupt with a message.
         type(f.child<QLineEdit>("txt_from"), u"2024"_s);
-        QTest::qWait(SearchWindow::PauseMs * 2);
+        f.waitForThePause();
         QVERIFY(f.dialogs.shown.isEmpty());
         QCOMPARE(f.grid()->maxRows(), 1);
         // Enter checks the conditions as the posting windows do.
@@ -338,7 +327,7 @@ private slots:
         QCOMPARE(f.child<QLabel>("lbl_goukei")->text(), text);
         // Typing searches again without a message box each time.
         type(f.child<QLineEdit>("txt_word"), u"食"_s);
-        QTest::qWait(SearchWindow::PauseMs * 2);
+        f.waitForThePause();
         QCOMPARE(f.dialogs.infos.size(), 1);
         f.child<QPushButton>("cmd_csv")->click();
         QCOMPARE(f.dialogs.infos, QStringList({text, text}));

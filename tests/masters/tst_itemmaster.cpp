@@ -221,9 +221,18 @@ private slots:
                 "UPDATE X_schedule SET XS_item = '" + to + "' WHERE XS_side = '" + n.postings
                     + "' AND XS_item = '" + from + "'"};
         };
+        // An expense item's debit history follows it.
+        const auto debitRename = [&](const QString &from, const QString &to, bool used) {
+            if (!expense)
+                return QStringList();
+            QStringList out {"SELECT Z_index FROM Zidourireki_T WHERE (Z_index = '" + from + "')"};
+            if (used)
+                out << "UPDATE Zidourireki_T SET Z_index = '" + to + "' WHERE Z_index = '" + from + "'";
+            return out;
+        };
         QCOMPARE(Fixture::from(rec.statements, "SELECT " + n.index + " FROM " + n.postings + " "),
             QStringList({QStringLiteral("SELECT %1 FROM %2 WHERE (%1 = '副業')").arg(n.index, n.postings)})
-                + importRename("副業", "内職")
+                + debitRename("副業", "内職", false) + importRename("副業", "内職")
                 + QStringList(
                     {QStringLiteral(
                          "UPDATE %1 SET %2 = '内職',%3 = '生活',%4 = '銀行',%5 = '' WHERE (%2 = '副業')")
@@ -241,17 +250,18 @@ private slots:
         w.sp2->setText(1, 1, "O'給与");
         w.sp2->setText(4, 1, "改名");
         w.sp2->clickButton(5, 1);
-        QCOMPARE(rec.statements.mid(1, 13),
+        QCOMPARE(rec.statements.mid(1, expense ? 15 : 13),
             QStringList({QStringLiteral("SELECT %1 FROM %2 WHERE (%1 = '給与')").arg(n.index, n.postings),
                 QStringLiteral("UPDATE %1 SET %2 = 'O''給与' WHERE %2 = '給与'").arg(n.postings, n.index)})
-                + importRename("給与", "O''給与")
+                + debitRename("給与", "O''給与", true) + importRename("給与", "O''給与")
                 + QStringList({QStringLiteral(
                     "UPDATE %1 SET %2 = 'O''給与',%3 = '給料',%4 = '財布',%5 = '改名' WHERE (%2 = '給与')")
                                    .arg(n.table, n.index, n.kubun, n.hokan, n.memo)}));
         QCOMPARE(w.postings(), QStringList({"O'給与", "O'給与"}));
         QCOMPARE(w.items(), QStringList({"O'給与:給料:財布:改名", "内職:生活:銀行:"}));
-        // The debit history keeps the old name.
-        QCOMPARE(w.f.dir.rows("SELECT Z_index FROM Zidourireki_T"), QStringList({"給与"}));
+        // The debit history follows an expense item; an income item of the same name is another.
+        QCOMPARE(
+            w.f.dir.rows("SELECT Z_index FROM Zidourireki_T"), QStringList({expense ? "O'給与" : "給与"}));
     }
 
     void renameRefusedOrFailedChangesNothing_data() { bothWindows(); }

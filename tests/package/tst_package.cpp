@@ -5,6 +5,7 @@
 #include "FileTestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -303,12 +304,18 @@ private slots:
     // The Debian package holds the same files under /usr, and unpacked anywhere it starts.
     void debianPackage()
     {
+        REQUIRE_PROGRAM("dpkg-deb", "dpkg");
+        REQUIRE_PROGRAM("dpkg-shlibdeps", "dpkg-dev");
         const QString out = m_tmp.filePath("deb");
         const Run pack = command(
             VELMO_CPACK, {"-G", "DEB", "-B", out, "--config", VELMO_BUILD_DIR "/CPackConfig.cmake"});
         QVERIFY2(pack.exitCode == 0, qPrintable(pack.output));
-        const QString deb = out + "/velmo_" VELMO_VERSION "_amd64.deb";
+        // One package, named for this version and the machine's architecture.
+        const Run arch = command("dpkg", {"--print-architecture"});
+        QCOMPARE(arch.exitCode, 0);
+        const QString deb = out + "/velmo_" VELMO_VERSION "_" + arch.output.section(u'\n', 0, 0) + ".deb";
         QVERIFY2(QFile::exists(deb), qPrintable(pack.output));
+        QCOMPARE(QDir(out).entryList({"*.deb"}, QDir::Files), QStringList {QFileInfo(deb).fileName()});
 
         const Run list = command("dpkg-deb", {"-c", deb});
         QCOMPARE(list.exitCode, 0);

@@ -51,6 +51,8 @@ class TestSpdx : public QObject
 private slots:
     void initTestCase()
     {
+        REQUIRE_PROGRAM("git", "git");
+        REQUIRE_PROGRAM("python3", "python3");
         QVERIFY(QDir(m_repo.path()).mkpath("scripts"));
         QVERIFY(QDir(m_repo.path()).mkpath("src"));
         QVERIFY(QFile::copy(QStringLiteral(VELMO_SOURCE_DIR "/scripts/add-spdx"), path("scripts/add-spdx")));

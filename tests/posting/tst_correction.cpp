@@ -85,8 +85,10 @@ private slots:
         QTest::newRow("expense moved past the stocktake")
             << "S" << 1LL << Edit([](auto &v) { v.date = 20240126; }) << 75000 << 12500 << 20000 << 20240125
             << false;
+        // A stocktake stands before the movements of its own day: moving a later expense onto
+        // that day moves nothing.
         QTest::newRow("expense moved onto the stocktake's day")
-            << "S" << 3LL << Edit([](auto &v) { v.date = 20240125; }) << 75000 << 16500 << 16000 << 20240125
+            << "S" << 3LL << Edit([](auto &v) { v.date = 20240125; }) << 75000 << 15500 << 17000 << 0
             << false;
         QTest::newRow("transfer lowered") << "Idourireki_T" << 1LL << Edit([](auto &v) { v.money = 10000; })
                                           << 85000 << 15500 << 7000 << 20240125 << false;
@@ -185,6 +187,64 @@ private slots:
             QVERIFY(ledgerDump(dir.dbPath()) != original);
         QCOMPARE(dir.scalar("SELECT K_bmoney FROM Ktanaorosi_T").toInt(), counted);
         QCOMPARE(dir.scalar("SELECT H_money FROM Hokan_T WHERE H_index='銀行'").toInt(), 75000);
+    }
+
+    // A card owes: a correction may take it down to minus its limit, as a posting may. The bank
+    // counted on the day of its payment to the card: the payment, of that same day, comes after
+    // the count, so deleting it moves the bank's balance of today and leaves the count alone.
+    void cardCorrectionsKeepToTheLimit_data()
+    {
+        using Edit = std::function<void(PostingChange::Values &)>;
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<qint64>("rowid");
+        QTest::addColumn<Edit>("edit"); // empty: delete
+        QTest::addColumn<int>("card");
+        QTest::addColumn<int>("bank");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("purchase raised")
+            << u"S"_s << 1LL << Edit([](auto &v) { v.money = 26000; }) << -15500 << 40000 << QString();
+        QTest::newRow("refund deleted") << u"S"_s << 2LL << Edit() << -15500 << 40000 << QString();
+        QTest::newRow("refund's memo")
+            << u"S"_s << 2LL << Edit([](auto &v) { v.memo = u"返品"_s; }) << -15000 << 40000 << QString();
+        QTest::newRow("payment deleted")
+            << u"Idourireki_T"_s << 1LL << Edit() << -25000 << 50000 << QString();
+        QTest::newRow("purchase past the limit")
+            << u"S"_s << 1LL << Edit([](auto &v) { v.money = 311000; }) << -15000 << 40000
+            << u"カードの利用可能額 \\285000しかありません"_s;
+    }
+    void cardCorrectionsKeepToTheLimit()
+    {
+        using Edit = std::function<void(PostingChange::Values &)>;
+        QFETCH(QString, table);
+        QFETCH(qint64, rowid);
+        QFETCH(Edit, edit);
+        QFETCH(int, card);
+        QFETCH(int, bank);
+        QFETCH(QString, refusal);
+        TempAppDir dir;
+        dir.exec("INSERT INTO Hokan_T (H_index,H_money,H_name,H_memo) VALUES ('銀行',40000,'',''),"
+                 "('カード',-15000,'','')");
+        dir.exec("INSERT INTO X_card (XC_place,XC_closing,XC_payment,XC_pay_from,XC_limit) VALUES "
+                 "('カード',15,27,'銀行',300000)");
+        dir.exec(
+            "INSERT INTO N (N_index,N_hokan,N_money,N_date,N_memo) VALUES ('給与','銀行',50000,20240105,'')");
+        dir.exec("INSERT INTO S (S_index,S_hokan,S_money,S_date,S_memo) VALUES "
+                 "('買物','カード',25500,20240110,''),('買物','カード',-500,20240112,'')");
+        dir.exec("INSERT INTO Idourireki_T (I_hokanmoto,I_hokansaki,I_money,I_day,I_memo) VALUES "
+                 "('銀行','カード',10000,20240127,'')");
+        dir.exec("INSERT INTO Ktanaorosi_T (K_hokan,K_bmoney,K_amoney,K_riyuu,K_day) VALUES "
+                 "('銀行',50000,50000,'',20240127)");
+        const QStringList original = ledgerDump(dir.dbPath());
+        const PostingChange::Plan plan = correct(dir, table, rowid, edit);
+        QCOMPARE(plan.refusal, refusal);
+        QCOMPARE(plan.stocktakeDay, 0);
+        QCOMPARE(dir.scalar("SELECT H_money FROM Hokan_T WHERE H_index='カード'").toInt(), card);
+        QCOMPARE(dir.scalar("SELECT H_money FROM Hokan_T WHERE H_index='銀行'").toInt(), bank);
+        QCOMPARE(dir.scalar("SELECT K_bmoney FROM Ktanaorosi_T").toInt(), 50000);
+        if (!refusal.isEmpty())
+            QCOMPARE(ledgerDump(dir.dbPath()), original);
+        const LedgerCheck::Result after = LedgerCheck::check(dir.dbPath());
+        QVERIFY2(after.ok(), qPrintable(after.problems.join(u'\n')));
     }
 
     void goneRowIsNotRead()

@@ -80,19 +80,11 @@ class TestPosting : public QObject
         QLineEdit *day() const { return window->findChild<QLineEdit *>("txt_day"); }
         QPlainTextEdit *result() const { return window->findChild<QPlainTextEdit *>("txt_kekka"); }
         int buttonCol() const { return grid()->maxCols(); }
-        QStringList items() const
-        {
-            QStringList out;
-            for (int r = 1; r <= grid()->maxRows(); ++r)
-                out << grid()->text(1, r) + u'/' + grid()->text(2, r);
-            return out;
-        }
+        QStringList items() const { return gridRows(*grid(), 1, 2, u'/'); }
         int rowOf(const QString &item) const
         {
-            for (int r = 1; r <= grid()->maxRows(); ++r) {
-                if (grid()->text(1, r) == item)
-                    return r;
-            }
+            if (const int r = gridRowOf(*grid(), item))
+                return r;
             qFatal("no row %s", qPrintable(item));
         }
         // Types the amount (and memo) into the item's row and presses its button.
@@ -104,16 +96,11 @@ class TestPosting : public QObject
                 grid()->setText(6, r, memo);
             grid()->clickButton(buttonCol(), r);
         }
-        qint64 balance(const QString &place) const
-        {
-            return dir.scalar("SELECT H_money FROM Hokan_T WHERE H_index = '" + place + "'").toLongLong();
-        }
+        qint64 balance(const QString &place) const { return dir.balance(place); }
         // Everything a posting may touch, to compare before and after a refused one.
         QStringList ledger() const
         {
-            return dir.rows("SELECT H_index,H_money FROM Hokan_T ORDER BY H_no")
-                + dir.rows("SELECT * FROM N ORDER BY rowid") + dir.rows("SELECT * FROM S ORDER BY rowid")
-                + dir.rows("SELECT * FROM Zidourireki_T ORDER BY rowid");
+            return ledgerDump(dir.dbPath(), {"Hokan_T", "N", "S", "Zidourireki_T"});
         }
     };
 
@@ -122,23 +109,27 @@ private slots:
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
         QTest::addColumn<QStringList>("headings");
         QTest::addColumn<int>("latestKind");
         QTest::addColumn<QStringList>("items");
         QTest::addColumn<QStringList>("latest");
         QTest::newRow("income") << int(Income) << "F_nyuukin"
+                                << "収入登録画面"
                                 << QStringList {"項目", "保管場所", "収入金額", "前回入力日", "前回収入額",
                                        "備考", "入金処理実行"}
                                 << int(Grid::Kind::Numeric)
                                 << QStringList {"給料/銀行", "小遣い/財布", "未設定/0", "空欄/"}
                                 << QStringList {"20030825/300000", "/", "/", "/"};
         QTest::newRow("expense") << int(Expense) << "F_syukkin"
+                                 << "支出登録画面"
                                  << QStringList {"項目", "保管場所", "支出金額", "前回入力日", "前回支出額",
                                         "備考", "出金処理"}
                                  << int(Grid::Kind::Text) << QStringList {"食費/財布", "雑費/0"}
                                  << QStringList {"20030910/800", "/"};
         // The latest debit comes from the debit history, not from the newer S row of 電気.
         QTest::newRow("debit") << int(Debit) << "F_zidou"
+                               << "自動引落処理画面"
                                << QStringList {"項目", "保管場所", "引落金額", "前回引落日", "前回引落金額",
                                       "自動引落処理"}
                                << int(Grid::Kind::Numeric) << QStringList {"電気/銀行", "電話/財布", "水道/"}
@@ -148,12 +139,12 @@ private slots:
     {
         QFETCH(int, kind);
         QFETCH(QString, name);
+        QFETCH(QString, caption);
         QFETCH(QStringList, headings);
         QFETCH(int, latestKind);
         QFETCH(QStringList, items);
         QFETCH(QStringList, latest);
         Fixture f(kind);
-        const QString caption = f.window->vocabulary().caption;
         QCOMPARE(f.window->objectName(), name);
         QCOMPARE(f.window->windowTitle(), caption);
         QCOMPARE(f.window->findChild<QLabel *>("Label5")->text(), caption);
@@ -505,7 +496,7 @@ private slots:
         QCOMPARE(f.grid()->text(4, r) + u'/' + f.grid()->text(5, r), QStringLiteral("20030101/7"));
         f.post("O'Neil's tea", "30", "it's");
         QCOMPARE(f.dialogs.infos, QStringList());
-        QCOMPARE(f.balance("Bob''s safe"), 70);
+        QCOMPARE(f.balance("Bob's safe"), 70);
         QCOMPARE(f.balance("Bob"), 100);
         QCOMPARE(f.dir.rows("SELECT * FROM S WHERE S_date = 20030917"),
             QStringList {"O'Neil's tea|Bob's safe|30|20030917|it's"});

@@ -33,13 +33,7 @@ class TestStocktake : public QObject
         }
         ~Fixture() { delete window; }
 
-        template <typename T> T *get(const char *name) const
-        {
-            T *w = window->findChild<T *>(QString::fromLatin1(name));
-            if (!w)
-                qFatal("no control %s", name);
-            return w;
-        }
+        template <typename T> T *get(const char *name) const { return ::child<T>(window, name); }
         void fill(const QString &place, const QString &money, const QString &reason)
         {
             get<QComboBox>("cb_hokan")->setEditText(place);
@@ -52,14 +46,7 @@ class TestStocktake : public QObject
             QVERIFY(b->isEnabled());
             b->click();
         }
-        QStringList grid() const
-        {
-            Grid *g = get<Grid>("SP");
-            QStringList out;
-            for (int r = 1; r <= g->maxRows(); ++r)
-                out << QStringList {g->text(1, r), g->text(2, r), g->text(3, r), g->text(4, r)}.join(u'|');
-            return out;
-        }
+        QStringList grid() const { return gridRows(*get<Grid>("SP"), 1, 4); }
         QString total() const { return get<QLabel>("lbl_goukei")->text(); }
         QString kekka() const { return get<QPlainTextEdit>("txt_kekka")->toPlainText(); }
         QStringList history() const { return dir.rows(QStringLiteral("SELECT * FROM Ktanaorosi_T")); }
@@ -108,6 +95,48 @@ private slots:
         QCOMPARE(rec.statements.mid(3),
             (QStringList {
                 QStringLiteral("SELECT * FROM Hokan_T"), QStringLiteral("SELECT H_index FROM Hokan_T")}));
+    }
+
+    // A card's count is what it owes, below zero; any other place refuses a minus and keeps
+    // its balance.
+    void aMinusIsForCardsOnly_data()
+    {
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<QString>("money");
+        QTest::addColumn<QString>("balance");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("card owes") << "C"
+                                   << "-25000"
+                                   << "-25000" << QString();
+        QTest::newRow("card paid off") << "C"
+                                       << "0"
+                                       << "0" << QString();
+        QTest::newRow("ordinary place") << "A"
+                                        << "-25000"
+                                        << "1000"
+                                        << "数値を入力して下さい";
+        QTest::newRow("minus alone") << "C"
+                                     << "-"
+                                     << "-15000"
+                                     << "数値を入力して下さい";
+    }
+    void aMinusIsForCardsOnly()
+    {
+        QFETCH(QString, place);
+        QFETCH(QString, money);
+        QFETCH(QString, balance);
+        QFETCH(QString, refusal);
+        Fixture f(QStringLiteral("('A', 1000, '', ''), ('C', -15000, '', '')"));
+        f.dir.exec(QStringLiteral("INSERT INTO X_card (XC_place,XC_closing,XC_payment,XC_pay_from,XC_limit) "
+                                  "VALUES ('C',15,27,'A',300000)"));
+        f.fill(place, money, QStringLiteral("明細"));
+        QVERIFY(f.dialogs.infos.isEmpty()); // typing the minus is no fault in itself
+        f.press();
+        QCOMPARE(f.dialogs.infos, refusal.isEmpty() ? QStringList() : QStringList {refusal});
+        QCOMPARE(f.dir.scalar(QStringLiteral("SELECT H_money FROM Hokan_T WHERE H_index = '%1'").arg(place))
+                     .toString(),
+            balance);
+        QCOMPARE(f.history().size(), refusal.isEmpty() ? 1 : 0);
     }
 
     void refusalsInOrder()

@@ -34,13 +34,7 @@ class TestTransfer : public QObject
         }
         ~Fixture() { delete window; }
 
-        template <typename T> T *get(const char *name) const
-        {
-            T *w = window->findChild<T *>(QString::fromLatin1(name));
-            if (!w)
-                qFatal("no control %s", name);
-            return w;
-        }
+        template <typename T> T *get(const char *name) const { return ::child<T>(window, name); }
         // The remarks box is left untouched unless a remark is given.
         void fill(const QString &moto, const QString &saki, const QString &money, const QString &memo = {})
         {

@@ -8,9 +8,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <functional>
 #include <grp.h>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // Gives up root for good: as "nobody", file permissions apply.
@@ -54,4 +56,25 @@ inline std::optional<Child::Report> runUnprivileged(const QStringList &args, con
     if (!r.started || r.exitCode == CannotDropRoot)
         return std::nullopt;
     return r;
+}
+
+// Runs f in a forked copy of this process that gave up root first (when root) and returns what
+// f returned, as the child's exit status (128 + the signal when it was killed); nullopt when
+// the child could not give up root. The child leaves by _exit, so nothing of the parent's is
+// torn down twice.
+inline std::optional<int> forkUnprivileged(const std::function<int()> &f)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        becomeNobody();
+        _exit(f());
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid)
+        return std::nullopt;
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    if (WEXITSTATUS(status) == CannotDropRoot)
+        return std::nullopt;
+    return WEXITSTATUS(status);
 }

@@ -75,28 +75,13 @@ public:
     MainMenu menu;
 };
 
-template <typename T> T *child(QWidget *w, const char *name)
-{
-    T *c = w->findChild<T *>(QString::fromLatin1(name));
-    if (!c)
-        qFatal("no control %s in %s", name, qPrintable(w->objectName()));
-    return c;
-}
-
-inline int rowOf(Grid *g, const QString &text, int col = 1)
-{
-    for (int r = 1; r <= g->maxRows(); ++r) {
-        if (g->text(col, r) == text)
-            return r;
-    }
-    return 0;
-}
+using ::child;
 
 // Posts an amount (and memo) in the row of an item of a posting window.
 inline void post(TaskWindow *w, const QString &item, const QString &amount, const QString &memo = QString())
 {
     Grid *g = child<Grid>(w, "SP");
-    const int r = rowOf(g, item);
+    const int r = gridRowOf(*g, item);
     if (r == 0)
         qFatal("no item %s", qPrintable(item));
     g->setText(3, r, amount);
@@ -225,16 +210,6 @@ inline std::vector<WriteAction> writeActions()
                 g->clickButton(5, 1);
             }},
     };
-}
-
-// Everything the windows write, to compare a ledger before and after.
-inline QStringList ledgerRows(const TempAppDir &dir)
-{
-    QStringList rows;
-    for (const char *t : {"Hokan_T", "Kubun_T", "Nyuukin_T", "Syukkin_T", "N", "S", "Zidourireki_T",
-             "Idourireki_T", "Ktanaorosi_T"})
-        rows += dir.rows(QStringLiteral("SELECT '%1', * FROM %1 ORDER BY rowid").arg(QLatin1String(t)));
-    return rows;
 }
 
 // Runs every write action on a ledger that cannot be written; one line per action:

@@ -70,12 +70,8 @@ class TestBadInput : public QObject
                 qFatal("%s did not open cleanly", opener);
             return w;
         }
-        qint64 balance(const QString &place) const
-        {
-            return dir.scalar("SELECT H_money FROM Hokan_T WHERE H_index = '" + Database::escape(place) + "'")
-                .toLongLong();
-        }
-        QStringList rows() const { return Drive::ledgerRows(dir); }
+        qint64 balance(const QString &place) const { return dir.balance(place); }
+        QStringList rows() const { return ledgerDump(dir.dbPath()); }
         void checkConsistent() const
         {
             // The seeded balances are no replay of the seeded history; only the engine's check.
@@ -228,7 +224,7 @@ private slots:
             sp1->setText(3, 1, name);
             sp1->clickButton(4, 1);
             QVERIFY2(f.dialogs.infos == QStringList {"登録完了しました"}, qPrintable(label));
-            QVERIFY(Drive::rowOf(Drive::child<Grid>(w, "SP2"), name, 2) > 0);
+            QVERIFY(gridRowOf(*Drive::child<Grid>(w, "SP2"), name, 2) > 0);
             QVERIFY(f.menu->close());
             QCOMPARE(
                 f.dir.rows("SELECT H_index || '|' || H_name || '|' || H_memo FROM Hokan_T WHERE H_no = 4"),

@@ -17,6 +17,7 @@
 
 #include "ChildProcess.h"
 #include "Cp932.h"
+#include "FileTestSupport.h"
 #include "LedgerCheck.h"
 #include "Unprivileged.h"
 #include "WindowDriver.h"
@@ -302,6 +303,7 @@ private slots:
                 c = static_cast<char>(rng());
             writeAll(dir.dbPath(), junk);
         } else {
+            REQUIRE_PROGRAM("sqlite3", "sqlite3");
             QVERIFY(holder.start(dir.dbPath(), "BEGIN EXCLUSIVE"));
         }
         const QByteArray state = fingerprint(dir.dbPath());
@@ -317,7 +319,9 @@ private slots:
             QCOMPARE(w->objectName(), QString::fromLatin1(win.name));
             if (w->objectName() == u"F_csv") // the export window reads only when it exports
                 Drive::exportCsv(w, dialogs, 0, csv);
-            QTest::qWait(20); // activation and any other queued event
+            // The window's activation, and whatever it queued, before the messages are counted.
+            QVERIFY2(QTest::qWaitForWindowActive(w), win.name);
+            deliverPostedEvents();
             QVERIFY2(dialogs.infos == QStringList {DbFailed},
                 qPrintable(QStringLiteral("%1: %2").arg(win.name, dialogs.infos.join(u';'))));
             QVERIFY2(m.menu.openTask() == w && w->isVisible(), win.name);
@@ -339,8 +343,9 @@ private slots:
         }
         for (const Drive::Window &win : Drive::ledgerWindows()) {
             dialogs.clear();
-            QVERIFY2(m.open(win.opener), win.name);
-            QTest::qWait(5);
+            TaskWindow *w = m.open(win.opener);
+            QVERIFY2(w && QTest::qWaitForWindowActive(w), win.name);
+            deliverPostedEvents();
             QVERIFY2(dialogs.infos.isEmpty(),
                 qPrintable(QStringLiteral("%1: %2").arg(win.name, dialogs.infos.join(u';'))));
             QVERIFY(m.close());
@@ -352,9 +357,10 @@ private slots:
     // busy timeout and then fails.
     void ledgerInAnotherWrite()
     {
+        REQUIRE_PROGRAM("sqlite3", "sqlite3");
         TempAppDir dir;
         Drive::seed(dir);
-        const QStringList rows = Drive::ledgerRows(dir);
+        const QStringList rows = ledgerDump(dir.dbPath());
         Holder holder;
         QVERIFY(holder.start(dir.dbPath(), "BEGIN IMMEDIATE"));
         ScriptedDialogs dialogs;
@@ -364,7 +370,7 @@ private slots:
         QCOMPARE(results.size(), qsizetype(Drive::writeActions().size()));
         for (const QString &r : results)
             QCOMPARE(r.section(u'|', 1), QStringLiteral("load:|act:DB接続失敗|open:yes"));
-        QCOMPARE(Drive::ledgerRows(dir), rows);
+        QCOMPARE(ledgerDump(dir.dbPath()), rows);
     }
 
     void readOnlyLedger()
@@ -501,7 +507,7 @@ private slots:
         TempAppDir dir;
         Drive::seed(dir);
         addManyPostings(dir);
-        const QStringList rows = Drive::ledgerRows(dir);
+        const QStringList rows = ledgerDump(dir.dbPath());
         const qint64 size = QFileInfo(dir.dbPath()).size();
         const Child::Report r = Child::run({"post", dir.path()}, [size] { limitFileSize(rlim_t(size / 2)); });
         QVERIFY2(r.finishedCleanly(), qPrintable(r.errors));
@@ -510,7 +516,7 @@ private slots:
         QVERIFY(r.lines.contains("window ok"));
         // Opening the ledger rolls back whatever the failed commit left in its journal.
         QCOMPARE(dir.scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
-        QCOMPARE(Drive::ledgerRows(dir), rows);
+        QCOMPARE(ledgerDump(dir.dbPath()), rows);
         QVERIFY(!QFileInfo::exists(dir.dbPath() + QStringLiteral("-journal")));
     }
 

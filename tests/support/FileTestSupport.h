@@ -3,6 +3,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QStandardPaths>
 #include <QString>
 #include <QTest>
 #include <csignal>
@@ -38,3 +39,12 @@ inline void writeBytes(const QString &path, const QByteArray &bytes)
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
 }
+
+// Skips the running test when a program it runs is not installed, naming the Debian package
+// that brings it (scripts/install-deps installs every one of them).
+#define REQUIRE_PROGRAM(program, package)                                                                    \
+    do {                                                                                                     \
+        if (QStandardPaths::findExecutable(QStringLiteral(program)).isEmpty())                               \
+            QSKIP(program " is not installed: the Debian package " package                                   \
+                          " brings it (scripts/install-deps)");                                              \
+    } while (false)

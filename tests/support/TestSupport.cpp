@@ -5,6 +5,7 @@
 #include "Grid.h"
 #include "LedgerFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
@@ -132,6 +133,18 @@ QStringList TempAppDir::rows(const QString &sql) const
     });
 }
 
+qint64 TempAppDir::balance(const QString &place) const
+{
+    return withRaw(dbPath(), [&](QSqlDatabase &db) {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("SELECT H_money FROM Hokan_T WHERE H_index = ?"));
+        q.addBindValue(place);
+        if (!q.exec())
+            qFatal("test query failed: %s", qPrintable(q.lastError().text()));
+        return q.next() ? q.value(0).toLongLong() : qint64(0);
+    });
+}
+
 void dropToVersionZero(const TempAppDir &dir)
 {
     // The triggers that keep X_ tables current go first: an insert would fail without their table.
@@ -150,17 +163,30 @@ void dropToVersionZero(const TempAppDir &dir)
     dir.exec("PRAGMA user_version = 0");
 }
 
-QStringList ledgerDump(const QString &path)
+const QStringList &ledgerTables()
+{
+    static const QStringList tables {QStringLiteral("Hokan_T"), QStringLiteral("Kubun_T"),
+        QStringLiteral("Nyuukin_T"), QStringLiteral("Syukkin_T"), QStringLiteral("N"), QStringLiteral("S"),
+        QStringLiteral("Zidourireki_T"), QStringLiteral("Idourireki_T"), QStringLiteral("Ktanaorosi_T")};
+    return tables;
+}
+
+QStringList ledgerDump(const QString &path, const QStringList &tables)
 {
     return withRaw(path, [&](QSqlDatabase &db) {
         QStringList out;
-        for (const char *table : {"Hokan_T", "Kubun_T", "Nyuukin_T", "Syukkin_T", "N", "S", "Zidourireki_T",
-                 "Idourireki_T", "Ktanaorosi_T"}) {
+        for (const QString &table : tables) {
             QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("SELECT rowid, * FROM %1 ORDER BY rowid").arg(QLatin1String(table))))
-                qFatal("cannot dump %s: %s", table, qPrintable(q.lastError().text()));
+            QStringList literals {QStringLiteral("rowid")};
+            if (!q.exec(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(table)))
+                qFatal("cannot list %s: %s", qPrintable(table), qPrintable(q.lastError().text()));
+            while (q.next())
+                literals << QStringLiteral("quote(\"%1\")").arg(q.value(0).toString());
+            if (!q.exec(
+                    QStringLiteral("SELECT %1 FROM \"%2\" ORDER BY rowid").arg(literals.join(u','), table)))
+                qFatal("cannot dump %s: %s", qPrintable(table), qPrintable(q.lastError().text()));
             while (q.next()) {
-                QStringList cols {QLatin1String(table)};
+                QStringList cols {table};
                 for (int i = 0; i < q.record().count(); ++i)
                     cols << q.value(i).toString();
                 out << cols.join(u'|');
@@ -172,14 +198,52 @@ QStringList ledgerDump(const QString &path)
 
 QStringList gridTexts(const Grid &grid)
 {
+    QStringList heading;
+    for (int c = 1; c <= grid.maxCols(); ++c)
+        heading << grid.text(c, 0);
+    return QStringList {heading.join(u'|')} + gridRows(grid);
+}
+
+QStringList gridRows(const Grid &grid, int first, int last, QChar separator)
+{
+    QList<int> columns;
+    for (int c = first; c <= (last > 0 ? last : grid.maxCols()); ++c)
+        columns << c;
+    return gridRows(grid, columns, separator);
+}
+
+QStringList gridRows(const Grid &grid, const QList<int> &columns, QChar separator)
+{
     QStringList out;
-    for (int r = 0; r <= grid.maxRows(); ++r) {
+    for (int r = 1; r <= grid.maxRows(); ++r) {
         QStringList cells;
-        for (int c = 1; c <= grid.maxCols(); ++c)
+        for (int c : columns)
             cells << grid.text(c, r);
-        out << cells.join(u'|');
+        out << cells.join(separator);
     }
     return out;
+}
+
+QStringList gridColumn(const Grid &grid, int col)
+{
+    return gridRows(grid, QList<int> {col});
+}
+
+int gridRowOf(const Grid &grid, const QString &text, int col)
+{
+    for (int r = 1; r <= grid.maxRows(); ++r)
+        if (grid.text(col, r) == text)
+            return r;
+    return 0;
+}
+
+void deliverPostedEvents()
+{
+    bool arrived = false;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&arrived] { arrived = true; }, Qt::QueuedConnection);
+    while (!arrived)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 FixedClock clockAt(int y, int m, int d, int hh, int mm, int ss)

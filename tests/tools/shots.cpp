@@ -446,8 +446,8 @@ int main(int argc, char *argv[])
     save(&m.menu, QStringLiteral("dark-main"));
     shoot("cmd_syukkin", QStringLiteral("dark-F_syukkin"), [](TaskWindow *w) {
         Grid *g = child<Grid>(w, "SP");
-        g->setText(3, Drive::rowOf(g, QStringLiteral("外食")), QStringLiteral("1280"));
-        const int r = Drive::rowOf(g, QStringLiteral("食料品"));
+        g->setText(3, gridRowOf(*g, QStringLiteral("外食")), QStringLiteral("1280"));
+        const int r = gridRowOf(*g, QStringLiteral("食料品"));
         g->setCurrentIndex(g->model()->index(r - 1, 2));
         g->edit(g->currentIndex());
         if (auto *editor = g->viewport()->findChild<QLineEdit *>())

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AboutWindow.h"
+#include "FileTestSupport.h"
 #include "MainMenu.h"
 #include "Tasks.h"
 #include "TestSupport.h"
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,7 +62,15 @@ void TestAbout::loadShowsCaptionTitleAndVersion()
     QCOMPARE(w.objectName(), QStringLiteral("F_ver"));
     QCOMPARE(w.windowTitle(), QStringLiteral("ヴェルモラのﾊﾞｰｼﾞｮﾝ情報"));
     QCOMPARE(w.findChild<QLabel *>("lblTitle")->text(), QStringLiteral("ヴェルモラ"));
-    QCOMPARE(w.findChild<QLabel *>("lblVersion")->text(), QStringLiteral("ﾊﾞｰｼﾞｮﾝ 1.0.6"));
+    // The version the build defines, in the x.y.z shape, and the one the package's metainfo
+    // announces as its release.
+    const QString version = w.findChild<QLabel *>("lblVersion")->text();
+    QCOMPARE(version, QStringLiteral("ﾊﾞｰｼﾞｮﾝ " VELMO_VERSION));
+    QVERIFY2(QRegularExpression(QStringLiteral("^ﾊﾞｰｼﾞｮﾝ \\d+\\.\\d+\\.\\d+$")).match(version).hasMatch(),
+        qPrintable(version));
+    const QByteArray metainfo = fileBytes(QStringLiteral(VELMO_METAINFO));
+    QVERIFY2(metainfo.contains("<release version=\"" + version.section(u' ', 1).toUtf8() + '"'),
+        metainfo.constData());
     QVERIFY(!w.findChild<QLabel *>("Label1")->text().isEmpty());
     QVERIFY(!w.findChild<QLabel *>("picIcon")->pixmap().isNull());
     QVERIFY(w.findChild<QWidget *>("Line1"));

@@ -30,7 +30,7 @@ class TestUndo : public QObject
         const std::function<void(Grid *, int)> &edit = {})
     {
         Grid *g = child<Grid>(w, grid);
-        const int r = rowOf(g, name, nameCol);
+        const int r = gridRowOf(*g, name, nameCol);
         QVERIFY2(r > 0, qPrintable(name));
         if (edit)
             edit(g, r);
@@ -120,13 +120,10 @@ class TestUndo : public QObject
     // The nine tables and the import's, each row with its row id and values as SQL literals.
     static QStringList ledger(const TempAppDir &dir)
     {
-        QStringList rows = ledgerRows(dir);
-        for (const char *t :
-            {"X_import_batch", "X_import_line", "X_import_rule", "X_import_place", "X_card", "X_card_bill"})
-            rows += dir.rows(
-                QStringLiteral("SELECT '%1', rowid, * FROM %1 ORDER BY rowid").arg(QLatin1String(t)));
-        rows += dir.rows("SELECT rowid, typeof(H_money), H_money FROM Hokan_T");
-        return rows;
+        return ledgerDump(dir.dbPath(),
+            ledgerTables()
+                + QStringList {"X_import_batch", "X_import_line", "X_import_rule", "X_import_place", "X_card",
+                    "X_card_bill"});
     }
 
 private slots:

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Ledger.h"
+
 #include <QList>
 #include <QString>
 #include <QtGlobal>
@@ -10,9 +12,10 @@ class Database;
 
 // Changing and deleting one posting (N), expense or debit (S, with its Zidourireki_T row) or
 // transfer (Idourireki_T) after the fact, with every balance it touched moved by the
-// difference. A movement dated on or before a later stocktake of its place does not reach the
-// balance of today: the stocktake counted the real money, so the difference goes into that
-// stocktake's balance-before (K_bmoney) instead.
+// difference, by the order of the day (see Ledger). A movement dated before a later stocktake
+// of its place does not reach the balance of today: the stocktake counted the real money, so
+// the difference goes into that stocktake's balance-before (K_bmoney) instead. Refusals
+// follow the ledger's rule of what a place may give, cards included.
 namespace PostingChange {
 
 // A row as the change window shows and takes it. For a transfer, `place` is the source and
@@ -36,23 +39,9 @@ struct Row
     Values values;
 };
 
-// Where a difference goes: a place's balance of today, or a stocktake's balance-before.
-struct Move
-{
-    QString place;
-    qint32 delta = 0;
-    qint64 stocktake = 0; // the Ktanaorosi_T row id; 0 for the balance of today
-    int stocktakeDay = 0;
-};
-
-struct Plan
-{
-    QList<Move> moves;
-    // Why nothing may be done (an overdraft); empty when it may.
-    QString refusal;
-    // The day of the first stocktake that takes a difference in place of the balance of today.
-    int stocktakeDay = 0;
-};
+// Where a difference goes, and what a change would move (see Ledger::plan).
+using Move = Ledger::Target;
+using Plan = Ledger::MovePlan;
 
 // The row `rowid` of `table` (N, S, Idourireki_T); nullopt when it is gone.
 std::optional<Row> read(Database &db, const QString &table, qint64 rowid);

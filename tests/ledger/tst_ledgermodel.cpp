@@ -1,0 +1,473 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The ledger core against a plain model: random sequences of postings, debits, transfers,
+// stocktakes (of ordinary places and of a card), corrections, deletions and taking back the
+// last actions run through the core on a real ledger and, side by side, on a model written
+// here from the rules alone. After every action each balance and each stocktake's
+// balance-before equal the model's, the ledger equals the replay of its history, and an action
+// the model refuses is refused and changes nothing.
+//
+// VELMO_LEDGER_ACTIONS sets the actions per seed (default 400; `make test-long` runs 2000),
+// VELMO_LEDGER_SEEDS the number of seeds (default 3). A failure prints its seed and the shortest sequence
+// found that still fails.
+
+#include "ActionHistory.h"
+#include "Database.h"
+#include "Ledger.h"
+#include "LedgerCheck.h"
+#include "PostingChange.h"
+#include "TestSupport.h"
+
+#include <QFileInfo>
+#include <QMap>
+#include <QTest>
+#include <random>
+
+namespace {
+
+const QStringList places {QStringLiteral("財布"), QStringLiteral("銀行"), QStringLiteral("カード")};
+const QString card = QStringLiteral("カード");
+const qint64 cardLimit = 30000;
+
+// One action as drawn; indexes pick among what exists when the action runs, so that a shorter
+// sequence stays meaningful.
+struct Action
+{
+    enum Kind { Income, Expense, Debit, Transfer, Stocktake, Change, Delete, TakeBack } kind;
+    int place = 0, place2 = 0;
+    qint32 amount = 0;
+    int daysBack = 0; // the movement's date, before today
+    int pick = 0; // which row, or how many actions to take back
+    int field = 0; // what a change changes
+    int advance = 0; // days today moves on afterwards
+};
+
+QString describe(const Action &a)
+{
+    static const char *names[]
+        = {"income", "expense", "debit", "transfer", "stocktake", "change", "delete", "takeback"};
+    return QStringLiteral("%1 p=%2/%3 amount=%4 back=%5 pick=%6 field=%7 adv=%8")
+        .arg(QLatin1String(names[a.kind]))
+        .arg(a.place)
+        .arg(a.place2)
+        .arg(a.amount)
+        .arg(a.daysBack)
+        .arg(a.pick)
+        .arg(a.field)
+        .arg(a.advance);
+}
+
+std::vector<Action> draw(quint32 seed, int count)
+{
+    std::mt19937 rng(seed);
+    const auto in = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    std::vector<Action> actions;
+    for (int i = 0; i < count; ++i) {
+        Action a;
+        const int k = in(0, 99);
+        a.kind = k < 20 ? Action::Income
+            : k < 42    ? Action::Expense
+            : k < 50    ? Action::Debit
+            : k < 64    ? Action::Transfer
+            : k < 70    ? Action::Stocktake
+            : k < 82    ? Action::Change
+            : k < 92    ? Action::Delete
+                        : Action::TakeBack;
+        a.place = in(0, 2);
+        a.place2 = (a.place + in(1, 2)) % 3;
+        a.amount = in(1, 40) * 500 - (a.kind == Action::Expense && in(0, 9) == 0 ? 10000 : 0);
+        if (a.kind == Action::Stocktake)
+            a.amount = a.place == 2 ? -in(0, 50) * 500 : in(0, 40) * 500;
+        a.daysBack = in(0, 9) < 7 ? 0 : in(1, 20);
+        a.pick = a.kind == Action::TakeBack ? in(1, 3) : in(0, 1 << 20);
+        a.field = in(0, 3);
+        a.advance = in(0, 3) == 0 ? 1 : 0;
+        actions.push_back(a);
+    }
+    return actions;
+}
+
+// The plain model: balances of today, stocktakes with their balance-before, movements by row.
+struct Model
+{
+    struct Movement
+    {
+        QString table; // N, S, Idourireki_T
+        qint64 rowid;
+        QString place, place2; // place2: a transfer's destination
+        qint32 money;
+        int date;
+        bool debit;
+    };
+    struct Count
+    {
+        qint64 rowid;
+        QString place;
+        int day;
+        qint64 before, after;
+    };
+    QMap<QString, qint64> balance;
+    QList<Count> counts;
+    QList<Movement> movements;
+
+    static qint64 floorOf(const QString &place) { return place == card ? -cardLimit : 0; }
+
+    // The first stocktake of the place dated after `date`, by day then row.
+    int countOf(const QString &place, int date) const
+    {
+        int best = -1;
+        for (int i = 0; i < counts.size(); ++i) {
+            const Count &c = counts[i];
+            if (c.place == place && c.day > date
+                && (best < 0 || c.day < counts[best].day
+                    || (c.day == counts[best].day && c.rowid < counts[best].rowid)))
+                best = i;
+        }
+        return best;
+    }
+
+    static QList<std::tuple<QString, qint64, int>> effects(const Movement &m)
+    {
+        if (m.table == u"N")
+            return {{m.place, m.money, m.date}};
+        if (m.table == u"S")
+            return {{m.place, -qint64(m.money), m.date}};
+        return {{m.place, -qint64(m.money), m.date}, {m.place2, m.money, m.date}};
+    }
+
+    // Applies signed movements; false (and nothing changed) when a balance of today would go
+    // below its floor. Differences reaching one balance or one stocktake are netted first.
+    bool apply(const QList<std::tuple<QString, qint64, int>> &moves)
+    {
+        QMap<std::pair<QString, int>, qint64> net; // (place, count index or -1)
+        for (const auto &[place, delta, date] : moves)
+            net[{place, countOf(place, date)}] += delta;
+        for (auto it = net.begin(); it != net.end(); ++it)
+            if (it.key().second < 0 && it.value() < 0
+                && balance[it.key().first] + it.value() < floorOf(it.key().first))
+                return false;
+        for (auto it = net.begin(); it != net.end(); ++it) {
+            if (it.key().second < 0)
+                balance[it.key().first] += it.value();
+            else
+                counts[it.key().second].before += it.value();
+        }
+        return true;
+    }
+};
+
+class Runner
+{
+public:
+    explicit Runner(const TempAppDir &dir)
+        : m_dir(dir)
+    {
+        dir.exec(QStringLiteral("INSERT INTO Hokan_T (H_index,H_money,H_name,H_memo) VALUES "
+                                "('財布',0,'',''),('銀行',0,'',''),('カード',0,'','')"));
+        dir.exec(QStringLiteral("INSERT INTO X_card (XC_place,XC_closing,XC_payment,XC_pay_from,XC_limit) "
+                                "VALUES ('カード',15,10,'銀行',%1)")
+                     .arg(cardLimit));
+        for (const QString &p : places)
+            m_model.balance[p] = 0;
+    }
+
+    // Runs one action on both sides; a text naming the first difference, or empty.
+    QString step(const Action &a)
+    {
+        const QString place = places[a.place];
+        const QString place2 = places[a.place2];
+        const int date = m_today - a.daysBack;
+        const qint64 entries = lastEntry();
+        const Model before = m_model;
+        bool expectDone = true;
+        bool done = false;
+        Model next = m_model;
+        switch (a.kind) {
+        case Action::Income:
+        case Action::Expense:
+        case Action::Debit: {
+            const auto kind = a.kind == Action::Income ? Ledger::Kind::Income
+                : a.kind == Action::Expense            ? Ledger::Kind::Expense
+                                                       : Ledger::Kind::Debit;
+            const QString table = a.kind == Action::Income ? QStringLiteral("N") : QStringLiteral("S");
+            const qint64 rowid = act(
+                [&](Ledger &l) {
+                    done = l.post({kind, QStringLiteral("品"), place, a.amount, date, QString()}).done();
+                    return done;
+                },
+                table);
+            Model::Movement m {table, rowid, place, QString(), a.amount, date, a.kind == Action::Debit};
+            expectDone = next.apply(Model::effects(m));
+            if (expectDone)
+                next.movements << m;
+            break;
+        }
+        case Action::Transfer: {
+            const qint64 rowid = act(
+                [&](Ledger &l) {
+                    done = l.transfer({place, place2, a.amount, date, QString()}).done();
+                    return done;
+                },
+                QStringLiteral("Idourireki_T"));
+            Model::Movement m {QStringLiteral("Idourireki_T"), rowid, place, place2, a.amount, date, false};
+            expectDone = next.apply(Model::effects(m));
+            if (expectDone)
+                next.movements << m;
+            break;
+        }
+        case Action::Stocktake: {
+            // The history keeps days only: a stocktake stands before every movement of its day,
+            // so the model counts on a day of its own (the ledger cannot tell a movement typed
+            // earlier that day from one typed later).
+            m_today += 1;
+            const qint64 rowid = act(
+                [&](Ledger &l) {
+                    done = l.stocktake({place, a.amount, QStringLiteral("数え直し"), m_today}).done();
+                    return done;
+                },
+                QStringLiteral("Ktanaorosi_T"));
+            next.counts << Model::Count {rowid, place, m_today, next.balance[place], a.amount};
+            next.balance[place] = a.amount;
+            m_today += 1;
+            break;
+        }
+        case Action::Change:
+        case Action::Delete: {
+            if (next.movements.isEmpty())
+                return {};
+            const int index = a.pick % next.movements.size();
+            Model::Movement old = next.movements[index];
+            std::optional<Model::Movement> changed;
+            if (a.kind == Action::Change) {
+                changed = old;
+                if (a.field == 0)
+                    changed->money = a.amount;
+                else if (a.field == 1)
+                    changed->date = date;
+                else if (a.field == 2 && old.table == u"Idourireki_T" && place != old.place2)
+                    changed->place = place;
+                else
+                    changed->money = old.money + 500;
+                // A change that changes nothing is no change: make it one.
+                if (changed->money == old.money && changed->date == old.date && changed->place == old.place)
+                    changed->money = old.money + 500;
+            }
+            QList<std::tuple<QString, qint64, int>> moves;
+            for (auto [p, d, day] : Model::effects(old))
+                moves.append({p, -d, day});
+            if (changed)
+                moves += Model::effects(*changed);
+            expectDone = next.apply(moves);
+            if (expectDone) {
+                if (changed)
+                    next.movements[index] = *changed;
+                else
+                    next.movements.removeAt(index);
+            }
+            act(
+                [&](Ledger &) {
+                    Database &db = *m_db;
+                    const auto row = PostingChange::read(db, old.table, old.rowid);
+                    if (!row)
+                        return false;
+                    std::optional<PostingChange::Values> values;
+                    if (changed) {
+                        values = row->values;
+                        values->money = changed->money;
+                        values->date = changed->date;
+                        values->place = changed->place;
+                    }
+                    const PostingChange::Plan plan = PostingChange::plan(db, *row, values);
+                    done = plan.refusal.isEmpty();
+                    if (done)
+                        PostingChange::apply(db, *row, values, plan);
+                    return done;
+                },
+                QString());
+            break;
+        }
+        case Action::TakeBack: {
+            const int k = std::min<int>(a.pick, int(m_snapshots.size()));
+            if (k == 0)
+                return {};
+            Database db(m_dir.dbPath());
+            const QList<ActionHistory::Entry> recent = ActionHistory::recent(db, k);
+            const ActionHistory::Outcome o = ActionHistory::takeBackFrom(
+                m_dir.dbPath(), recent.last().no, QStringLiteral("F_undo"), now(), k);
+            done = o.done;
+            // Taking back is an action of the history as well: it can itself be taken back.
+            m_model = m_snapshots[m_snapshots.size() - k];
+            m_snapshots.push_back(before);
+            return compare(true, done, entries);
+        }
+        }
+        const QString diff = compare(expectDone, done, entries);
+        if (expectDone && done) {
+            m_model = next;
+            m_snapshots.push_back(before);
+        }
+        m_today += a.advance;
+        return diff;
+    }
+
+private:
+    QDateTime now() const
+    {
+        return QDateTime(QDate(m_today / 10000, m_today / 100 % 100, 1).addDays(m_today % 100), QTime(9, 0));
+    }
+
+    // One action of the history on its own connection; the row id it inserted into `table`.
+    qint64 act(const std::function<bool(Ledger &)> &work, const QString &table)
+    {
+        Database db(m_dir.dbPath());
+        m_db = &db;
+        db.beginAction(QStringLiteral("F_test"), QStringLiteral("test"), now());
+        Ledger ledger(db);
+        const bool wrote = work(ledger);
+        qint64 rowid = 0;
+        if (wrote && !table.isEmpty())
+            rowid = db.query(QStringLiteral("SELECT MAX(rowid) FROM ") + table, {}).integer64(0);
+        db.commit();
+        m_db = nullptr;
+        return rowid;
+    }
+
+    // The newest entry of the history: an action that changed anything at all left one.
+    qint64 lastEntry() const
+    {
+        return m_dir.scalar(QStringLiteral("SELECT COALESCE(MAX(XU_no), 0) FROM X_undo_action")).toLongLong();
+    }
+
+    QString compare(bool expectDone, bool done, qint64 entriesBefore)
+    {
+        if (expectDone != done)
+            return done ? QStringLiteral("the ledger did what the model refuses")
+                        : QStringLiteral("the ledger refused what the model does");
+        if (!done && lastEntry() != entriesBefore)
+            return QStringLiteral("a refused action changed the ledger");
+        return {};
+    }
+
+public:
+    // Checks the ledger against the model after the step (the model already updated).
+    QString check()
+    {
+        {
+            Database db(m_dir.dbPath());
+            for (Cursor c = db.query(QStringLiteral("SELECT H_index, H_money FROM Hokan_T"), {}); !c.eof();
+                 c.next())
+                if (c.integer64(1) != m_model.balance.value(c.text(0)))
+                    return QStringLiteral("%1: ledger %2, model %3")
+                        .arg(c.text(0))
+                        .arg(c.integer64(1))
+                        .arg(m_model.balance.value(c.text(0)));
+            QMap<qint64, qint64> counted;
+            for (Cursor c = db.query(QStringLiteral("SELECT rowid, K_bmoney FROM Ktanaorosi_T"), {});
+                 !c.eof(); c.next())
+                counted.insert(c.integer64(0), c.integer64(1));
+            for (const Model::Count &k : m_model.counts)
+                if (counted.value(k.rowid, -1) != k.before)
+                    return QStringLiteral("stocktake %1 of %2 on %3: before %4, model %5")
+                        .arg(k.rowid)
+                        .arg(k.place)
+                        .arg(k.day)
+                        .arg(counted.value(k.rowid, -1))
+                        .arg(k.before);
+        }
+        const LedgerCheck::Result r = LedgerCheck::check(m_dir.dbPath());
+        if (!r.ok())
+            return QStringLiteral("replay: ") + r.problems.join(QStringLiteral("; "));
+        return {};
+    }
+
+private:
+    const TempAppDir &m_dir;
+    Model m_model;
+    std::vector<Model> m_snapshots;
+    Database *m_db = nullptr;
+    int m_today = 20240101;
+};
+
+// Runs the actions on a fresh ledger; the index of the first failing action and why, or -1.
+std::pair<int, QString> run(const std::vector<Action> &actions)
+{
+    TempAppDir dir;
+    Runner runner(dir);
+    for (size_t i = 0; i < actions.size(); ++i) {
+        QString why = runner.step(actions[i]);
+        if (why.isEmpty())
+            why = runner.check();
+        if (!why.isEmpty())
+            return {int(i), why};
+    }
+    return {-1, QString()};
+}
+
+// The shortest sequence found by dropping actions one at a time that still fails.
+std::vector<Action> shrink(std::vector<Action> actions)
+{
+    for (size_t chunk = actions.size() / 2; chunk >= 1; chunk /= 2) {
+        for (size_t i = 0; i + chunk <= actions.size();) {
+            std::vector<Action> shorter = actions;
+            shorter.erase(shorter.begin() + i, shorter.begin() + i + chunk);
+            if (run(shorter).first >= 0)
+                actions = std::move(shorter);
+            else
+                i += chunk;
+        }
+        if (chunk == 1)
+            break;
+    }
+    return actions;
+}
+
+int envInt(const char *name, int fallback)
+{
+    bool ok = false;
+    const int v = qEnvironmentVariableIntValue(name, &ok);
+    return ok && v > 0 ? v : fallback;
+}
+
+} // namespace
+
+class TestLedgerModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // Thousands of small commits: on a memory file system they wait for no disk.
+        if (QFileInfo(QStringLiteral("/dev/shm")).isWritable())
+            qputenv("TMPDIR", "/dev/shm");
+    }
+
+    void randomActionsAgreeWithTheModel()
+    {
+        const int count = envInt("VELMO_LEDGER_ACTIONS", 400);
+        const int seeds = envInt("VELMO_LEDGER_SEEDS", 3);
+        for (int s = 1; s <= seeds; ++s) {
+            const quint32 seed = quint32(s * 7919);
+            const std::vector<Action> actions = draw(seed, count);
+            const auto [at, why] = run(actions);
+            if (at < 0)
+                continue;
+            std::vector<Action> prefix(actions.begin(), actions.begin() + at + 1);
+            const std::vector<Action> shortest = shrink(prefix);
+            QStringList lines;
+            for (const Action &a : shortest)
+                lines << describe(a);
+            const auto [lastAt, lastWhy] = run(shortest);
+            QFAIL(qPrintable(
+                QStringLiteral("seed %1, action %2: %3\nshortest failing sequence (%4):\n%5\n-> %6")
+                    .arg(seed)
+                    .arg(at)
+                    .arg(why)
+                    .arg(shortest.size())
+                    .arg(lines.join(u'\n'))
+                    .arg(lastWhy)));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLedgerModel)
+#include "tst_ledgermodel.moc"
