@@ -20,6 +20,7 @@
 #include "MoveInWindow.h"
 #include "PostingWindow.h"
 #include "RestoreWindow.h"
+#include "RuleWindow.h"
 #include "SearchWindow.h"
 #include "StocktakeWindow.h"
 #include "StorageMaster.h"
@@ -45,6 +46,7 @@ void registerTasks(MainMenu &menu)
     menu.setTaskFactory("F_tanaorosi", [](const AppContext &c) { return new StocktakeWindow(c); });
     menu.setTaskFactory("F_hokanM", [](const AppContext &c) { return new StorageMaster(c); });
     menu.setTaskFactory("F_card", [](const AppContext &c) { return new CardMaster(c); });
+    menu.setTaskFactory("F_rule", [](const AppContext &c) { return new RuleWindow(c); });
     menu.setTaskFactory("F_kubunM", [](const AppContext &c) { return new CategoryMaster(c); });
     menu.setTaskFactory(
         "F_nyuM", [](const AppContext &c) { return new ItemMaster(c, ItemVocabulary::income()); });

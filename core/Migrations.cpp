@@ -82,6 +82,14 @@ const char *const step8[] = {
     "CREATE TABLE IF NOT EXISTS X_movein_id (XM_layout TEXT, XM_id TEXT, PRIMARY KEY (XM_layout, XM_id))",
 };
 
+// Step 9: rules the user writes for a place's imports: a description's leading part (P) or a part
+// anywhere (C), per direction (N or S), and the item or transfer it gives.
+const char *const step9[] = {
+    "CREATE TABLE IF NOT EXISTS X_import_pattern ("
+    " XQ_hokan TEXT, XQ_kind TEXT, XQ_match TEXT, XQ_key TEXT, XQ_item TEXT,"
+    " PRIMARY KEY (XQ_hokan, XQ_kind, XQ_match, XQ_key))",
+};
+
 template <size_t N> QStringList toList(const char *const (&statements)[N])
 {
     QStringList list;
@@ -94,7 +102,7 @@ template <size_t N> QStringList toList(const char *const (&statements)[N])
 
 int latest()
 {
-    return 8;
+    return 9;
 }
 
 QStringList step(int n)
@@ -120,6 +128,8 @@ QStringList step(int n)
         return toList(step7);
     case 8:
         return toList(step8);
+    case 9:
+        return toList(step9);
     default:
         return {};
     }

@@ -5,6 +5,7 @@
 #include "BankCalendar.h"
 #include "CardLedger.h"
 #include "Database.h"
+#include "ImportRules.h"
 #include "Ledger.h"
 
 #include <QDate>
@@ -70,8 +71,9 @@ bool tableExists(Database &db, const QString &table)
 }
 
 // Every table and column of the import that holds a storage place's name.
-constexpr std::pair<const char *, const char *> PlaceColumns[] = {{"X_import_line", "XL_hokan"},
-    {"X_import_batch", "XB_hokan"}, {"X_import_rule", "XR_hokan"}, {"X_import_place", "XA_hokan"}};
+constexpr std::pair<const char *, const char *> PlaceColumns[]
+    = {{"X_import_line", "XL_hokan"}, {"X_import_batch", "XB_hokan"}, {"X_import_rule", "XR_hokan"},
+        {"X_import_place", "XA_hokan"}, {"X_import_pattern", "XQ_hokan"}};
 
 void forgetPlaceRows(Database &db, const QString &place)
 {
@@ -79,6 +81,11 @@ void forgetPlaceRows(Database &db, const QString &place)
         db.execute(QStringLiteral("DELETE FROM ") + QLatin1String(table) + QStringLiteral(" WHERE ")
             + QLatin1String(column) + QStringLiteral(" = ") + quoted(place));
 }
+
+// An imported line given an automatic debit's item: its rowid is that of its expense row, its
+// "before" that of its Zidourireki_T row.
+const QString DebitTable = QStringLiteral("Z");
+const QString DebitMemo = QStringLiteral("自動引落処理");
 
 bool hasControl(const QString &text)
 {
@@ -112,8 +119,9 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
 
     // Rows an import wrote are recognised by their keys, not by their amounts. A row id means a
     // row only within its own table: the stocktake an import wrote says nothing about S.
-    QSet<qint64> importedN, importedS, importedI;
-    for (Cursor c = db.query(QStringLiteral("SELECT XL_table,XL_rowid FROM X_import_line WHERE XL_hokan = ")
+    QSet<qint64> importedN, importedS, importedI, importedZ;
+    for (Cursor c
+         = db.query(QStringLiteral("SELECT XL_table,XL_rowid,XL_before FROM X_import_line WHERE XL_hokan = ")
              + quoted(place) + QStringLiteral(" AND XL_date BETWEEN %1 AND %2").arg(first).arg(last));
          !c.eof(); c.next()) {
         if (c.text(0) == u"N")
@@ -122,6 +130,10 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
             importedS.insert(c.value(1).toLongLong());
         else if (c.text(0) == u"I")
             importedI.insert(c.value(1).toLongLong());
+        else if (c.text(0) == DebitTable) {
+            importedS.insert(c.value(1).toLongLong());
+            importedZ.insert(c.value(2).toLongLong());
+        }
     }
 
     // Postings of the place by day and signed amount, each matching one line at most.
@@ -150,18 +162,16 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
 
     QHash<qint32, QList<QDate>> debits;
     const QDate from = dayOf(first).addDays(-3), to = dayOf(last).addDays(3);
-    for (Cursor c = db.query(QStringLiteral("SELECT Z_beforeday,Z_money FROM Zidourireki_T WHERE Z_hokan = ")
+    for (Cursor c
+         = db.query(QStringLiteral("SELECT Z_beforeday,Z_money,rowid FROM Zidourireki_T WHERE Z_hokan = ")
              + quoted(place)
              + QStringLiteral(" AND Z_beforeday BETWEEN %1 AND %2").arg(numberOf(from)).arg(numberOf(to)));
          !c.eof(); c.next())
-        debits[c.integer(1)] << dayOf(c.integer(0));
+        if (!importedZ.contains(c.value(2).toLongLong()))
+            debits[c.integer(1)] << dayOf(c.integer(0));
 
-    QHash<QString, QString> rules;
-    for (Cursor c
-         = db.query(QStringLiteral("SELECT XR_kind,XR_key,XR_item FROM X_import_rule WHERE XR_hokan = ")
-             + quoted(place));
-         !c.eof(); c.next())
-        rules.insert(c.text(0) + u'|' + c.text(1), c.text(2));
+    const QList<ImportRules::Rule> rules = ImportRules::rules(db, place);
+    const RuleMatcher matcher(ImportRules::forMatcher(rules));
 
     // The bills of the cards this place pays that a line of the statement can pay (a payment is
     // made at most some days after its date), less those a transfer pays already.
@@ -183,8 +193,11 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
     for (int i = 0; i < lines.size(); ++i) {
         const StatementLine &l = lines.at(i);
         LineState &s = states[i];
-        s.item = rules.value((l.amount > 0 && !isCard ? QStringLiteral("N|") : QStringLiteral("S|"))
-            + StatementValues::normalise(l.description));
+        const RuleMatcher::Found found = matcher.find(
+            l.amount > 0 && !isCard ? QStringLiteral("N") : QStringLiteral("S"), l.description);
+        s.item = found.item;
+        if (found.rule >= 0)
+            s.rule = ImportRules::describe(rules.at(found.rule), found.sameShop);
         if (imported.contains(l.key)) {
             s.state = State::Imported;
             s.heldOnItsDay = true;
@@ -283,6 +296,22 @@ void writeTransfer(
             {QStringLiteral("I_memo"), memo}});
 }
 
+// As the automatic-debit run writes a debit, after the balance: its Zidourireki_T row, then its
+// expense row with the run's memo. The row ids of the expense row and the debit row.
+std::pair<qint64, qint64> writeDebit(
+    Database &db, const QString &place, const QString &item, qint32 money, int date)
+{
+    db.insert(QStringLiteral("Zidourireki_T"),
+        {{QStringLiteral("Z_index"), item}, {QStringLiteral("Z_hokan"), place},
+            {QStringLiteral("Z_money"), money}, {QStringLiteral("Z_beforeday"), date}});
+    const qint64 debitRow = lastRowId(db);
+    db.insert(QStringLiteral("S"),
+        {{QStringLiteral("S_index"), item}, {QStringLiteral("S_hokan"), place},
+            {QStringLiteral("S_money"), money}, {QStringLiteral("S_date"), date},
+            {QStringLiteral("S_memo"), DebitMemo}});
+    return {lastRowId(db), debitRow};
+}
+
 } // namespace
 
 std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> lines, Refusal &refusal)
@@ -310,6 +339,8 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
     const QSet<QString> income = names(db, QStringLiteral("SELECT N_index FROM Nyuukin_T"));
     const QSet<QString> expense
         = names(db, QStringLiteral("SELECT S_index FROM Syukkin_T WHERE (Not S_kubun = '自動')"));
+    const QSet<QString> debitItems
+        = names(db, QStringLiteral("SELECT S_index FROM Syukkin_T where (S_kubun= '自動')"));
     const QSet<QString> places = names(db, QStringLiteral("SELECT H_index FROM Hokan_T"));
     const QSet<QString> imported = importedKeys(db, batch.place);
     const qint32 start = balanceOf(db, batch.place);
@@ -340,7 +371,9 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
             if (l.otherPlace == batch.place || !places.contains(l.otherPlace))
                 return refuse(
                     l, QStringLiteral("移動先の保管場所") + l.otherPlace + QStringLiteral("がありません"));
-        } else if (l.item.isEmpty() || !(withdrawal || batch.bill ? expense : income).contains(l.item)) {
+        } else if (l.item.isEmpty()
+            || !((withdrawal || batch.bill ? expense : income).contains(l.item)
+                || (withdrawal && debitItems.contains(l.item)))) {
             return refuse(l, QStringLiteral("項目を選択して下さい"));
         }
         if (imported.contains(l.line.key))
@@ -396,6 +429,7 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
             QStringLiteral("Ktanaorosi_T"), lastRowId(db), *replayed);
     }
 
+    ImportRules::Learner learner(db, batch.place);
     for (const Line &l : lines) {
         const bool in = l.line.amount > 0;
         // A card's refund or cancellation is a negative expense of its item: the category totals
@@ -414,6 +448,13 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
             // The balance update and the row of the posting window, in its order.
             if (!Ledger(db).move({{batch.place, in ? money : Amount::sub(0, money), l.line.date}}).done())
                 throw DbError(QStringLiteral("a line checked before refused when written"));
+            if (!in && debitItems.contains(l.item)) {
+                const auto [expenseRow, debitRow] = writeDebit(db, batch.place, l.item, money, l.line.date);
+                record(l.line.key, l.line.date, l.line.amount, l.line.description, l.item, DebitTable,
+                    expenseRow, debitRow);
+                learner.learn(p, l.line.description, target);
+                continue;
+            }
             db.insert(p,
                 {{p + QStringLiteral("_index"), l.item}, {p + QStringLiteral("_hokan"), batch.place},
                     {p + QStringLiteral("_money"), refund ? -money : money},
@@ -421,10 +462,7 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
                     {p + QStringLiteral("_memo"), l.line.description}});
             record(l.line.key, l.line.date, l.line.amount, l.line.description, l.item, p, lastRowId(db), 0);
         }
-        db.execute(
-            QStringLiteral("INSERT OR REPLACE INTO X_import_rule (XR_hokan,XR_kind,XR_key,XR_item) VALUES (")
-            + place + QStringLiteral(",'") + p + QStringLiteral("',")
-            + quoted(StatementValues::normalise(l.line.description)) + u',' + quoted(target) + u')');
+        learner.learn(p, l.line.description, target);
     }
     if (batch.bill) {
         CardLedger::addBill(db, batch.place, batch.bill->paymentDate, batch.bill->total, no);
@@ -588,6 +626,26 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
             rows.push_back({rowTable, rowid});
             continue;
         }
+        if (table == DebitTable) {
+            // The expense row with the run's memo and its debit row, both as written.
+            check = QStringLiteral(
+                "SELECT (SELECT COUNT(*) FROM S WHERE rowid = %1 AND S_money = %2 AND S_date = %3 "
+                "AND S_memo = %4) + (SELECT COUNT(*) FROM Zidourireki_T WHERE rowid = %5 AND "
+                "Z_money = %2 AND Z_beforeday = %3)")
+                        .arg(rowid)
+                        .arg(-money)
+                        .arg(c.integer(3))
+                        .arg(quoted(DebitMemo))
+                        .arg(c.integer64(5));
+            if (scalar(db, check) != 2) {
+                refusal.message = QStringLiteral("取り込んだ明細が見つからないため取り消せません");
+                return false;
+            }
+            back.append({b->place, Amount::sub(0, qint32(money)), c.integer(3)});
+            rows.push_back({QStringLiteral("S"), rowid});
+            rows.push_back({QStringLiteral("Zidourireki_T"), c.integer64(5)});
+            continue;
+        }
         if (table == u"Ktanaorosi_T") {
             check = QStringLiteral(
                 "SELECT COUNT(*) FROM Ktanaorosi_T WHERE rowid = %1 AND K_amoney = %2 AND K_bmoney = %3")
@@ -657,6 +715,7 @@ void renamePlace(Database &db, const QString &from, const QString &to)
             + QStringLiteral(" WHERE XR_item = ") + quoted(transferTarget(out, from)));
         db.execute(QStringLiteral("UPDATE X_import_line SET XL_item = ") + quoted(transferTarget(out, to))
             + QStringLiteral(" WHERE XL_table = 'I' AND XL_item = ") + quoted(transferTarget(out, from)));
+        ImportRules::renameItem(db, QString(), transferTarget(out, from), transferTarget(out, to));
     }
 }
 
@@ -666,9 +725,11 @@ void forgetPlace(Database &db, const QString &place)
         return;
     forgetPlaceRows(db, place);
     // A rule would offer a transfer to a place that is gone.
-    for (const bool out : {true, false})
+    for (const bool out : {true, false}) {
         db.execute(QStringLiteral("DELETE FROM X_import_rule WHERE XR_item = ")
             + quoted(transferTarget(out, place)));
+        ImportRules::forgetItem(db, QString(), transferTarget(out, place));
+    }
 }
 
 void renameItem(Database &db, const QString &kind, const QString &from, const QString &to)
@@ -681,6 +742,7 @@ void renameItem(Database &db, const QString &kind, const QString &from, const QS
     db.execute(QStringLiteral("UPDATE X_import_line SET XL_item = ") + quoted(to)
         + QStringLiteral(" WHERE XL_table = ") + quoted(kind) + QStringLiteral(" AND XL_item = ")
         + quoted(from));
+    ImportRules::renameItem(db, kind, from, to);
 }
 
 void forgetItem(Database &db, const QString &kind, const QString &item)
@@ -689,6 +751,7 @@ void forgetItem(Database &db, const QString &kind, const QString &item)
         return;
     db.execute(QStringLiteral("DELETE FROM X_import_rule WHERE XR_kind = ") + quoted(kind)
         + QStringLiteral(" AND XR_item = ") + quoted(item));
+    ImportRules::forgetItem(db, kind, item);
 }
 
 void rememberPlace(Database &db, const QString &preset, const QString &account, const QString &place)

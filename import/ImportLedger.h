@@ -22,6 +22,8 @@ struct LineState
     // Pre-filled from the learnt rules ("" when none): an item, or a transfer target written as
     // transferTarget() writes it.
     QString item;
+    // Which rule filled the item, as its tooltip says it ("" when none).
+    QString rule;
     // The ledger holds the line on its own day: imported, or a posting of that day matches it.
     bool heldOnItsDay = false;
 };

@@ -302,8 +302,7 @@ Statement parse(const Preset &preset, const QStringList &lines, const QDate &tod
         if (c.joinInto >= 0 && f.size() > most) {
             // A name holding the separator: its pieces are joined back.
             const qsizetype extra = f.size() - most;
-            QStringList joined = f.mid(c.joinInto, extra + 1);
-            f[c.joinInto] = joined.join(preset.separator);
+            f[c.joinInto] = joinedFields(text, preset.separator, c.joinInto, extra + 1);
             f.remove(c.joinInto + 1, extra);
         }
         if (f.size() < named || f.size() > most) {

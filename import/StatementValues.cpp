@@ -63,11 +63,16 @@ QString excerpt(const QString &line, qsizetype chars)
     return line.left(chars) + QChar(0x2026);
 }
 
-QStringList fields(const QString &line, QChar separator)
+namespace {
+
+// Walks the fields of a line as fields() reads them, giving each field's value (unquoted and
+// trimmed) and where its text stands in the line: from its first character to the separator
+// after it (or the line's end).
+template <typename OnField> void scanFields(const QString &line, QChar separator, OnField onField)
 {
-    QStringList out;
     QString current;
     bool quoted = false;
+    qsizetype begin = 0;
     for (qsizetype i = 0; i < line.size(); ++i) {
         const QChar c = line.at(i);
         if (quoted) {
@@ -81,14 +86,43 @@ QStringList fields(const QString &line, QChar separator)
             quoted = true;
             current.clear();
         } else if (c == separator) {
-            out << current.trimmed();
+            onField(current.trimmed(), begin, i);
             current.clear();
+            begin = i + 1;
         } else {
             current += c;
         }
     }
-    out << current.trimmed();
+    onField(current.trimmed(), begin, line.size());
+}
+
+} // namespace
+
+QStringList fields(const QString &line, QChar separator)
+{
+    QStringList out;
+    scanFields(line, separator, [&](const QString &value, qsizetype, qsizetype) { out << value; });
     return out;
+}
+
+QString joinedFields(const QString &line, QChar separator, qsizetype first, qsizetype count)
+{
+    QStringList values;
+    qsizetype begin = -1, end = -1, index = 0;
+    scanFields(line, separator, [&](const QString &value, qsizetype from, qsizetype to) {
+        if (index >= first && index < first + count) {
+            values << value;
+            if (begin < 0)
+                begin = from;
+            end = to;
+        }
+        ++index;
+    });
+    const QString between = begin < 0 ? QString() : line.mid(begin, end - begin);
+    // A quoted piece among them is read as fields() reads it, not as it is written.
+    if (between.contains(u'"'))
+        return values.join(separator);
+    return between.trimmed();
 }
 
 namespace {

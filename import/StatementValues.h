@@ -34,6 +34,10 @@ QString excerpt(const QString &line, qsizetype chars = 200);
 // The fields of one line: quoted ("a,b", "" for a quote) or not, around the separator.
 // Fields are trimmed of surrounding blanks.
 QStringList fields(const QString &line, QChar separator);
+// Fields first .. first + count - 1 of the line as one: the text that stood from the first's
+// start to the last's end, separators and blanks between them kept ("GITHUB, INC." stays so),
+// trimmed. Quoted pieces among them are joined by the separator.
+QString joinedFields(const QString &line, QChar separator, qsizetype first, qsizetype count);
 
 // A day as written in the file; year 0 when the text carries none ("4月30日").
 struct PartialDate

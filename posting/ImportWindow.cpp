@@ -6,6 +6,7 @@
 #include "Database.h"
 #include "Grid.h"
 #include "PresetEditor.h"
+#include "RuleWindow.h"
 #include "TypedCombo.h"
 
 #include <QComboBox>
@@ -14,12 +15,14 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QInputDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStandardPaths>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 using ImportLedger::State;
@@ -135,11 +138,14 @@ ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
     m_ok->setObjectName(QStringLiteral("cmd_ok"));
     m_undo = new QPushButton(QStringLiteral("取込の取消"), this);
     m_undo->setObjectName(QStringLiteral("cmd_undo"));
+    m_rule = new QPushButton(QStringLiteral("ルール..."), this);
+    m_rule->setObjectName(QStringLiteral("cmd_rule"));
     m_end = new QPushButton(QStringLiteral("閉じる"), this);
     m_end->setObjectName(QStringLiteral("cmd_end"));
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_ok);
     buttons->addWidget(m_undo);
+    buttons->addWidget(m_rule);
     buttons->addStretch();
     buttons->addWidget(m_end);
 
@@ -179,7 +185,40 @@ ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
     connect(m_grid, &Grid::buttonClicked, this, [this](int col, int row, bool) { toggle(col, row); });
     connect(m_ok, &QPushButton::clicked, this, &ImportWindow::execute);
     connect(m_undo, &QPushButton::clicked, this, &ImportWindow::undoBatch);
+    connect(m_rule, &QPushButton::clicked, this, &ImportWindow::openRules);
+    m_grid->viewport()->installEventFilter(this);
     connect(m_end, &QPushButton::clicked, this, &QWidget::close);
+}
+
+bool ImportWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_grid->viewport() && event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QModelIndex index = m_grid->indexAt(help->pos());
+        const QString tip
+            = index.isValid() && index.column() + 1 == ColItem ? itemTip(index.row() + 1) : QString();
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, m_grid->viewport());
+        return true;
+    }
+    return TaskWindow::eventFilter(watched, event);
+}
+
+TaskWindow *ImportWindow::openRules()
+{
+    auto *rules = new RuleWindow(context());
+    rules->load();
+    rules->setPlace(m_hokan->currentText());
+    // What is written there fills the lines anew once it closes.
+    connect(rules, &TaskWindow::closed, this, [this] {
+        load();
+        if (m_statement.matched)
+            refresh();
+    });
+    rules->show();
+    return rules;
 }
 
 void ImportWindow::load()
@@ -196,6 +235,10 @@ void ImportWindow::load()
              = db.query(QStringLiteral("SELECT S_index FROM Syukkin_T WHERE (Not S_kubun = '自動')"));
              !c.eof(); c.next())
             m_expenseItems << c.text(0);
+        m_debitItems.clear();
+        for (Cursor c = db.query(QStringLiteral("SELECT S_index FROM Syukkin_T where (S_kubun= '自動')"));
+             !c.eof(); c.next())
+            m_debitItems << c.text(0);
         for (Cursor c = db.query(QStringLiteral("SELECT H_index FROM Hokan_T")); !c.eof(); c.next())
             places << c.text(0);
     });
@@ -337,7 +380,11 @@ void ImportWindow::refresh()
     m_otherPlaces = m_places;
     m_otherPlaces.removeAll(place);
     // The targets of a withdrawal, of a deposit, and of a card's refund (a negative expense).
+    // A withdrawal may be an automatic debit: its items follow the expense items under their
+    // own heading.
     QStringList outTargets = m_expenseItems, inTargets = m_incomeItems, refundTargets = m_expenseItems;
+    if (!m_debitItems.isEmpty())
+        outTargets << debitHeading() << m_debitItems;
     for (const QString &other : std::as_const(m_otherPlaces)) {
         outTargets << ImportLedger::transferTarget(true, other);
         inTargets << ImportLedger::transferTarget(false, other);
@@ -434,19 +481,22 @@ void ImportWindow::execute()
         const QStringList entries = m_grid->choiceEntries(ColItem, r);
         bool ok = false;
         const int item = m_grid->text(ColItem, r).toInt(&ok);
-        if (!ok || item < 0 || item >= entries.size()) {
+        // The entries after the items (and for a withdrawal the debits) are the other places, in
+        // order.
+        const QStringList &items = l.amount < 0 || m_statement.card ? m_expenseItems : m_incomeItems;
+        const int debits = l.amount < 0 && !m_debitItems.isEmpty() ? int(m_debitItems.size()) + 1 : 0;
+        if (!ok || item < 0 || item >= entries.size() || entries.at(item) == debitHeading()) {
             dialogs().info(QString::number(l.lineNo) + QStringLiteral("行目（") + QString::number(l.date)
                 + u' ' + l.description + QStringLiteral("）の項目を選択して下さい"));
             return;
         }
         if (firstIndex < 0)
             firstIndex = i;
-        // The entries after the items are the other places, in order.
-        const QStringList &items = l.amount < 0 || m_statement.card ? m_expenseItems : m_incomeItems;
-        if (item < items.size())
+        if (item < items.size() + debits)
             lines << ImportLedger::Line {l, entries.at(item), QString()};
         else
-            lines << ImportLedger::Line {l, QString(), m_otherPlaces.value(item - int(items.size()))};
+            lines << ImportLedger::Line {
+                l, QString(), m_otherPlaces.value(item - int(items.size()) - debits)};
     }
     if (lines.isEmpty()) {
         dialogs().info(QStringLiteral("取り込む明細がありません"));
@@ -472,12 +522,32 @@ void ImportWindow::execute()
             return;
         const qint64 before = qint64(*first.balance) - first.amount
             - ImportLedger::heldEarlierThatDay(m_statement.lines, m_states, firstIndex);
-        if (replayed && before != *replayed && before >= INT32_MIN && before <= INT32_MAX
-            && dialogs().ask(place + QStringLiteral("の") + dayText(first.date)
-                + QStringLiteral("時点の残高 ") + yen(*replayed) + QStringLiteral("が明細の残高 ")
-                + yen(before) + QStringLiteral("と違います。\r\n金額棚卸で ") + yen(before)
-                + QStringLiteral("にしてから取り込みますか？")))
-            batch.stocktakeTo = qint32(before);
+        // A place with nothing recorded yet starts from the statement rather than being
+        // compared with it.
+        bool fresh = false;
+        if (!withRead([&](Database &db) {
+                const QString p = QStringLiteral("'") + Database::escape(place) + QStringLiteral("'");
+                Cursor c
+                    = db.query(QStringLiteral("SELECT (SELECT COUNT(*) FROM N WHERE N_hokan = %1)"
+                                              " + (SELECT COUNT(*) FROM S WHERE S_hokan = %1)"
+                                              " + (SELECT COUNT(*) FROM Idourireki_T WHERE I_hokanmoto = %1"
+                                              " OR I_hokansaki = %1)"
+                                              " + (SELECT COUNT(*) FROM Ktanaorosi_T WHERE K_hokan = %1)")
+                                   .arg(p));
+                fresh = c.value(0).toLongLong() == 0;
+            }))
+            return;
+        if (replayed && before != *replayed && before >= INT32_MIN && before <= INT32_MAX) {
+            const QString question = fresh
+                ? place + QStringLiteral("にはまだ記録がありません。\r\n残高を明細の") + dayText(first.date)
+                    + QStringLiteral("時点の残高 ") + yen(before) + QStringLiteral("から始めますか？")
+                : place + QStringLiteral("の") + dayText(first.date) + QStringLiteral("時点の残高 ")
+                    + yen(*replayed) + QStringLiteral("が明細の残高 ") + yen(before)
+                    + QStringLiteral("と違います。\r\n金額棚卸で ") + yen(before)
+                    + QStringLiteral("にしてから取り込みますか？");
+            if (dialogs().ask(question))
+                batch.stocktakeTo = qint32(before);
+        }
     }
     if (!dialogs().ask(QStringLiteral("%1件の明細を").arg(lines.size()) + place
             + QStringLiteral("に取り込みます　よろしいですか？")))

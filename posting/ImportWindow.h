@@ -57,8 +57,18 @@ public:
         ColCount = ColState
     };
     static QString checkedMark() { return QStringLiteral("○"); }
+    // The heading in a withdrawal's item list above the automatic debits' items.
+    static QString debitHeading() { return QStringLiteral("―― 自動引落 ――"); }
     // Whether the line in grid row `row` is to be imported.
     bool isChecked(int row) const { return m_checked.value(row - 1); }
+    // What the item cell of grid row `row` shows in its tooltip: the rule that filled it.
+    QString itemTip(int row) const { return m_states.value(row - 1).rule; }
+
+    // Opens F_rule on the place chosen now (cmd_rule); the window, for tests.
+    TaskWindow *openRules();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void chooseFile();
@@ -77,7 +87,7 @@ private:
     std::optional<ImportLedger::Bill> cardBill(const QString &place);
 
     QList<Preset> m_presets;
-    QStringList m_incomeItems, m_expenseItems, m_places;
+    QStringList m_incomeItems, m_expenseItems, m_debitItems, m_places;
     // The other places offered as transfer targets after the items, for the place chosen now.
     QStringList m_otherPlaces;
     QString m_file;
@@ -101,5 +111,6 @@ private:
     QPlainTextEdit *m_kekka = nullptr;
     QPushButton *m_ok = nullptr;
     QPushButton *m_undo = nullptr;
+    QPushButton *m_rule = nullptr;
     QPushButton *m_end = nullptr;
 };

@@ -228,6 +228,8 @@ void MainMenu::buildMenus()
         [this] { open(QStringLiteral("保管場所マスタメンテ起動"), QStringLiteral("F_hokanM")); });
     addAction(masta, "card", "カード(&C)",
         [this] { open(QStringLiteral("カード設定画面起動"), QStringLiteral("F_card")); });
+    addAction(masta, "rule", "取込ルール(&R)",
+        [this] { open(QStringLiteral("取込ルール画面起動"), QStringLiteral("F_rule")); });
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     help->setObjectName(QStringLiteral("help"));

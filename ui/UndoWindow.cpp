@@ -74,6 +74,7 @@ QString UndoWindow::windowCaption(const QString &recorded)
         {QStringLiteral("F_import"), QStringLiteral("明細取込")},
         {QStringLiteral("F_preset"), QStringLiteral("取込形式の登録")},
         {QStringLiteral("F_iten"), QStringLiteral("他の家計簿から移行")},
+        {QStringLiteral("F_rule"), QStringLiteral("取込ルール")},
         {QStringLiteral("F_undo"), QStringLiteral("操作の履歴")},
         {QStringLiteral("F_kensaku"), QStringLiteral("明細検索")},
         {QStringLiteral("F_syusei"), QStringLiteral("明細の修正")},

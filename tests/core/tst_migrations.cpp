@@ -32,8 +32,8 @@ private slots:
         QCOMPARE(dir.scalar("PRAGMA user_version").toInt(), Migrations::latest());
         QCOMPARE(xTables(dir),
             QStringList({"X_budget_row", "X_budget_year", "X_card", "X_card_bill", "X_import_batch",
-                "X_import_line", "X_import_place", "X_import_preset", "X_import_rule", "X_meisai",
-                "X_meisai_fts", "X_meisai_fts_config", "X_meisai_fts_data", "X_meisai_fts_idx",
+                "X_import_line", "X_import_pattern", "X_import_place", "X_import_preset", "X_import_rule",
+                "X_meisai", "X_meisai_fts", "X_meisai_fts_config", "X_meisai_fts_data", "X_meisai_fts_idx",
                 "X_meisai_terms", "X_movein_id", "X_schedule", "X_undo_action"}));
         int calls = 0;
         QCOMPARE(Migrations::migrate(dir.dbPath(), [&](int, int) { return ++calls, true; }),

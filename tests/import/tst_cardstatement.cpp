@@ -108,6 +108,15 @@ private slots:
             << QStringList {"20260503 -1200 ＡＭＡＺＯＮ．ＣＯ．ＪＰ", "20260505 -880 カフェ,ベーカリー",
                    "20260510 150 コンビニ"}
             << "/1930/";
+        // The pieces of a name are joined with what stood between them, blanks included.
+        QTest::newRow("三井住友: a name holding the separator and blanks")
+            << bytes({"山田　太郎　様,4980-00**-****-1234,三井住友カード",
+                   "2026/05/12,GITHUB, INC. (HTTPSGITHUB.C),1200,１,,1200,",
+                   "2026/05/13,ＣＡＦＥ ，　ＢＡＫＥＲＹ , 本店,500,１,,500,", ",,,,,1700,"})
+            << "三井住友カード"
+            << QStringList {"20260512 -1200 GITHUB, INC. (HTTPSGITHUB.C)",
+                   "20260513 -500 ＣＡＦＥ ，　ＢＡＫＥＲＹ , 本店"}
+            << "/1700/";
         QTest::newRow("JCB: leading-space dates, a cancelled purchase, a yearly fee of a month")
             << bytes({"\"\",\"\",\"今回のお支払日\",\"2026/06/10\"",
                    "\"\",\"\",\"今回のお支払金額合計(￥)\",\"6,375\"",

@@ -210,13 +210,49 @@ private slots:
     void lineWithoutAValidItemIsRefused()
     {
         QString why;
-        QList<Line> l = withItems({line(2, 20241101, -100, "A")});
-        l[0].item = QStringLiteral("家賃"); // an automatic-debit item is not offered for posting
+        QList<Line> l = withItems({line(2, 20241101, 100, "A")});
+        l[0].item = QStringLiteral("家賃"); // an automatic debit's item is a withdrawal's only
         QVERIFY(!import(l, &why));
         QVERIFY(why.endsWith("項目を選択して下さい"));
         l[0].item.clear();
         QVERIFY(!import(l, &why));
         QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM X_import_line").toInt(), 0);
+    }
+
+    // A withdrawal given a debit's item is written as the debit run writes it; the next
+    // download knows it, a debit of the same amount nearby is no reason to check another line,
+    // and taking the batch back removes both rows.
+    void aDebitLineIsWrittenAsTheDebitRunWritesIt()
+    {
+        QList<Line> l = withItems({line(2, 20241127, -3000, "ｺｳｻﾞﾌﾘｶｴ ﾔﾁﾝ")});
+        l[0].item = QStringLiteral("家賃");
+        const auto no = import(l);
+        QVERIFY(no);
+        QCOMPARE(m_dir->rows("SELECT S_index,S_hokan,S_money,S_date,S_memo FROM S"),
+            QStringList({"家賃|銀行|3000|20241127|自動引落処理"}));
+        QCOMPARE(m_dir->rows("SELECT Z_index,Z_hokan,Z_money,Z_beforeday FROM Zidourireki_T"),
+            QStringList({"家賃|銀行|3000|20241127"}));
+        QCOMPARE(balance(), 7000);
+        verifyReplay();
+        {
+            Database db(m_dir->dbPath());
+            const QList<LineState> s = analyse(db, "銀行",
+                {line(2, 20241127, -3000, "ｺｳｻﾞﾌﾘｶｴ ﾔﾁﾝ"), line(3, 20241128, -3000, "ｺｳｻﾞﾌﾘｶｴ ﾔﾁﾝ ﾍﾞﾂ")});
+            QCOMPARE(s[0].state, State::Imported);
+            QCOMPARE(s[1].state, State::New);
+            QCOMPARE(s[1].item, QStringLiteral("家賃"));
+            db.beginWrite();
+            Refusal r;
+            QVERIFY(undo(db, *no, r));
+            db.commit();
+        }
+        QCOMPARE(balance(), 10000);
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM S").toInt(), 0);
+        QCOMPARE(m_dir->scalar("SELECT COUNT(*) FROM Zidourireki_T").toInt(), 0);
+        // A debit typed in the debit window is recognised as before.
+        m_dir->exec("INSERT INTO Zidourireki_T (Z_index,Z_hokan,Z_money,Z_beforeday) VALUES "
+                    "('家賃','銀行',3000,20241125)");
+        QCOMPARE(states({line(2, 20241127, -3000, "ｺｳｻﾞﾌﾘｶｴ ﾔﾁﾝ")}), QList<State>({State::Check}));
     }
 
     void stocktakeFirstSetsTheFilesBalance()

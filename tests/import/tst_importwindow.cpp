@@ -7,6 +7,7 @@
 #include "LedgerCheck.h"
 #include "MainMenu.h"
 #include "PresetEditor.h"
+#include "RuleWindow.h"
 #include "StatementFiles.h"
 #include "StorageMaster.h"
 #include "Tasks.h"
@@ -19,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 
@@ -584,6 +586,116 @@ private slots:
         f.press("cmd_undo");
         QCOMPARE(f.dialogs.infos, QStringList({"取り消せる取込がありません"}));
         QCOMPARE(f.balance("財布"), 0);
+    }
+
+    // An outgoing line's list holds the automatic debits under their heading; the heading is no
+    // item, a debit's item is imported as the debit run writes it and learnt.
+    void aDebitIsChosenForAnOutgoingLine()
+    {
+        Fixture f;
+        f.dir.exec(
+            "INSERT INTO Syukkin_T (S_index,S_kubun,S_hokan,S_memo) VALUES ('電気','自動','ゆうちょ','')");
+        f.window->load();
+        f.open("nov.csv", november());
+        QCOMPARE(f.grid()->choiceEntries(ImportWindow::ColItem, 1),
+            QStringList({"食費", "雑費", ImportWindow::debitHeading(), "電気", "→ 財布"}));
+        QCOMPARE(f.grid()->choiceEntries(ImportWindow::ColItem, 2), QStringList({"給与", "← 財布"}));
+        f.setItem(1, ImportWindow::debitHeading());
+        f.press("cmd_ok");
+        QCOMPARE(
+            f.dialogs.infos.last(), QStringLiteral("9行目（20241102 ｶｰﾄﾞ ｺﾝﾋﾞﾆ）の項目を選択して下さい"));
+        f.setItem(1, "電気");
+        f.setItem(3, "→ 財布");
+        f.press("cmd_ok");
+        QCOMPARE(f.dialogs.infos.last(), QStringLiteral("3件を取り込みました"));
+        QCOMPARE(f.dir.rows("SELECT Z_index,Z_money,Z_beforeday FROM Zidourireki_T"),
+            QStringList({"電気|1200|20241102"}));
+        QCOMPARE(f.dir.rows("SELECT S_index,S_memo FROM S"), QStringList({"電気|自動引落処理"}));
+        QCOMPARE(f.dir.rows("SELECT I_hokansaki,I_money FROM Idourireki_T"), QStringList({"財布|800"}));
+        QVERIFY(LedgerCheck::check(f.dir.dbPath()).ok());
+        f.window->openFile(f.write("dec.csv", bytes(yucho({"20241215,000000009,,1300,ｶｰﾄﾞ,ｺﾝﾋﾞﾆ,146700,"}))));
+        QCOMPARE(f.rows().first(), QStringLiteral("○|20241215|ｶｰﾄﾞ ｺﾝﾋﾞﾆ|1300||146700|電気|新規"));
+    }
+
+    // A place with nothing recorded starts from the statement's balance before its first line.
+    void aFirstImportStartsTheBalance()
+    {
+        Fixture f;
+        f.open("nov.csv", november(), "財布");
+        f.press("cmd_ok");
+        QCOMPARE(f.dialogs.asked.first(),
+            QStringLiteral("財布にはまだ記録がありません。\r\n残高を明細の2024/11/02時点の残高 "
+                           "\\100000から始めますか？"));
+        QCOMPARE(f.dir.rows("SELECT K_bmoney,K_amoney FROM Ktanaorosi_T"), QStringList({"0|100000"}));
+        QCOMPARE(f.balance("財布"), 148000);
+        QVERIFY(LedgerCheck::check(f.dir.dbPath()).ok());
+    }
+
+    // F_rule from cmd_rule: the learnt rules of the place, a rule written ahead that fills the
+    // next file's line (and says so), each edit an action of the history.
+    void rulesAreShownWrittenAndUsed()
+    {
+        Fixture f;
+        f.open("nov.csv", november());
+        f.press("cmd_ok");
+        QPointer<TaskWindow> rules = f.window->openRules();
+        QCOMPARE(rules->objectName(), QStringLiteral("F_rule"));
+        auto *sp = rules->findChild<Grid *>("SP");
+        const auto row = [&](int r) {
+            QStringList cells;
+            for (int c = RuleWindow::ColPattern; c <= RuleWindow::ColUsed; ++c)
+                cells << (c == RuleWindow::ColMatch || c == RuleWindow::ColItem
+                        ? sp->choiceEntries(c, r).value(sp->text(c, r).toInt(), QStringLiteral("?"))
+                        : sp->text(c, r));
+            return cells.join(u'|');
+        };
+        QCOMPARE(sp->maxRows(), 4);
+        QCOMPARE(row(1), QStringLiteral("カード コンビニ|一致|支出：食費|2024/12/08 09:05:07"));
+        // Written ahead: every card line is 雑費, unless its whole description says otherwise.
+        const int last = sp->maxRows();
+        sp->setText(RuleWindow::ColPattern, last, "ｶｰﾄﾞ");
+        sp->setText(RuleWindow::ColItem, last,
+            QString::number(sp->choiceEntries(RuleWindow::ColItem, last).indexOf("支出：雑費")));
+        sp->clickButton(RuleWindow::ColSave, last);
+        QCOMPARE(f.dialogs.infos.last(), QStringLiteral("登録完了しました"));
+        QCOMPARE(f.dir.rows("SELECT XU_window,XU_text FROM X_undo_action ORDER BY XU_no DESC LIMIT 1"),
+            QStringList({"F_rule|取込ルール「ｶｰﾄﾞ」を登録"}));
+        // The same text twice is refused.
+        sp->setText(RuleWindow::ColPattern, sp->maxRows(), "ｶｰﾄﾞ ");
+        sp->setText(RuleWindow::ColItem, sp->maxRows(), "0");
+        sp->clickButton(RuleWindow::ColSave, sp->maxRows());
+        QCOMPARE(f.dialogs.infos.last(), QStringLiteral("同じパターンのルールがあります"));
+        // Changed: the learnt rule of ｶｰﾄﾞ ﾊﾟﾝﾔ gives 雑費 from now on.
+        QCOMPARE(row(2).section(u'|', 0, 2), QStringLiteral("カード パンヤ|一致|支出：食費"));
+        sp->setText(RuleWindow::ColItem, 2,
+            QString::number(sp->choiceEntries(RuleWindow::ColItem, 2).indexOf("支出：雑費")));
+        sp->clickButton(RuleWindow::ColSave, 2);
+        QCOMPARE(f.dir.rows("SELECT XR_item FROM X_import_rule WHERE XR_key = 'カード パンヤ'"),
+            QStringList({"雑費"}));
+        rules->close();
+        QTRY_VERIFY(rules.isNull());
+
+        f.window->openFile(f.write("dec.csv",
+            bytes(yucho({"20241205,000000005,,1200,ｶｰﾄﾞ,ｺﾝﾋﾞﾆ,146800,",
+                "20241206,000000006,,700,ｶｰﾄﾞ,ﾄﾞﾗｯｸﾞ,146100,"}))));
+        QCOMPARE(f.rows().mid(0, 2).join(u'/'),
+            QStringLiteral("○|20241205|ｶｰﾄﾞ ｺﾝﾋﾞﾆ|1200||146800|食費|新規/"
+                           "○|20241206|ｶｰﾄﾞ ﾄﾞﾗｯｸﾞ|700||146100|雑費|新規"));
+        QCOMPARE(f.window->itemTip(2), QStringLiteral("ルール「ｶｰﾄﾞ」（前方一致）から"));
+        QCOMPARE(f.window->itemTip(1), QStringLiteral("ルール「カード コンビニ」（一致）から"));
+        // Imported as the written rule gives it, the line learns nothing of its own.
+        f.press("cmd_ok");
+        QCOMPARE(
+            f.dir.scalar("SELECT COUNT(*) FROM X_import_rule WHERE XR_key = 'カード ドラッグ'").toInt(), 0);
+
+        // Deleted, the written rule fills nothing.
+        rules = f.window->openRules();
+        sp = rules->findChild<Grid *>("SP");
+        QCOMPARE(row(4), QStringLiteral("ｶｰﾄﾞ|前方一致|支出：雑費|2024/12/08 09:05:07"));
+        sp->clickButton(RuleWindow::ColDelete, 4);
+        QCOMPARE(f.dir.scalar("SELECT COUNT(*) FROM X_import_pattern").toInt(), 0);
+        QCOMPARE(f.dir.rows("SELECT XU_text FROM X_undo_action ORDER BY XU_no DESC LIMIT 1"),
+            QStringList({"取込ルール「ｶｰﾄﾞ」を削除"}));
     }
 
     void filesThatCannotBeReadChangeNothing_data()

@@ -207,6 +207,8 @@ private slots:
                     + "' AND XR_item = '" + from + "'",
                 "UPDATE X_import_line SET XL_item = '" + to + "' WHERE XL_table = '" + n.postings
                     + "' AND XL_item = '" + from + "'",
+                "UPDATE X_import_pattern SET XQ_item = '" + to + "' WHERE XQ_item = '" + from
+                    + "' AND XQ_kind = '" + n.postings + "'",
                 // The plans by item follow; a row left under the new name gives way.
                 "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'X_budget_row'",
                 "DELETE FROM X_budget_row WHERE XZ_side = '" + n.postings + "' AND XZ_name = '" + to
@@ -248,7 +250,7 @@ private slots:
         w.sp2->setText(1, 1, "O'給与");
         w.sp2->setText(4, 1, "改名");
         w.sp2->clickButton(5, 1);
-        QCOMPARE(rec.statements.mid(1, expense ? 14 : 12),
+        QCOMPARE(rec.statements.mid(1, expense ? 15 : 13),
             QStringList({QStringLiteral("SELECT %1 FROM %2 WHERE (%1 = '給与')").arg(n.index, n.postings),
                 QStringLiteral("UPDATE %1 SET %2 = 'O''給与' WHERE %2 = '給与'").arg(n.postings, n.index)})
                 + debitRename("給与", "O''給与", true) + importRename("給与", "O''給与")

@@ -17,6 +17,7 @@
 #include "MoveInWindow.h"
 #include "PresetEditor.h"
 #include "QtDialogs.h"
+#include "RuleWindow.h"
 #include "SearchWindow.h"
 #include "WindowDriver.h"
 #include "YenFont.h"
@@ -413,6 +414,33 @@ int main(int argc, char *argv[])
     shoot("import", QStringLiteral("F_import-done"), [&](TaskWindow *w) {
         openStatement(w);
         child<QPushButton>(w, "cmd_ok")->click();
+    });
+    // The rules the bank's import learnt, every line given its item (the debits among them), and
+    // a rule being written ahead in the last row.
+    shoot("rule", QStringLiteral("F_rule"), [&](TaskWindow *w) {
+        ImportWindow import(context);
+        import.load();
+        openWithItems(&import, QStringLiteral("銀行"), statement,
+            {{QStringLiteral("ATM"), QStringLiteral("→ 財布")},
+                {QStringLiteral("ｱﾏｿﾞﾝ"), QStringLiteral("日用品")},
+                {QStringLiteral("ﾄﾞﾗﾂｸﾞ"), QStringLiteral("日用品")},
+                {QStringLiteral("ｷﾕｳﾖ"), QStringLiteral("給料")},
+                {QStringLiteral("ﾃﾞﾝｷ"), QStringLiteral("電気")},
+                {QStringLiteral("ｶﾞｽ"), QStringLiteral("ガス")},
+                {QStringLiteral("ﾕｳﾁﾖ"), QStringLiteral("→ 郵便貯金")},
+                {QStringLiteral("ｼﾈﾏ"), QStringLiteral("娯楽")},
+                {QStringLiteral("ﾚｽﾄﾗﾝ"), QStringLiteral("外食")},
+                {QStringLiteral("ｽｰﾊﾟｰ"), QStringLiteral("食料品")}});
+        child<QPushButton>(&import, "cmd_ok")->click();
+        auto *rules = qobject_cast<RuleWindow *>(w);
+        rules->load();
+        rules->setPlace(QStringLiteral("銀行"));
+        auto *g = child<Grid>(w, "SP");
+        const int last = g->maxRows();
+        g->setText(RuleWindow::ColPattern, last, QStringLiteral("ＡＭＡＺＯＮ"));
+        g->setText(RuleWindow::ColItem, last,
+            QString::number(
+                g->choiceEntries(RuleWindow::ColItem, last).indexOf(QStringLiteral("支出：日用品"))));
     });
     // The history after the import: the batch, ready to be taken back.
     shoot("history", QStringLiteral("F_undo"), nothing);

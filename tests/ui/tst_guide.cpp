@@ -98,6 +98,7 @@ private slots:
         windows.push_back({"F_iten", "iten"});
         windows.push_back({"F_log", "log"});
         windows.push_back({"F_card", "card"});
+        windows.push_back({"F_rule", "rule"});
         windows.push_back({"F_mitosi", "cmd_mitosi"});
         QStringList missing;
         for (const Drive::Window &w : windows) {
@@ -135,7 +136,7 @@ private slots:
             << "## 銀行の明細を取り込む"
             << QStringList {"F_import-empty.png", "F_import.png", "F_preset.png", "F_import-done.png"};
         QTest::newRow("states of a line") << "### 「状態」の意味" << QStringList {};
-        QTest::newRow("learnt items") << "### 覚えた項目" << QStringList {};
+        QTest::newRow("learnt items") << "### 覚えた項目と取込ルール" << QStringList {"F_rule.png"};
         QTest::newRow("offered stocktake") << "### 残高の違いと金額棚卸" << QStringList {};
         QTest::newRow("taking a batch back") << "### 取込を取り消す" << QStringList {};
         QTest::newRow("card statement")
