@@ -55,7 +55,7 @@ private slots:
         QCOMPARE(Migrations::migrate(dir.dbPath(), before), Migrations::Outcome::Migrated);
         QCOMPARE(calls, (QList<QPair<int, int>> {{0, Migrations::latest()}}));
         QCOMPARE(dir.scalar("PRAGMA user_version").toInt(), Migrations::latest());
-        QCOMPARE(xTables(dir).size(), 18);
+        QCOMPARE(xTables(dir).size(), 19);
         QCOMPARE(dir.rows("SELECT N_index,N_money FROM N"), QStringList({"給与|500"}));
         QCOMPARE(dir.scalar("SELECT H_money FROM Hokan_T").toInt(), 500);
         QCOMPARE(Migrations::migrate(dir.dbPath(), before), Migrations::Outcome::Current);
@@ -77,7 +77,7 @@ private slots:
         QVERIFY(xTables(dir).isEmpty());
         QCOMPARE(dir.scalar("PRAGMA user_version").toInt(), 0);
         QCOMPARE(Migrations::migrate(dir.dbPath()), Migrations::Outcome::Migrated);
-        QCOMPARE(xTables(dir).size(), 18);
+        QCOMPARE(xTables(dir).size(), 19);
     }
 
     void newerLedgerIsUsedAsItIs()
