@@ -659,7 +659,7 @@ private slots:
         sp->clickButton(RuleWindow::ColSave, last);
         QCOMPARE(f.dialogs.infos.last(), QStringLiteral("登録完了しました"));
         QCOMPARE(f.dir.rows("SELECT XU_window,XU_text FROM X_undo_action ORDER BY XU_no DESC LIMIT 1"),
-            QStringList({"F_rule|取込ルール「ｶｰﾄﾞ」を登録"}));
+            QStringList({"取込ルール|取込ルール「ｶｰﾄﾞ」を登録"}));
         // The same text twice is refused.
         sp->setText(RuleWindow::ColPattern, sp->maxRows(), "ｶｰﾄﾞ ");
         sp->setText(RuleWindow::ColItem, sp->maxRows(), "0");
