@@ -239,6 +239,8 @@ private slots:
         QCOMPARE(f.viewed.size(), 1);
         QCOMPARE(f.dialogs.infos.size(), 1);
         QVERIFY(f.dialogs.infos.constFirst().startsWith(QStringLiteral("使い方ガイド(")));
+    }
+
     // The line of shortfalls follows the ledger while the menu is open: a window's action, Ctrl+Z
     // on the menu and a restore each change the bank's balance under a debit due tomorrow.
     void warningFollowsEveryChange()
