@@ -62,7 +62,12 @@ bool touchIfAbsent(const QString &path, QString *error)
 
 } // namespace
 
-Options parse(const QStringList &arguments, const QString &environmentDir)
+QString guideFile(const QString &templateDir)
+{
+    return QDir::cleanPath(templateDir + QStringLiteral("/guide/ja/index.html"));
+}
+
+Options parse(const QStringList &arguments, const QString &environmentDir, const QString &guide)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -87,7 +92,11 @@ Options parse(const QStringList &arguments, const QString &environmentDir)
         // Without a QCoreApplication yet, Qt names the program by a placeholder.
         return {true, 0,
             parser.helpText().replace(
-                QStringLiteral("<executable_name>"), QCoreApplication::applicationName()),
+                QStringLiteral("<executable_name>"), QCoreApplication::applicationName())
+                + (guide.isEmpty() ? QString()
+                                   : QStringLiteral("\nThe user's guide, in Japanese: %1\n"
+                                                    "(in the program: ヘルプ > 使い方ガイド, or F1)\n")
+                                         .arg(guide)),
             {}};
     if (parser.isSet(version))
         return {true, 0,

@@ -26,7 +26,12 @@ inline constexpr int UsageError = 2;
 
 // `arguments` as QCoreApplication::arguments() gives them (the program first);
 // `environmentDir` is the value of VELMO_DIR, empty when unset.
-Options parse(const QStringList &arguments, const QString &environmentDir);
+// `guide` is the user's guide that --help names.
+Options parse(const QStringList &arguments, const QString &environmentDir, const QString &guide = {});
+
+// The user's guide (HTML, with its pictures beside it) within the template folder `templateDir`
+// that the build and the installation both lay out beside the program.
+QString guideFile(const QString &templateDir);
 
 // The application directory: `chosen` when given; otherwise `programDir` when it holds a
 // ledger or backups of one (the portable layout); otherwise `userDir`, laid out from

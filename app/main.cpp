@@ -7,17 +7,20 @@
 #include "MainMenu.h"
 #include "QtDialogs.h"
 #include "SessionBackup.h"
+#include "SignalQuit.h"
 #include "Tasks.h"
 #include "YenFont.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTranslator>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 
@@ -41,12 +44,20 @@ int main(int argc, char *argv[])
     QStringList rawArguments;
     for (int i = 0; i < argc; ++i)
         rawArguments << QString::fromLocal8Bit(argv[i]);
-    if (const AppFolder::Options early = AppFolder::parse(rawArguments, {});
+    // The program's folder before there is a QCoreApplication to ask: the running executable.
+    const QString earlyProgramDir = QFileInfo::exists(QStringLiteral("/proc/self/exe"))
+        ? QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(u'/', 0, -2)
+        : QFileInfo(rawArguments.value(0)).absolutePath();
+    if (const AppFolder::Options early = AppFolder::parse(
+            rawArguments, {}, AppFolder::guideFile(earlyProgramDir + QStringLiteral("/" VELMO_TEMPLATE_DIR)));
         early.exit && early.exitCode == 0)
         return finish(early);
 
     QApplication app(argc, argv);
     Q_INIT_RESOURCE(assets);
+    // Stopped from the terminal or by the end of the desktop session, the program still ends
+    // as it ends itself: the backup at the end is taken and a demo folder is removed.
+    SignalQuit::install({SIGINT, SIGTERM, SIGHUP});
     QGuiApplication::setDesktopFileName(QStringLiteral(VELMO_APP_ID));
 
     const AppFolder::Options options
@@ -105,6 +116,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "velmo: %s\n", qPrintable(warning));
     backup.upgradeLedger();
     MainMenu menu(context);
+    menu.setGuide(AppFolder::guideFile(templateDir));
     registerTasks(menu);
     menu.load();
     menu.show();

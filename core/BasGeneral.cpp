@@ -29,15 +29,30 @@ bool hasLength(const QString &text, qint16 length, const QString &message, Dialo
     return false;
 }
 
-QString formatYen(qint64 amount)
+namespace {
+
+// The magnitude's digits grouped by threes.
+QString groupedMagnitude(qint64 amount)
 {
-    const bool negative = amount < 0;
     // Through unsigned so that the smallest 64-bit value has a magnitude too.
-    quint64 magnitude = negative ? 0 - static_cast<quint64>(amount) : static_cast<quint64>(amount);
+    const quint64 magnitude = amount < 0 ? 0 - static_cast<quint64>(amount) : static_cast<quint64>(amount);
     QString digits = QString::number(magnitude);
     for (qsizetype pos = digits.size() - 3; pos > 0; pos -= 3)
         digits.insert(pos, u',');
-    return QStringLiteral("\\") + (negative ? QStringLiteral("-") : QString()) + digits;
+    return digits;
+}
+
+} // namespace
+
+QString formatYen(qint64 amount)
+{
+    return QStringLiteral("\\") + (amount < 0 ? QStringLiteral("-") : QString()) + groupedMagnitude(amount);
+}
+
+QString amountLabel(qint64 amount)
+{
+    return (amount < 0 ? QStringLiteral("\u2212") : QString()) + QStringLiteral("\\")
+        + groupedMagnitude(amount);
 }
 
 QString dateLengthMessage(const QString &label)

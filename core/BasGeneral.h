@@ -21,6 +21,11 @@ bool hasLength(const QString &text, qint16 length, const QString &message, Dialo
 // A negative amount keeps its sign before the digits: -1500 gives \-1,500.
 QString formatYen(qint64 amount);
 
+// An amount as a label in a graph or a window writes it for a household to read: the digits
+// grouped by threes after "\" (drawn as the yen sign), a negative amount with the minus sign
+// before it all: -55000 gives −\55,000. Messages whose form is fixed keep formatYen's.
+QString amountLabel(qint64 amount);
+
 // The message of a date box that does not hold eight characters.
 QString dateLengthMessage(const QString &label);
 

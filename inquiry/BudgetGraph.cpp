@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BudgetGraph.h"
 
+#include "BasGeneral.h"
+
 #include <QFontMetricsF>
-#include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
@@ -72,6 +73,34 @@ QSize BudgetGraph::minimumSizeHint() const
     return QSize(int(fm.height() * 20), int(fm.height() * 6));
 }
 
+void BudgetGraph::drawLegend(QPainter &p, const QPointF &rightMiddle) const
+{
+    // Right-aligned on the title's line: a swatch (the remainder's as its line and dot) and its
+    // text for each of the graph's marks.
+    const QFontMetricsF fm(font());
+    const double line = fm.height(), swatch = line * 0.7, gap = line * 0.3;
+    const QStringList texts {
+        QStringLiteral("予算"), QStringLiteral("実績"), QStringLiteral("予算超過"), QStringLiteral("残")};
+    const QColor colours[] = {budgetColour, actualColour, overColour, remainderColour};
+    double x = rightMiddle.x();
+    for (qsizetype i = texts.size() - 1; i >= 0; --i) {
+        x -= fm.horizontalAdvance(texts[i]);
+        p.setPen(palette().color(QPalette::Text));
+        p.drawText(QRectF(x, rightMiddle.y() - line / 2, fm.horizontalAdvance(texts[i]) + 1, line),
+            Qt::AlignLeft | Qt::AlignVCenter, texts[i]);
+        x -= gap + swatch;
+        const QRectF box(x, rightMiddle.y() - swatch / 2, swatch, swatch);
+        if (i == texts.size() - 1) {
+            p.setPen(QPen(colours[i], line / 8));
+            p.drawLine(QPointF(box.left(), box.center().y()), QPointF(box.right(), box.center().y()));
+            p.drawEllipse(box.center(), line / 6, line / 6);
+        } else {
+            p.fillRect(box, colours[i]);
+        }
+        x -= gap * 3;
+    }
+}
+
 void BudgetGraph::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
@@ -94,10 +123,11 @@ void BudgetGraph::paintEvent(QPaintEvent *)
     p.setPen(text);
     p.drawText(QRectF(plot.left(), 0, plot.width(), line * 1.5), Qt::AlignLeft | Qt::AlignVCenter,
         m_name + QStringLiteral("　予算・実績・残"));
+    drawLegend(p, QPointF(plot.right(), line * 0.75));
     p.drawText(QRectF(0, plot.top() - line / 2, plot.left() - line / 4, line),
-        Qt::AlignRight | Qt::AlignVCenter, QLocale::system().toString(hi));
+        Qt::AlignRight | Qt::AlignVCenter, BasGeneral::amountLabel(hi));
     p.drawText(QRectF(0, plot.bottom() - line / 2, plot.left() - line / 4, line),
-        Qt::AlignRight | Qt::AlignVCenter, QLocale::system().toString(lo));
+        Qt::AlignRight | Qt::AlignVCenter, BasGeneral::amountLabel(lo));
 
     const double zero = place(0, lo, hi, plot.top(), plot.bottom());
     const double slot = plot.width() / 12;

@@ -9,6 +9,8 @@
 // one of the actual figure (red when over the budget), and a line through the month's
 // remainder. Drawn to the widget's size in device-independent units, so it keeps its
 // proportions at any scale.
+class QPainter;
+
 class BudgetGraph : public QWidget
 {
     Q_OBJECT
@@ -35,6 +37,10 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // At the graph's top right, what each mark is: the budget's bar, the actual figure's, the
+    // actual figure's over the budget and the remainder's line.
+    void drawLegend(QPainter &p, const QPointF &rightMiddle) const;
+
     QString m_name;
     std::array<qint64, 12> m_budget {}, m_actual {}, m_remainder {};
 };

@@ -251,9 +251,10 @@ void BudgetWindow::display()
         put(row + 1, QStringLiteral("実績"), line.actual, line.actualTotal, false);
         put(row + 2, QStringLiteral("残"), line.remainder, line.remainderTotal, true);
         if (!isTotal) {
-            // The budget cells are the input cells; the switch turns carry-over on and off.
+            // The budget cells are the input cells, their figures grouped by threes as the rows
+            // below; the switch turns carry-over on and off.
             for (int m = 0; m < 12; ++m) {
-                m_grid->setCellKind(kFirstMonthCol + m, row, Grid::Kind::Integer);
+                m_grid->setCellKind(kFirstMonthCol + m, row, Grid::Kind::Numeric);
                 m_grid->setCellLocked(kFirstMonthCol + m, row, false);
             }
             m_grid->setCellKind(kCarryCol, row, Grid::Kind::Button);

@@ -38,6 +38,7 @@ ChangeWindow::ChangeWindow(const AppContext &context, const QString &table, qint
     setWindowTitle(QStringLiteral("明細の修正"));
 
     auto *outer = new QVBoxLayout(this);
+    outer->addWidget(makeHeading("Label1", windowTitle(), this));
     m_kind = new QLabel(this);
     m_kind->setObjectName(QStringLiteral("lbl_kind"));
     outer->addWidget(m_kind);

@@ -3,8 +3,9 @@
 
 #include "BudgetGraph.h"
 
+#include "BasGeneral.h"
+
 #include <QFontMetricsF>
-#include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
@@ -93,9 +94,9 @@ void ForecastGraph::paintEvent(QPaintEvent *)
     auto x = [&](int i) { return plot.left() + step * i; };
 
     p.drawText(QRectF(0, plot.top() - line / 2, plot.left() - line / 4, line),
-        Qt::AlignRight | Qt::AlignVCenter, QLocale::system().toString(hi));
+        Qt::AlignRight | Qt::AlignVCenter, BasGeneral::amountLabel(hi));
     p.drawText(QRectF(0, plot.bottom() - line / 2, plot.left() - line / 4, line),
-        Qt::AlignRight | Qt::AlignVCenter, QLocale::system().toString(lo));
+        Qt::AlignRight | Qt::AlignVCenter, BasGeneral::amountLabel(lo));
     // A mark and the month's number on the first day of each month.
     double lastLabel = -1e9;
     for (int i = 0; i < n; ++i) {
@@ -136,8 +137,8 @@ void ForecastGraph::paintEvent(QPaintEvent *)
     p.setBrush(lowColour);
     p.drawEllipse(at, line / 4, line / 4);
     const QString label
-        = QStringLiteral("最低 \\%1（%2）")
-              .arg(QLocale::system().toString(m_daily[low]), lowestDay().toString(QStringLiteral("M/d")));
+        = QStringLiteral("最低 %1（%2）")
+              .arg(BasGeneral::amountLabel(m_daily[low]), lowestDay().toString(QStringLiteral("M/d")));
     const double w = fm.horizontalAdvance(label) + line / 2;
     const double left = std::clamp(at.x() - w / 2, plot.left(), std::max(plot.left(), plot.right() - w));
     const double top = at.y() - line * 1.4 < plot.top() ? at.y() + line * 0.4 : at.y() - line * 1.4;

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHelpEvent>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -24,6 +25,7 @@
 #include <QStandardPaths>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <limits>
 
 using ImportLedger::State;
 
@@ -72,7 +74,6 @@ ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
     setWindowTitle(QStringLiteral("明細取込"));
 
     auto *title = makeHeading("Label1", QStringLiteral("明細取込"), this);
-    title->setAlignment(Qt::AlignCenter);
 
     m_fileButton = new QPushButton(QStringLiteral("ファイル選択..."), this);
     m_fileButton->setObjectName(QStringLiteral("cmd_file"));
@@ -122,9 +123,14 @@ ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
     for (const auto &c : cols) {
         m_grid->setHeading(c.col, QString::fromUtf8(c.heading));
         m_grid->setColumnWidthChars(c.col, c.width);
-        if (c.col != ColCheck && c.col != ColItem)
+        if (c.col == ColOut || c.col == ColIn || c.col == ColBalance)
+            m_grid->setNumericColumn(
+                c.col, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
+        else if (c.col != ColCheck && c.col != ColItem)
             m_grid->setTextColumn(c.col);
     }
+    // The description takes whatever width the window has beyond the other columns.
+    m_grid->horizontalHeader()->setSectionResizeMode(ColText - 1, QHeaderView::Stretch);
     m_grid->setButtonColumn(ColCheck, QString());
     m_grid->setChoiceColumn(ColItem, QString());
     m_grid->setMinimumWidth(m_grid->fontMetrics().averageCharWidth() * 100);

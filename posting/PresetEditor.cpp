@@ -4,6 +4,7 @@
 #include "Dialogs.h"
 #include "Grid.h"
 #include "StatementParser.h"
+#include "TaskWindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -125,6 +126,7 @@ PresetEditor::PresetEditor(Dialogs &dialogs, const QStringList &lines, const QLi
     buttons->addWidget(m_end);
 
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(TaskWindow::makeHeading("Label1", windowTitle(), this));
     layout->addLayout(form);
     layout->addLayout(columns);
     auto *checks = new QHBoxLayout;

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -233,6 +234,12 @@ void MainMenu::buildMenus()
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     help->setObjectName(QStringLiteral("help"));
+    QAction *guide = addAction(help, "guide", "使い方ガイド(&G)", [this] {
+        log(QStringLiteral("使い方ガイド表示"));
+        if (!QFileInfo(m_guide).isFile() || !m_viewer(m_guide))
+            m_context.dialogs->info(QStringLiteral("使い方ガイド(%1)を開けません").arg(m_guide));
+    });
+    guide->setShortcut(QKeySequence(Qt::Key_F1));
     addAction(help, "VER", "バージョン情報(&V)",
         [this] { open(QStringLiteral("バージョン情報起動"), QStringLiteral("F_ver")); });
 }

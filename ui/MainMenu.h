@@ -26,9 +26,12 @@ public:
 
     // The window names of the tasks (F_nyuukin, F_hokanM, ...) and how to make each.
     void setTaskFactory(const QString &windowName, TaskFactory factory);
-    // How the program ends, and how the log is shown; tests replace both.
+    // How the program ends, and how a file (the log, the guide) is shown in the desktop's own
+    // viewer; tests replace both.
     void setQuit(std::function<void()> quit) { m_quit = std::move(quit); }
     void setFileViewer(std::function<bool(const QString &)> viewer) { m_viewer = std::move(viewer); }
+    // The user's guide that ヘルプ → 使い方ガイド (F1) opens.
+    void setGuide(const QString &path) { m_guide = path; }
     // A check run at start, after every change of the ledger (any window's action, taking back,
     // a restore, an import) and whenever a task window closes; what it returns is shown as one
     // line under the heading (nothing: the line is hidden).
@@ -54,6 +57,7 @@ private:
 
     AppContext m_context;
     QString m_logPath;
+    QString m_guide;
     QHash<QString, TaskFactory> m_factories;
     QPointer<TaskWindow> m_task;
     QPointer<QWidget> m_returnFocus;

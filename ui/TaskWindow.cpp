@@ -58,6 +58,7 @@ Grid *TaskWindow::addActionList(int buttonCol, const QString &button, const std:
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(12, 10, 12, 12);
     auto *top = new QHBoxLayout;
+    top->addWidget(makeHeading("Label1", windowTitle(), this));
     top->addStretch(1);
     auto *end = new QPushButton(QStringLiteral("閉じる"), this);
     end->setObjectName(QStringLiteral("cmd_end"));

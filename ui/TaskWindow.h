@@ -49,7 +49,8 @@ protected:
     // and `description`, which names what it does as the window's question does.
     bool withWrite(const QString &description, const std::function<void(Database &)> &work);
 
-    // The frame of a window that lists rows to act on: "閉じる" at the top right and, filling
+    // The frame of a window that lists rows to act on: the window's title as its heading at the
+    // top left (set the title first), "閉じる" at the top right and, filling
     // the rest, a grid `SP` whose last column `buttonCol` is a column of `button` buttons; a
     // press of one calls `act` with its row. The caller sets the other columns.
     Grid *addActionList(int buttonCol, const QString &button, const std::function<void(int row)> &act);

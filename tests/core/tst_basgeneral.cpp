@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QTest>
+#include <limits>
 
 class TestBasGeneral : public QObject
 {
@@ -71,6 +72,33 @@ private slots:
         QFETCH(qint64, amount);
         QFETCH(QString, text);
         QCOMPARE(BasGeneral::formatYen(amount), text);
+    }
+
+    // A label's amount for a household: grouped by threes, a negative one with the minus sign
+    // before the yen sign; a plain model (the digits of the magnitude, commas every three from
+    // the right) over amounts of every length and both signs, the extremes included.
+    void amountLabelMatchesAModel()
+    {
+        const auto model = [](qint64 amount) {
+            QString digits = amount == std::numeric_limits<qint64>::min()
+                ? QStringLiteral("9223372036854775808")
+                : QString::number(amount < 0 ? -amount : amount);
+            QString grouped;
+            for (qsizetype i = 0; i < digits.size(); ++i) {
+                if (i > 0 && (digits.size() - i) % 3 == 0)
+                    grouped += u',';
+                grouped += digits[i];
+            }
+            return (amount < 0 ? QStringLiteral("\u2212\\") : QStringLiteral("\\")) + grouped;
+        };
+        QList<qint64> amounts {0, -1, 999, -1000, 55000, -55000, std::numeric_limits<qint64>::max(),
+            std::numeric_limits<qint64>::min()};
+        qint64 power = 1;
+        for (int digits = 1; digits <= 18; ++digits, power *= 10)
+            amounts << power << power - 1 << -power << -(power * 10 - 1) << power * 7 / 3;
+        for (const qint64 a : std::as_const(amounts))
+            QCOMPARE(BasGeneral::amountLabel(a), model(a));
+        QCOMPARE(BasGeneral::amountLabel(-55000), QStringLiteral("\u2212\\55,000"));
     }
 
     void logPutsNewestFirstInCp932WithCrLf()

@@ -149,6 +149,28 @@ private slots:
         QVERIFY(menu.isEnabled());
     }
 
+    // On a wide window the description takes the width beyond the other columns, and the
+    // amounts are figures, grouped as figures are (not texts).
+    void theDescriptionTakesTheFreeWidth()
+    {
+        Fixture f;
+        f.open("nov.csv", november());
+        f.window->resize(1800, 700);
+        QCoreApplication::processEvents();
+        Grid *g = f.grid();
+        int others = 0;
+        for (int c = ImportWindow::ColCheck; c <= ImportWindow::ColState; ++c)
+            if (c != ImportWindow::ColText)
+                others += g->columnWidth(c - 1);
+        QVERIFY2(g->columnWidth(ImportWindow::ColText - 1) + others >= g->viewport()->width() - 2,
+            qPrintable(QStringLiteral("%1 + %2 < %3")
+                           .arg(g->columnWidth(ImportWindow::ColText - 1))
+                           .arg(others)
+                           .arg(g->viewport()->width())));
+        for (const int c : {ImportWindow::ColOut, ImportWindow::ColIn, ImportWindow::ColBalance})
+            QCOMPARE(g->cellKind(c, 1), Grid::Kind::Numeric);
+    }
+
     void importsAFileAndKnowsItAgain()
     {
         Fixture f;

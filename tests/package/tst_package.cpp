@@ -23,7 +23,8 @@ QStringList installedFiles()
         "share/icons/hicolor/128x128/apps/" + AppId + ".png",
         "share/icons/hicolor/256x256/apps/" + AppId + ".png",
         "share/icons/hicolor/scalable/apps/" + AppId + ".svg", "share/man/man1/velmo.1.gz",
-        "share/doc/velmo/copyright", "share/doc/velmo/changelog.gz"};
+        "share/doc/velmo/copyright", "share/doc/velmo/changelog.gz", "share/velmo/guide/ja/index.html",
+        "share/velmo/guide/images/main.png"};
 }
 
 struct Run
@@ -163,6 +164,37 @@ private slots:
         QVERIFY(!QFile::exists(m_prefix + "/velmo"));
     }
 
+    // The guide that F1 and --help lead to is installed as a page whose pictures are beside it
+    // and whose links within the page each lead to a heading.
+    void guideIsInstalledWhole()
+    {
+        Session s;
+        const Run help = s.run(program(), {"--help"});
+        const QString guide = QDir::cleanPath(m_prefix + "/share/velmo/guide/ja/index.html");
+        QVERIFY2(help.output.contains(guide), qPrintable(help.output));
+        QFile f(guide);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(f.readAll());
+        QVERIFY(page.contains(QStringLiteral("<meta charset=\"utf-8\">")));
+        QVERIFY(page.contains(QStringLiteral("<table>")));
+        static const QRegularExpression picture(QStringLiteral("<img src=\"([^\"]+)\""));
+        int pictures = 0;
+        for (const auto &m : picture.globalMatch(page)) {
+            QVERIFY2(QFileInfo(QFileInfo(guide).dir().filePath(m.captured(1))).isFile(),
+                qPrintable(m.captured(1)));
+            ++pictures;
+        }
+        QVERIFY(pictures > 30);
+        static const QRegularExpression link(QStringLiteral("href=\"#([^\"]+)\""));
+        int links = 0;
+        for (const auto &m : link.globalMatch(page)) {
+            QVERIFY2(
+                page.contains(QStringLiteral("id=\"%1\"").arg(m.captured(1))), qPrintable(m.captured(1)));
+            ++links;
+        }
+        QVERIFY(links > 20);
+    }
+
     // Every size is drawn from the scalable icon: the edge of the white bar across the "V" goes
     // from green to white within a pixel or two, where a small picture scaled up blurs it over
     // several. The bar's left edge is at 18.5/64 of the width, its middle at 34.5/64 of the height.
@@ -270,13 +302,21 @@ private slots:
         env.insert("TMPDIR", tmp.path());
         env.insert("VELMO_DIR", named.path());
         QString demoDir;
+        qint64 ledgerSize = 0;
+        QByteArray arrow;
         QVERIFY(s.startFinding(program(), {"--demo"}, env, [&] {
             const QStringList found = QDir(tmp.path()).entryList({"velmo-demo-*"}, QDir::Dirs);
             demoDir = found.isEmpty() ? QString() : tmp.filePath(found.first());
-            return !demoDir.isEmpty() && startLines(demoDir + "/AP.log") == 1;
+            if (demoDir.isEmpty() || startLines(demoDir + "/AP.log") != 1)
+                return false;
+            // Read while the program runs: its end removes the folder.
+            ledgerSize = QFileInfo(demoDir + "/velmo.mdb").size();
+            arrow = fileBytes(demoDir + "/yazirusi.gif");
+            return true;
         }));
-        QVERIFY(QFileInfo(demoDir + "/velmo.mdb").size() > 100000);
-        QCOMPARE(fileBytes(demoDir + "/yazirusi.gif"), fileBytes(m_prefix + "/share/velmo/yazirusi.gif"));
+        QVERIFY(ledgerSize > 100000);
+        QCOMPARE(arrow, fileBytes(m_prefix + "/share/velmo/yazirusi.gif"));
+        QVERIFY(!QFileInfo::exists(demoDir));
         QVERIFY(!QFile::exists(s.userDir()));
         QCOMPARE(startLines(named.filePath("AP.log")), 0);
         const Run help = s.run(program(), {"--help"});

@@ -225,9 +225,9 @@ void openWithItems(
     auto *grid = Drive::child<Grid>(w, "SP");
     for (int r = 1; r <= grid->maxRows(); ++r)
         for (const auto &[text, item] : items)
-            if (grid->text(ImportWindow::ColText, r).contains(text))
-                grid->setText(ImportWindow::ColItem, r,
-                    QString::number(grid->choiceEntries(ImportWindow::ColItem, r).indexOf(item)));
+            if (const qsizetype i = grid->choiceEntries(ImportWindow::ColItem, r).indexOf(item);
+                i >= 0 && grid->text(ImportWindow::ColText, r).contains(text))
+                grid->setText(ImportWindow::ColItem, r, QString::number(i));
 }
 
 } // namespace
@@ -348,6 +348,9 @@ int main(int argc, char *argv[])
             if (top->objectName() == u"F_syusei" && top->isVisible()) {
                 top->move(0, 0);
                 save(top, QStringLiteral("F_syusei"));
+                // Its memo changed: the search then shows the record as it is now.
+                child<QLineEdit>(top, "txt_memo")->setText(QStringLiteral("スーパー（特売）"));
+                child<QPushButton>(top, "cmd_ok")->click();
                 top->close();
             }
     });
@@ -413,6 +416,12 @@ int main(int argc, char *argv[])
     });
     shoot("import", QStringLiteral("F_import-done"), [&](TaskWindow *w) {
         openStatement(w);
+        // A line still without its item stays out of this import.
+        auto *import = qobject_cast<ImportWindow *>(w);
+        auto *grid = child<Grid>(w, "SP");
+        for (int r = 1; r <= grid->maxRows(); ++r)
+            if (import->isChecked(r) && grid->text(ImportWindow::ColItem, r).isEmpty())
+                grid->clickButton(ImportWindow::ColCheck, r);
         child<QPushButton>(w, "cmd_ok")->click();
     });
     // The rules the bank's import learnt, every line given its item (the debits among them), and
@@ -555,6 +564,12 @@ int main(int argc, char *argv[])
         [](TaskWindow *w) { Drive::setCombo(child<QComboBox>(w, "cb_hokan"), QStringLiteral("財布")); });
     // Back in the main menu, the line under its heading warns of the shortfall.
     save(&m.menu, QStringLiteral("main-mitosi"));
+    // A card's owed amount typed in as its stocktake, a negative figure: the first month's step
+    // for what was bought before the first statement. Last, as it changes the balance ahead.
+    shoot("cmd_tanaorosi", QStringLiteral("F_tanaorosi-card"), [](TaskWindow *w) {
+        Drive::stocktake(
+            w, QStringLiteral("クレジットカード"), QStringLiteral("-25460"), QStringLiteral("記帳開始"));
+    });
 
     for (const QString &text : dialogs.shown)
         std::printf("  message: %s\n", qPrintable(text));

@@ -1,5 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "../../packaging/GuideAnchor.h"
 #include "../reliability/WindowDriver.h"
+
+#include <QAction>
+#include <QCryptographicHash>
+#include <QMenu>
+#include <QMenuBar>
 
 #include <QFile>
 #include <QFileInfo>
@@ -39,12 +45,19 @@ QString section(const QString &guide, const QString &heading)
     return guide.mid(start, end - start);
 }
 
-// The anchor a heading gets: lower case, spaces as hyphens, punctuation (brackets, 「」, ・)
-// dropped, letters of every script kept.
-QString anchorOf(QString heading)
+// A menu entry's or button's caption as the guide writes it: without its accelerator "(&X)"
+// and its "...".
+QString plainCaption(QString caption)
 {
-    static const QRegularExpression punctuation(QStringLiteral("[^\\p{L}\\p{N}\\p{M} _-]"));
-    return heading.toLower().remove(punctuation).replace(u' ', u'-');
+    static const QRegularExpression accelerator(QStringLiteral("\\(&.\\)|\\.\\.\\.$"));
+    return caption.remove(accelerator).remove(u'&');
+}
+
+// The entries of the main menu that do something at once instead of opening a window.
+bool actsAtOnce(const QString &name)
+{
+    static const QStringList names {"logdel", "En", "undo", "guide"};
+    return names.contains(name);
 }
 
 } // namespace
@@ -76,8 +89,9 @@ private slots:
         QVERIFY(pictures > 0);
     }
 
-    // Every window is named in the guide by its caption, and the picture of a window (named
-    // after the window) is described by that caption.
+    // Every window the main menu opens, by a button or an entry, is named in the guide by its
+    // caption, and the picture of a window (named after the window) is described by that
+    // caption; so are the windows other windows open.
     void windowsAreNamedByTheirCaptions()
     {
         const QString guide = readText(guidePath);
@@ -86,45 +100,94 @@ private slots:
         const FixedClock clock = clockAt(2026, 12, 8);
         Drive::Menu m(dir.context(dialogs, clock));
 
-        std::vector<Drive::Window> windows = Drive::ledgerWindows();
-        windows.push_back({"F_bunrui_S", "cmd_bunrui"});
-        windows.push_back({"F_restore", "restore"});
-        windows.push_back({"F_bkset", "bkset"});
-        windows.push_back({"F_kensaku", "cmd_meisai"});
-        windows.push_back({"F_undo", "history"});
-        windows.push_back({"F_yosan", "cmd_yosan"});
-        windows.push_back({"F_ver", "VER"});
-        windows.push_back({"F_import", "import"});
-        windows.push_back({"F_iten", "iten"});
-        windows.push_back({"F_log", "log"});
-        windows.push_back({"F_card", "card"});
-        windows.push_back({"F_rule", "rule"});
-        windows.push_back({"F_mitosi", "cmd_mitosi"});
+        QStringList openers;
+        for (const QPushButton *b : m.menu.findChildren<QPushButton *>())
+            if (b->objectName() != u"cmd_end")
+                openers << b->objectName();
+        for (const QAction *a : m.menu.menuBar()->findChildren<QAction *>())
+            if (!a->objectName().isEmpty() && !a->isSeparator() && !a->menu() && !actsAtOnce(a->objectName()))
+                openers << a->objectName();
         QStringList missing;
-        for (const Drive::Window &w : windows) {
-            TaskWindow *task = m.open(w.opener);
-            QVERIFY2(task, w.name);
-            QCOMPARE(task->objectName(), QString::fromLatin1(w.name));
-            const QString caption = task->windowTitle();
+        QList<QPair<QString, QString>> windows {{QStringLiteral("F_syusei"), QStringLiteral("明細の修正")},
+            {QStringLiteral("F_preset"), QStringLiteral("取込形式の登録")}};
+        for (const QString &opener : std::as_const(openers)) {
+            TaskWindow *task = m.open(opener.toLatin1().constData());
+            if (!task) {
+                missing << opener + QStringLiteral(": opens no window");
+                continue;
+            }
+            windows.append({task->objectName(), task->windowTitle()});
             task->close();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
+        }
+        QVERIFY(windows.size() > 20);
+        for (const auto &[name, caption] : std::as_const(windows)) {
             if (!guide.contains(u'「' + caption + u'」'))
-                missing << QStringLiteral("%1: 「%2」 not in the guide").arg(w.name, caption);
+                missing << QStringLiteral("%1: 「%2」 not in the guide").arg(name, caption);
             static const QRegularExpression picture(
                 QStringLiteral(R"(!\[([^\]]*)\]\(\.\./images/([A-Za-z_]+)[-.])"));
             bool pictured = false;
             for (const auto &p : picture.globalMatch(guide)) {
-                if (p.captured(2) != QLatin1String(w.name))
+                if (p.captured(2) != name)
                     continue;
                 pictured = true;
                 if (!p.captured(1).startsWith(caption))
-                    missing << QStringLiteral("%1: picture described as %2").arg(w.name, p.captured(1));
+                    missing << QStringLiteral("%1: picture described as %2").arg(name, p.captured(1));
             }
             if (!pictured)
-                missing << QStringLiteral("%1: no picture").arg(w.name);
+                missing << QStringLiteral("%1: no picture").arg(name);
         }
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u'\n')));
+    }
+
+    // The guide's table of the main menu names every button and every menu entry.
+    void menuTableNamesEveryEntry()
+    {
+        const QString guide = readText(guidePath);
+        const qsizetype start = guide.indexOf(QStringLiteral("| 場所 | ボタン・メニュー | 開く画面 |"));
+        QVERIFY(start > 0);
+        const QString table = guide.mid(start, guide.indexOf(QStringLiteral("\n\n"), start) - start);
+        TempAppDir dir;
+        ScriptedDialogs dialogs;
+        const FixedClock clock = clockAt(2026, 12, 8);
+        Drive::Menu m(dir.context(dialogs, clock));
+        QStringList captions, missing;
+        for (const QPushButton *b : m.menu.findChildren<QPushButton *>())
+            captions << b->text();
+        for (const QAction *a : m.menu.menuBar()->actions())
+            captions << a->text() + QStringLiteral("（メニュー）");
+        for (const QMenu *menu : m.menu.menuBar()->findChildren<QMenu *>())
+            for (const QAction *a : menu->actions())
+                if (!a->isSeparator())
+                    captions << a->text();
+        for (const QString &c : std::as_const(captions)) {
+            const QString plain = plainCaption(QString(c).remove(QStringLiteral("（メニュー）")));
+            if (!table.contains(plain))
+                missing << plain;
+        }
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u'\n')));
+    }
+
+    // Every picture in the images folder is shown by the guide or the README, and no two are
+    // the same picture: each shows its own state.
+    void everyPictureIsUsedAndItsOwn()
+    {
+        const QString text = readText(guidePath) + readText(QStringLiteral(VELMO_SOURCE_DIR "/README.md"));
+        const QDir images(QStringLiteral(VELMO_SOURCE_DIR "/docs/images"));
+        QHash<QByteArray, QString> seen;
+        QStringList problems;
+        for (const QString &file : images.entryList({"*.png"}, QDir::Files)) {
+            if (!text.contains(QStringLiteral("images/") + file + u')'))
+                problems << file + QStringLiteral(": not shown");
+            QFile f(images.filePath(file));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QByteArray hash = QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+            if (seen.contains(hash))
+                problems << file + QStringLiteral(": the same as ") + seen.value(hash);
+            seen.insert(hash, file);
+        }
+        QVERIFY(seen.size() > 30);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
     }
 
     // Each chapter a household looks for is there, with the pictures of its windows.
@@ -132,6 +195,12 @@ private slots:
     {
         QTest::addColumn<QString>("heading");
         QTest::addColumn<QStringList>("pictures");
+        QTest::newRow("first month") << "## はじめての1か月"
+                                     << QStringList {"main.png", "F_hokanM.png", "F_card.png", "F_kubunM.png",
+                                            "F_syuM.png", "F_tanaorosi.png", "F_tanaorosi-card.png",
+                                            "F_import-card.png", "F_import.png", "F_import-done.png",
+                                            "F_yosan.png", "F_mitosi.png", "F_rireki_S.png"};
+        QTest::newRow("five minutes a month") << "## 毎月5分" << QStringList {};
         QTest::newRow("statement import")
             << "## 銀行の明細を取り込む"
             << QStringList {"F_import-empty.png", "F_import.png", "F_preset.png", "F_import-done.png"};
@@ -170,9 +239,13 @@ private slots:
     void frequentQuestions_data()
     {
         QTest::addColumn<QString>("question");
-        for (const char *q : {"給料を記録するには", "残高が合わないとき", "間違えて入力したとき",
-                 "銀行の明細を取り込むには", "カードの明細を取り込むには",
-                 "財布の残高が足りないと言われたとき", "パソコンを買い替えたとき", "前の状態に戻したいとき"})
+        for (const char *q :
+            {"給料を記録するには", "残高が合わないとき", "間違えて入力したとき", "銀行の明細を取り込むには",
+                "カードの明細を取り込むには", "財布の残高が足りないと言われたとき", "前の状態に戻したいとき",
+                "どのパソコンで使えますか", "ほかの家計簿ソフトから移るには", "2人で1つの家計簿をつけるには",
+                "新しいパソコンに移るとき・パソコンをなくしたとき", "パスワードは掛けられますか",
+                "レシートのない現金の支出は", "電子マネーやコード決済は",
+                "携帯電話の料金をカードで払っているときは", "項目名のあとに「代」が付くのはなぜ"})
             QTest::newRow(q) << QString::fromUtf8(q);
     }
     void frequentQuestions()
@@ -194,9 +267,9 @@ private slots:
         static const QRegularExpression heading(
             QStringLiteral("^(#+) (.+)$"), QRegularExpression::MultilineOption);
         for (const auto &m : heading.globalMatch(guide)) {
-            anchors.insert(anchorOf(m.captured(2)));
+            anchors.insert(guideAnchor(m.captured(2)));
             if (m.capturedLength(1) == 2 && m.captured(2) != u"目次")
-                chapters << anchorOf(m.captured(2));
+                chapters << guideAnchor(m.captured(2));
         }
         static const QRegularExpression link(QStringLiteral(R"(\]\(#([^)]+)\))"));
         QStringList broken, linked;

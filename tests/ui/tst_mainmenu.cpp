@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "AppFolder.h"
 #include "Backup.h"
 #include "BasGeneral.h"
 #include "Cp932.h"
@@ -9,6 +10,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -216,6 +218,27 @@ private slots:
         f.menu.findChild<QAction *>("logdel")->trigger();
         QCOMPARE(f.events(), QStringList({"ログが消去されました"}));
         QCOMPARE(f.dialogs.infos, QStringList({"ログ消去完了"}));
+    }
+
+    // F1 opens the guide the build lays out beside the program in the desktop's viewer, and
+    // writes its line; a guide that is not there is reported, and nothing is opened.
+    void guideOpensWithF1()
+    {
+        Fixture f;
+        const QString guide = AppFolder::guideFile(QStringLiteral(VELMO_BUILD_TEMPLATE));
+        QVERIFY2(QFileInfo(guide).size() > 10000, qPrintable(guide));
+        f.menu.setGuide(guide);
+        f.menu.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.menu));
+        QTest::keyClick(&f.menu, Qt::Key_F1);
+        QCOMPARE(f.viewed, QStringList({guide}));
+        QCOMPARE(f.events(), QStringList({"使い方ガイド表示", "AP起動"}));
+
+        f.menu.setGuide(f.dir.path() + QStringLiteral("/guide/ja/index.html"));
+        f.menu.findChild<QAction *>("guide")->trigger();
+        QCOMPARE(f.viewed.size(), 1);
+        QCOMPARE(f.dialogs.infos.size(), 1);
+        QVERIFY(f.dialogs.infos.constFirst().startsWith(QStringLiteral("使い方ガイド(")));
     }
 
     // The line of shortfalls follows the ledger while the menu is open: a window's action, Ctrl+Z
