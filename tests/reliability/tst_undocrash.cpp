@@ -29,8 +29,8 @@ namespace {
 
 constexpr int Postings = 20000;
 
-// "undo <appdir>": Ctrl+Z on the main menu, forever.
-[[noreturn]] void undoForever(const QString &appDir)
+// "undo <appdir>": Ctrl+Z on the main menu, forever; "undo1 <appdir>": once, then exit.
+int undoRuns(const QString &appDir, bool repeat)
 {
     Child::ReportingDialogs dialogs;
     FixedClock clock = clockAt(2024, 12, 8, 12, 0, 0);
@@ -42,17 +42,18 @@ constexpr int Postings = 20000;
     menu.load();
     Child::say(QStringLiteral("ready"));
     QAction *undo = menu.findChild<QAction *>(QStringLiteral("undo"));
-    for (;;) {
+    do {
         clock.set(clock.now().addSecs(1));
         undo->trigger();
-    }
+    } while (repeat);
+    return 0;
 }
 
 int childMain(const QStringList &args)
 {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (args.value(0) == u"undo")
-        undoForever(args.value(1));
+    if (args.value(0) == u"undo" || args.value(0) == u"undo1")
+        return undoRuns(args.value(1), args.value(0) == u"undo");
     return 2;
 }
 
@@ -119,6 +120,16 @@ private slots:
                 QVERIFY2(
                     entries % 2 == 0, qPrintable(at + QStringLiteral(": taken back, by an odd history")));
             }
+        }
+        // The kills are random: when none of them let an undo finish, one run to its end proves
+        // that the undo under test does its work at all.
+        if (undone == 0) {
+            const Child::Report last = Child::run({"undo1", dir.path()});
+            QVERIFY2(last.finishedCleanly(), qPrintable(last.errors));
+            undone += last.lines.filter(QStringLiteral("を取り消しました")).size();
+            QVERIFY(LedgerCheck::check(dir.dbPath()).ok());
+            const QStringList now = ledgerDump(dir.dbPath());
+            QVERIFY(now == before || now == after);
         }
         QVERIFY(undone > 0);
         qInfo("%d kills: %d with the action done, %d taken back; %d undos finished", kills, seenAfter,
