@@ -185,6 +185,24 @@ public:
         return a->value;
     }
 
+    // Each non-blank data line below the heading, split into its fields; a line with fewer
+    // than `needed` fields is listed as unreadable and passed over.
+    template <typename Each>
+    void eachLine(int file, const QList<Record> &recs, int heading, int needed, Each each)
+    {
+        for (int i = heading + 1; i < recs.size(); ++i) {
+            const Record &r = recs.at(i);
+            if (r.text.trimmed().isEmpty())
+                continue;
+            const QStringList f = fields(r.text, u',');
+            if (f.size() < needed) {
+                bad(file, r, QStringLiteral("列が足りません"));
+                continue;
+            }
+            each(r, f);
+        }
+    }
+
     // A row read twice (the same month in two files) is taken once. Control characters (the
     // line break of a memo) become blanks: the ledger's names and memos are one line.
     void add(Row row, const QString &id)
@@ -217,21 +235,13 @@ void readHistory(Reader &reader, int file, const QList<Record> &recs, const Foun
               transfer = col("振替"), id = col("ID");
     const int needed = std::max({counted, day, text, money, place, large, middle, memo, transfer, id}) + 1;
     QHash<QString, int> seen;
-    for (int i = found.heading + 1; i < recs.size(); ++i) {
-        const Record &r = recs.at(i);
-        if (r.text.trimmed().isEmpty())
-            continue;
-        const QStringList f = fields(r.text, u',');
-        if (f.size() < needed) {
-            reader.bad(file, r, QStringLiteral("列が足りません"));
-            continue;
-        }
+    reader.eachLine(file, recs, found.heading, needed, [&](const Record &r, const QStringList &f) {
         const auto d = reader.dateOf(file, r, f.at(day));
         if (!d)
-            continue;
+            return;
         const auto a = reader.amountOf(file, r, f.at(money));
         if (!a)
-            continue;
+            return;
         Row row;
         row.file = file;
         row.lineNo = r.lineNo;
@@ -240,7 +250,7 @@ void readHistory(Reader &reader, int file, const QList<Record> &recs, const Foun
         row.place = f.at(place);
         if (row.place.isEmpty()) {
             reader.bad(file, r, QStringLiteral("保有金融機関がありません"));
-            continue;
+            return;
         }
         row.transfer = f.at(transfer) == u"1";
         if (!row.transfer) {
@@ -251,7 +261,7 @@ void readHistory(Reader &reader, int file, const QList<Record> &recs, const Foun
         row.counted = f.at(counted) != u"0";
         const QString key = id >= 0 && !f.at(id).isEmpty() ? f.at(id) : contentKey(row, seen);
         reader.add(row, key);
-    }
+    });
 }
 
 void readZaim(Reader &reader, int file, const QList<Record> &recs, const Found &found)
@@ -265,33 +275,25 @@ void readZaim(Reader &reader, int file, const QList<Record> &recs, const Found &
         = std::max({day, how, category, item, from, to, goods, memo, shop, income, expense, transfer}) + 1;
     QHash<QString, int> seen;
     const auto clean = [](const QString &v) { return v == u"-" ? QString() : v; };
-    for (int i = found.heading + 1; i < recs.size(); ++i) {
-        const Record &r = recs.at(i);
-        if (r.text.trimmed().isEmpty())
-            continue;
-        const QStringList f = fields(r.text, u',');
-        if (f.size() < needed) {
-            reader.bad(file, r, QStringLiteral("列が足りません"));
-            continue;
-        }
+    reader.eachLine(file, recs, found.heading, needed, [&](const Record &r, const QStringList &f) {
         const QString kind = f.at(how);
         const bool isIncome = kind == u"income" || kind == u"収入";
         const bool isExpense = kind == u"payment" || kind == u"支出" || kind == u"支払";
         const bool isTransfer = kind == u"transfer" || kind == u"振替";
         if (kind == u"balance" || kind == u"残高調整") {
             reader.bad(file, r, QStringLiteral("残高調整の行は移行しません（残高は移行の最後に合わせます）"));
-            continue;
+            return;
         }
         if (!isIncome && !isExpense && !isTransfer) {
             reader.bad(file, r, QStringLiteral("方法が収入・支出・振替のどれでもありません"));
-            continue;
+            return;
         }
         const auto d = reader.dateOf(file, r, f.at(day));
         if (!d)
-            continue;
+            return;
         const auto a = reader.amountOf(file, r, f.at(isIncome ? income : isExpense ? expense : transfer));
         if (!a)
-            continue;
+            return;
         Row row;
         row.file = file;
         row.lineNo = r.lineNo;
@@ -313,13 +315,13 @@ void readZaim(Reader &reader, int file, const QList<Record> &recs, const Found &
         }
         if (row.place.isEmpty()) {
             reader.bad(file, r, QStringLiteral("支払元・入金先がありません"));
-            continue;
+            return;
         }
         row.memo = joined({clean(f.at(goods)), clean(f.at(shop)), clean(f.at(memo))});
         row.counted
             = counted < 0 || counted >= f.size() || !f.at(counted).contains(QStringLiteral("含めない"));
         reader.add(row, contentKey(row, seen));
-    }
+    });
 }
 
 void readSheet(Reader &reader, int file, const QStringList &lines, const Preset &preset, const QDate &today)
