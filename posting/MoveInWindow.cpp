@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <limits>
 
 using namespace MoveIn;
 
@@ -44,7 +45,6 @@ MoveInWindow::MoveInWindow(const AppContext &context, QWidget *parent)
     setObjectName(QStringLiteral("F_iten"));
     setWindowTitle(QStringLiteral("他の家計簿から移行"));
     auto *title = makeHeading("Label1", QStringLiteral("他の家計簿から移行"), this);
-    title->setAlignment(Qt::AlignCenter);
 
     m_fileButton = new QPushButton(QStringLiteral("ファイル選択..."), this);
     m_fileButton->setObjectName(QStringLiteral("cmd_file"));
@@ -113,7 +113,10 @@ MoveInWindow::MoveInWindow(const AppContext &context, QWidget *parent)
     for (const auto &c : cols) {
         m_grid->setHeading(c.col, QString::fromUtf8(c.heading));
         m_grid->setColumnWidthChars(c.col, c.width);
-        if (c.col != ColTake)
+        if (c.col == ColAmount)
+            m_grid->setNumericColumn(
+                c.col, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
+        else if (c.col != ColTake)
             m_grid->setTextColumn(c.col);
     }
     m_grid->setButtonColumn(ColTake, QString());
