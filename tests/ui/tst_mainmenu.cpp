@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -202,6 +203,10 @@ private slots:
         QVERIFY(!f.menu.close());
         QCOMPARE(f.quits, 0);
         QCOMPARE(f.events(), QStringList({"金額移動画面起動", "AP起動"}));
+        // The task window has no parent: the test closes what it opened.
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == u"F_idou")
+                delete w;
     }
 
     void logViewAndClear()
