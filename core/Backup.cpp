@@ -685,6 +685,13 @@ public:
     EarlyCopy(const EarlyCopy &) = delete;
     EarlyCopy &operator=(const EarlyCopy &) = delete;
 
+    // Waits until the copy has read the snapshot: the snapshot must keep its name until then.
+    void waitForRead()
+    {
+        if (m_copy.valid())
+            m_copy.wait();
+    }
+
     Copy finish(const QString &backupPath, const QDateTime &now, const char *pragma,
         const std::vector<qint64> &counts)
     {
@@ -848,6 +855,8 @@ Result take(const QString &dbPath, const QDateTime &now, bool force, Check check
     if (::chmod(nativePath(temp).constData(), ledgerMode(dbPath)) != 0)
         return failed(temp, QStringLiteral("cannot set the rights of ") + temp);
 
+    // The copy reads the snapshot by its temporary name: a thread started late must still find it.
+    second.waitForRead();
     // Two programs never share a folder, but a name is still never reused: the rename fails
     // rather than replace a backup, and the next free second is tried.
     QString final;
