@@ -17,7 +17,6 @@
 #include "LogWindow.h"
 #include "MainMenu.h"
 #include "MoveInWindow.h"
-#include "MoveInWindow.h"
 #include "PostingWindow.h"
 #include "RestoreWindow.h"
 #include "RuleWindow.h"

@@ -15,8 +15,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QHelpEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QInputDialog>
 #include <QLabel>
 #include <QPlainTextEdit>

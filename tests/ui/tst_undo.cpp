@@ -180,8 +180,8 @@ private slots:
     {
         QTest::addColumn<QString>("window");
         for (const char *w : {"F_main", "F_nyuukin", "F_syukkin", "F_zidou", "F_idou", "F_tanaorosi",
-                 "F_hokanM", "F_kubunM", "F_nyuM", "F_syuM", "F_card", "F_import", "F_iten", "F_preset", "F_undo",
-                 "F_kensaku", "F_syusei", "F_yosan", "F_mitosi"})
+                 "F_hokanM", "F_kubunM", "F_nyuM", "F_syuM", "F_card", "F_import", "F_iten", "F_preset",
+                 "F_undo", "F_kensaku", "F_syusei", "F_yosan", "F_mitosi"})
             QTest::newRow(w) << QString::fromLatin1(w);
     }
     void everyWindowThatWritesIsNamedByItsCaption()
