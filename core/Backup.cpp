@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Backup.h"
 
+#include "LedgerChanges.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -770,7 +772,10 @@ RestoreOutcome replaceWith(
     const RestoreOutcome ready = makeWay();
     if (ready != RestoreOutcome::Restored)
         return ready;
-    return replacement.putInPlace() ? RestoreOutcome::Restored : RestoreOutcome::Failed;
+    if (!replacement.putInPlace())
+        return RestoreOutcome::Failed;
+    LedgerChanges::announce(dbPath);
+    return RestoreOutcome::Restored;
 }
 
 } // namespace

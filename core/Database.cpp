@@ -3,6 +3,7 @@
 
 #include "ActionHistory.h"
 #include "ChangeRecorder.h"
+#include "LedgerChanges.h"
 #include "SqlDialect.h"
 
 #include <QAtomicInteger>
@@ -184,6 +185,7 @@ qint32 Cursor::integer(const QString &name) const
 
 Database::Database(const QString &path)
     : m_name(uniqueConnectionName())
+    , m_path(path)
 {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
@@ -394,6 +396,7 @@ void Database::commit()
         throw e;
     }
     m_inTransaction = false;
+    LedgerChanges::announce(m_path);
 }
 
 void Database::rollback() noexcept

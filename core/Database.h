@@ -114,6 +114,7 @@ public:
     void beginAction(const QString &window, const QString &description, const QDateTime &when);
     // Names the action once its work has shown what it did.
     void setActionDescription(const QString &description) { m_description = description; }
+    // Ends the transaction; the change is announced through LedgerChanges.
     void commit();
     bool inTransaction() const { return m_inTransaction; }
 
@@ -135,6 +136,7 @@ private:
     void rollback() noexcept;
 
     QString m_name;
+    QString m_path;
     bool m_inTransaction = false;
     std::unique_ptr<ChangeRecorder> m_recorder;
     QString m_window, m_description;

@@ -105,18 +105,34 @@ QDate paymentDate(const Card &card, const QDate &newest, int billMonth)
     return pay;
 }
 
-QList<Bill> billsPaidFrom(Database &db, const QString &place)
+namespace {
+
+QList<Bill> readBills(Database &db, const QString &whereAndOrder)
 {
     QList<Bill> list;
     if (!haveTables(db))
         return list;
     for (Cursor c
-         = db.query(QStringLiteral("SELECT XCB_id,XCB_place,XCB_payment_date,XCB_total FROM X_card_bill "
-                                   "INNER JOIN X_card ON XCB_place = XC_place WHERE XC_pay_from = ")
-             + quoted(place) + QStringLiteral(" ORDER BY XCB_payment_date, XCB_id"));
+         = db.query(QStringLiteral("SELECT XCB_id,XCB_place,XCB_payment_date,XCB_total FROM X_card_bill ")
+             + whereAndOrder);
          !c.eof(); c.next())
         list << Bill {c.integer64(0), c.text(1), c.integer(2), c.integer64(3)};
     return list;
+}
+
+} // namespace
+
+QList<Bill> billsOf(Database &db, const QString &card)
+{
+    return readBills(
+        db, QStringLiteral("WHERE XCB_place = ") + quoted(card) + QStringLiteral(" ORDER BY XCB_id"));
+}
+
+QList<Bill> billsPaidFrom(Database &db, const QString &place)
+{
+    return readBills(db,
+        QStringLiteral("INNER JOIN X_card ON XCB_place = XC_place WHERE XC_pay_from = ") + quoted(place)
+            + QStringLiteral(" ORDER BY XCB_payment_date, XCB_id"));
 }
 
 bool pays(const Bill &bill, int date, qint64 amount)

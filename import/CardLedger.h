@@ -51,6 +51,8 @@ struct Bill
     int paymentDate = 0; // yyyymmdd, as stated or derived, before any move to a business day
     qint64 total = 0;
 };
+// The bills of one card in the order they were imported.
+QList<Bill> billsOf(Database &db, const QString &card);
 // The bills of the cards paid from `place`, oldest payment first.
 QList<Bill> billsPaidFrom(Database &db, const QString &place);
 // Whether a bank line of `date` and signed `amount` pays the bill: a withdrawal of its total on

@@ -29,19 +29,6 @@ QDate fromNumber(qint64 yyyymmdd)
     return QDate(int(yyyymmdd / 10000), int(yyyymmdd / 100 % 100), int(yyyymmdd % 100));
 }
 
-bool tableExists(Database &db, const QString &name)
-{
-    Cursor c = db.query(
-        QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ") + quoted(name));
-    return !c.eof() && c.integer(0) > 0;
-}
-
-qint64 sum(Database &db, const QString &sql)
-{
-    Cursor c = db.query(sql);
-    return c.eof() || c.value(0).isNull() ? 0 : c.integer64(0);
-}
-
 // The columns of one side's postings.
 struct Postings
 {
@@ -119,7 +106,7 @@ std::optional<qint64> expected(const Schedule::Entry &e, const ItemPostings &p, 
 using CardLedger::Card;
 
 // One thing that happens on a day: a scheduled item, or a card's bill (its amount is known
-// only once the walk reaches its closing day).
+// only once the walk reaches its day).
 struct Event
 {
     QDate date, scheduled;
@@ -127,36 +114,161 @@ struct Event
     int seq = 0;
     QString item, place;
     qint64 in = 0, out = 0;
-    int card = -1;
-    QDate closing;
-    std::optional<qint64> bill;
+    int card = -1; // a card's bill: the card and the bill among its bills
+    qsizetype bill = 0;
 };
 
-// The card's balance at the end of a past day: today's, less everything dated after that day.
-qint64 pastBalance(Database &db, const Place &card, const QDate &day)
+// A card's bills as the walk through the period meets them. A bill is what the card owed at its
+// closing day, less what earlier bills not yet due then still ask (or the imported statement's
+// total); payments into the card settle the bills oldest first, and the forecast pays on the
+// bill's business day what is left of it. An earlier bill whose day passed unpaid by the
+// closing day is part of what the card owes then, so it goes into the new bill.
+class CardBills
 {
-    const QString place = quoted(card.name), after = number(day);
-    const qint64 in
-        = sum(db, "SELECT SUM(N_money) FROM N WHERE N_hokan = " + place + " AND N_date > " + after)
-        + sum(db,
-            "SELECT SUM(I_money) FROM Idourireki_T WHERE I_hokansaki = " + place + " AND I_day > " + after)
-        + sum(db,
-            "SELECT SUM(K_amoney - K_bmoney) FROM Ktanaorosi_T WHERE K_hokan = " + place + " AND K_day > "
-                + after);
-    const qint64 out
-        = sum(db, "SELECT SUM(S_money) FROM S WHERE S_hokan = " + place + " AND S_date > " + after)
-        + sum(db,
-            "SELECT SUM(I_money) FROM Idourireki_T WHERE I_hokanmoto = " + place + " AND I_day > " + after);
-    return card.balance - in + out;
-}
+public:
+    struct Bill
+    {
+        QDate closing, scheduled, date; // date: the payment day moved to a business day
+        std::optional<qint64> imported;
+        qint64 left = 0; // what is still unpaid once closed
+        bool closed = false;
+    };
 
-// What was paid into the card after the closing day, up to today.
-qint64 paidSince(Database &db, const QString &card, const QDate &closing, const QDate &today)
-{
-    return sum(db,
-        "SELECT SUM(I_money) FROM Idourireki_T WHERE I_hokansaki = " + quoted(card) + " AND I_day > "
-            + number(closing) + " AND I_day <= " + number(today));
-}
+    CardBills(Database &db, const Card &card, qint64 balance, const QDate &today, const QDate &to,
+        const QList<CardLedger::Bill> &imported)
+        : m_balance(balance)
+    {
+        // Every bill due in the period, and before the first of them those still open at the
+        // closing day of the next.
+        const QDate first = today.addMonths(-6);
+        for (QDate m(first.year(), first.month(), 1); m <= to; m = m.addMonths(1)) {
+            Bill b;
+            b.scheduled = dayIn(m.year(), m.month(), card.payment);
+            b.date = BankCalendar::nextBusinessDay(b.scheduled);
+            if (b.date > to)
+                break;
+            b.closing = closingBefore(b.scheduled, card.closing);
+            m_bills << b;
+        }
+        qsizetype start = 0;
+        while (start < m_bills.size() && m_bills[start].date < today)
+            ++start;
+        if (start == m_bills.size()) {
+            m_bills.clear(); // none due in the period
+            return;
+        }
+        while (start > 0 && m_bills[start - 1].date > m_bills[start].closing)
+            --start;
+        m_bills.remove(0, start);
+        // A statement states the payment day as scheduled or as moved.
+        for (const CardLedger::Bill &i : imported) {
+            const QDate day = fromNumber(i.paymentDate);
+            for (Bill &b : m_bills)
+                if (day >= b.scheduled && day <= b.date)
+                    b.imported = i.total;
+        }
+        readRecorded(db, card.place, m_bills.first().closing);
+    }
+
+    QList<Bill> &bills() { return m_bills; }
+
+    // What is left of bill `at` on its day: the payments recorded up to that day and the closing
+    // days before it taken into account.
+    qint64 leftOn(qsizetype at)
+    {
+        const QDate day = m_bills[at].date;
+        for (;;) {
+            const bool closing = m_closed < m_bills.size() && m_bills[m_closed].closing < day;
+            const bool payment = m_paid < m_payments.size() && m_payments[m_paid].first <= day;
+            if (payment && (!closing || m_payments[m_paid].first <= m_bills[m_closed].closing))
+                pay(m_payments[m_paid++].second);
+            else if (closing)
+                close(m_bills[m_closed++]);
+            else
+                break;
+        }
+        return m_bills[at].left;
+    }
+
+    // A movement of the card that the forecast expects.
+    void expect(const QDate &day, qint64 change)
+    {
+        if (!m_expected.isEmpty() && m_expected.last().first == day)
+            m_expected.last().second += change;
+        else
+            m_expected << qMakePair(day, change);
+    }
+
+private:
+    // The card's balance at the end of a day: today's, less what is recorded after the day,
+    // with what the forecast expects up to it.
+    qint64 balanceAt(const QDate &day) const
+    {
+        qint64 b = m_balance;
+        for (const auto &[date, change] : m_recorded)
+            if (date > day)
+                b -= change;
+        for (const auto &[date, change] : m_expected)
+            if (date <= day)
+                b += change;
+        return b;
+    }
+
+    void close(Bill &bill)
+    {
+        qint64 open = 0;
+        for (Bill &b : m_bills) {
+            if (&b == &bill)
+                break;
+            if (b.date <= bill.closing)
+                b.left = 0; // owed still, so part of the new bill
+            else
+                open += b.left;
+        }
+        bill.left = bill.imported ? *bill.imported : std::max<qint64>(0, -balanceAt(bill.closing) - open);
+        bill.closed = true;
+    }
+
+    void pay(qint64 amount)
+    {
+        for (Bill &b : m_bills) {
+            if (!b.closed || amount <= 0)
+                break;
+            const qint64 part = std::min(b.left, amount);
+            b.left -= part;
+            amount -= part;
+        }
+    }
+
+    void readRecorded(Database &db, const QString &place, const QDate &after)
+    {
+        const QString p = quoted(place), a = number(after);
+        auto read = [&](const QString &sql, int sign, bool payment) {
+            for (Cursor c = db.query(sql); !c.eof(); c.next()) {
+                const QDate day = fromNumber(c.integer64(0));
+                const qint64 money = c.integer64(1);
+                m_recorded << qMakePair(day, sign * money);
+                if (payment)
+                    m_payments << qMakePair(day, money);
+            }
+        };
+        read("SELECT N_date, N_money FROM N WHERE N_hokan = " + p + " AND N_date > " + a, 1, false);
+        read("SELECT S_date, S_money FROM S WHERE S_hokan = " + p + " AND S_date > " + a, -1, false);
+        read("SELECT I_day, I_money FROM Idourireki_T WHERE I_hokanmoto = " + p + " AND I_day > " + a, -1,
+            false);
+        read("SELECT I_day, I_money FROM Idourireki_T WHERE I_hokansaki = " + p + " AND I_day > " + a, 1,
+            true);
+        read("SELECT K_day, K_amoney - K_bmoney FROM Ktanaorosi_T WHERE K_hokan = " + p + " AND K_day > " + a,
+            1, false);
+        std::stable_sort(m_payments.begin(), m_payments.end(),
+            [](const auto &x, const auto &y) { return x.first < y.first; });
+    }
+
+    qint64 m_balance;
+    QList<Bill> m_bills;
+    QList<QPair<QDate, qint64>> m_recorded, m_payments, m_expected;
+    qsizetype m_closed = 0, m_paid = 0;
+};
 
 } // namespace
 
@@ -286,39 +398,26 @@ Result compute(Database &db, const QDate &today, const QDate &to)
         });
     }
 
-    if (!cards.isEmpty()) {
-        // The imported bills by card and stated payment day; the newest import counts.
-        QHash<QString, qint64> bills;
-        if (tableExists(db, QStringLiteral("X_card_bill"))) {
-            Cursor c
-                = db.query(QStringLiteral("SELECT XCB_place, XCB_payment_date, XCB_total FROM X_card_bill "
-                                          "WHERE XCB_payment_date >= ")
-                    + number(QDate(firstMonth.year(), firstMonth.month(), 1))
-                    + QStringLiteral(" ORDER BY XCB_id"));
-            for (; !c.eof(); c.next())
-                bills.insert(c.text(0) + u'\t' + c.text(1), c.integer64(2));
-        }
-        for (int i = 0; i < cards.size(); ++i) {
-            const Card &card = cards[i];
-            eachMonth([&](int year, int month) {
-                const QDate scheduled = dayIn(year, month, card.payment);
-                const QDate date = shifted(scheduled, Schedule::Shift::Next);
-                if (date < today || date > to)
-                    return;
-                Event ev;
-                ev.date = date;
-                ev.scheduled = scheduled;
-                ev.order = 1;
-                ev.seq = seq++;
-                ev.item = card.place + QStringLiteral("の支払い");
-                ev.place = card.payFrom;
-                ev.card = i;
-                ev.closing = closingBefore(scheduled, card.closing);
-                const auto bill = bills.constFind(card.place + u'\t' + number(scheduled));
-                if (bill != bills.constEnd())
-                    ev.bill = *bill;
-                events << ev;
-            });
+    // Each card's bills; the ones due in the period are events.
+    std::vector<CardBills> cardBills;
+    for (int i = 0; i < cards.size(); ++i) {
+        const Card &card = cards[i];
+        cardBills.emplace_back(db, card, r.places[placeAt.value(card.place)].balance, today, to,
+            CardLedger::billsOf(db, card.place));
+        const QList<CardBills::Bill> &bills = cardBills.back().bills();
+        for (qsizetype b = 0; b < bills.size(); ++b) {
+            if (bills[b].date < today)
+                continue;
+            Event ev;
+            ev.date = bills[b].date;
+            ev.scheduled = bills[b].scheduled;
+            ev.order = 1;
+            ev.seq = seq++;
+            ev.item = card.place + QStringLiteral("の支払い");
+            ev.place = card.payFrom;
+            ev.card = i;
+            ev.bill = b;
+            events << ev;
         }
     }
 
@@ -329,8 +428,9 @@ Result compute(Database &db, const QDate &today, const QDate &to)
     QList<qint64> balance;
     for (const Place &p : r.places)
         balance << p.balance;
-    // Each card's balance after each day it moved, for the bills whose closing day is ahead.
-    QHash<QString, QList<QPair<QDate, qint64>>> cardDays;
+    QHash<QString, int> cardAt;
+    for (int i = 0; i < cards.size(); ++i)
+        cardAt.insert(cards[i].place, i);
     auto move = [&](const Event &ev, const QString &place, qint64 in, qint64 out) {
         const qsizetype at = placeAt.value(place);
         balance[at] += in - out;
@@ -344,13 +444,8 @@ Result compute(Database &db, const QDate &today, const QDate &to)
         m.balance = balance[at];
         m.shortfall = m.balance < r.places[at].floor();
         r.movements << m;
-        if (r.places[at].card) {
-            auto &days = cardDays[place];
-            if (!days.isEmpty() && days.last().first == ev.date)
-                days.last().second = m.balance;
-            else
-                days << qMakePair(ev.date, m.balance);
-        }
+        if (const auto card = cardAt.constFind(place); card != cardAt.constEnd())
+            cardBills[*card].expect(ev.date, in - out);
     };
     for (const Event &ev : std::as_const(events)) {
         if (ev.card < 0) {
@@ -358,23 +453,11 @@ Result compute(Database &db, const QDate &today, const QDate &to)
             continue;
         }
         const Card &card = cards[ev.card];
-        const Place &cardPlace = r.places[placeAt.value(card.place)];
-        qint64 owed = 0;
-        if (ev.bill) {
-            owed = *ev.bill;
-        } else if (ev.closing < today) {
-            owed = -pastBalance(db, cardPlace, ev.closing);
-        } else {
-            qint64 atClosing = cardPlace.balance;
-            for (const auto &[day, after] : cardDays.value(card.place))
-                if (day <= ev.closing)
-                    atClosing = after;
-            owed = -atClosing;
-        }
-        if (ev.closing < today)
-            owed -= paidSince(db, card.place, ev.closing, today);
+        CardBills &bills = cardBills[ev.card];
+        const qint64 owed = bills.leftOn(ev.bill);
         if (owed <= 0)
             continue;
+        bills.bills()[ev.bill].left = 0;
         if (!card.payFrom.isEmpty())
             move(ev, card.payFrom, 0, owed);
         move(ev, card.place, owed, 0);

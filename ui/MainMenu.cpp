@@ -3,6 +3,7 @@
 
 #include "AppTitle.h"
 #include "BasGeneral.h"
+#include "LedgerChanges.h"
 #include "LogWindow.h"
 #include "TaskWindow.h"
 #include "UndoWindow.h"
@@ -17,6 +18,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -70,6 +72,14 @@ MainMenu::MainMenu(const AppContext &context, QWidget *parent)
     setWindowTitle(appTitle());
     buildButtons();
     buildMenus();
+    m_recheck = new QTimer(this);
+    m_recheck->setSingleShot(true);
+    m_recheck->setInterval(0);
+    connect(m_recheck, &QTimer::timeout, this, &MainMenu::runCheck);
+    connect(&LedgerChanges::instance(), &LedgerChanges::changed, this, [this](const QString &key) {
+        if (key == LedgerChanges::key(m_context.dbPath()))
+            m_recheck->start();
+    });
 }
 
 void MainMenu::buildButtons()

@@ -11,6 +11,7 @@
 
 class QLabel;
 class QPushButton;
+class QTimer;
 
 // F_main: the first and last window. Each button and menu entry writes its line to the
 // operation log and opens its task window; while a task window is open the menu is disabled.
@@ -28,7 +29,8 @@ public:
     // How the program ends, and how the log is shown; tests replace both.
     void setQuit(std::function<void()> quit) { m_quit = std::move(quit); }
     void setFileViewer(std::function<bool(const QString &)> viewer) { m_viewer = std::move(viewer); }
-    // A check run at start and whenever a task window closes; what it returns is shown as one
+    // A check run at start, after every change of the ledger (any window's action, taking back,
+    // a restore, an import) and whenever a task window closes; what it returns is shown as one
     // line under the heading (nothing: the line is hidden).
     void setStartCheck(std::function<QString(const AppContext &)> check) { m_check = std::move(check); }
 
@@ -59,5 +61,7 @@ private:
     std::function<bool(const QString &)> m_viewer;
     std::function<QString(const AppContext &)> m_check;
     QLabel *m_warning = nullptr;
+    // Runs the check once the event loop is back, however many changes came before.
+    QTimer *m_recheck = nullptr;
     bool m_ending = false;
 };

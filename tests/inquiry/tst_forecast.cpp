@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "BankCalendar.h"
 #include "Database.h"
 #include "Forecast.h"
 #include "ItemMaster.h"
@@ -80,6 +81,152 @@ class TestForecast : public QObject
     }
 
     inline static const QDate today {2026, 12, 9};
+
+    // One card of a ledger and what is recorded of it: "S:yyyymmdd:amount" a purchase,
+    // "N:yyyymmdd:amount" a refund, "I:yyyymmdd:amount" a payment from 銀行, "B:yyyymmdd:total" an
+    // imported bill with its stated payment day. Its balance is the sum of what is recorded.
+    static void addCard(
+        Database &db, const QString &card, int closing, int payment, const QStringList &records)
+    {
+        qint64 balance = 0;
+        for (const QString &r : records) {
+            const QStringList f = r.split(u':');
+            const QString kind = f[0], date = f[1], money = f[2];
+            if (kind == u"S" || kind == u"N")
+                db.execute(u"INSERT INTO %1 VALUES ('買物','%2',%3,%4,'')"_s.arg(kind, card, money, date));
+            else if (kind == u"I")
+                db.execute(
+                    u"INSERT INTO Idourireki_T VALUES ('銀行','%1',%2,%3,'')"_s.arg(card, money, date));
+            else
+                db.execute(u"INSERT INTO X_card_bill (XCB_place, XCB_payment_date, XCB_total) VALUES "
+                           "('%1',%2,%3)"_s.arg(card, date, money));
+            if (kind != u"B")
+                balance += kind == u"S" ? -money.toLongLong() : money.toLongLong();
+            if (kind == u"I")
+                db.execute(u"UPDATE Hokan_T SET H_money = H_money - %1 WHERE H_index = '銀行'"_s.arg(money));
+        }
+        db.execute(
+            u"INSERT INTO Hokan_T (H_index,H_money,H_name,H_memo) VALUES ('%1',%2,'','')"_s.arg(card).arg(
+                balance));
+        db.execute(u"INSERT INTO X_card VALUES ('%1', %2, %3, '銀行', 10000000)"_s.arg(card).arg(closing).arg(
+            payment));
+    }
+
+    // The bills the forecast pays into each card: "card|date|scheduled day when moved|amount".
+    static QStringList billRows(const Forecast::Result &r)
+    {
+        QStringList out;
+        for (const Forecast::Movement &m : r.movements)
+            if (m.in > 0 && m.item == m.place + u"の支払い"_s)
+                out << u"%1|%2|%3|%4"_s
+                           .arg(m.place, m.date.toString(u"yyyyMMdd"_s),
+                               m.scheduled == m.date ? QString() : m.scheduled.toString(u"MMdd"_s))
+                           .arg(m.in);
+        return out;
+    }
+
+    // A card as its company runs it, day by day from a first day with nothing owed: purchases
+    // and refunds move its balance; on each closing day a bill is made of what the card owes less
+    // what bills not yet due still ask (or the statement's total, when imported); payments go to
+    // the oldest unpaid bill first; a bill is due on the first payment day after its closing
+    // day, or the next bank business day after that. Up to today the household pays each bill
+    // on its day and records it; from today on the forecast is expected to pay what is left, and
+    // a charge scheduled on the 20th goes on the card.
+    struct CardRun
+    {
+        QStringList records; // as addCard reads them
+        QStringList bills; // what the forecast should pay, as billRows prints them
+    };
+    enum class Imported { None, Next, Previous };
+    static CardRun simulateCard(const QString &card, int closing, int payment, const QDate &today,
+        const QDate &to, Imported imported, bool recorded, int seed)
+    {
+        auto dayOfMonth = [](const QDate &d, int day) { return d.day() == std::min(day, d.daysInMonth()); };
+        auto number = [](const QDate &d) { return d.toString(u"yyyyMMdd"_s); };
+        struct Bill
+        {
+            QDate closing, scheduled, due;
+            qint64 left = 0;
+        };
+        // The bills' days first: which is the next one due, and which the one before it.
+        const QDate first = QDate(today.year(), today.month(), 1).addMonths(-5);
+        QList<Bill> calendar;
+        for (QDate d = first; d <= to; d = d.addDays(1)) {
+            if (!dayOfMonth(d, closing))
+                continue;
+            Bill b {d, d.addDays(1), {}};
+            while (!dayOfMonth(b.scheduled, payment))
+                b.scheduled = b.scheduled.addDays(1);
+            b.due = BankCalendar::nextBusinessDay(b.scheduled);
+            calendar << b;
+        }
+        qsizetype next = 0;
+        while (calendar[next].due < today)
+            ++next;
+        const qsizetype importedBill = imported == Imported::Next ? next
+            : imported == Imported::Previous                      ? next - 1
+                                                                  : -1;
+
+        CardRun run;
+        QList<Bill> bills;
+        qint64 balance = 0;
+        auto pay = [&](const QDate &d, qint64 amount) {
+            run.records << u"I:%1:%2"_s.arg(number(d)).arg(amount);
+            balance += amount;
+            for (Bill &b : bills) {
+                const qint64 part = std::min(b.left, amount);
+                b.left -= part;
+                amount -= part;
+            }
+        };
+        for (QDate d = first; d <= to; d = d.addDays(1)) {
+            const int n = int(first.daysTo(d)) + seed;
+            if (d <= today && n % 4 == 0) {
+                const qint64 amount = 1000 + n * 37 % 9 * 700;
+                run.records << u"S:%1:%2"_s.arg(number(d)).arg(amount);
+                balance -= amount;
+            }
+            if (d <= today && n % 23 == 5) {
+                run.records << u"N:%1:500"_s.arg(number(d));
+                balance += 500;
+            }
+            if (d >= today && d == BankCalendar::nextBusinessDay(QDate(d.year(), d.month(), 20)))
+                balance -= 3000;
+            if (recorded && next < bills.size()
+                && d == std::max(bills[next].closing.addDays(1), bills[next].due.addDays(-2))
+                && bills[next].left > 0)
+                pay(d, bills[next].left); // the household pays the next bill before its day
+            for (Bill &b : bills) {
+                if (d != b.due || b.left <= 0)
+                    continue;
+                if (d < today) {
+                    pay(d, b.left);
+                } else {
+                    run.bills << u"%1|%2|%3|%4"_s
+                                     .arg(card, number(d),
+                                         b.scheduled == d ? QString() : b.scheduled.toString(u"MMdd"_s))
+                                     .arg(b.left);
+                    balance += b.left;
+                    b.left = 0;
+                }
+            }
+            if (bills.size() < calendar.size() && calendar[bills.size()].closing == d) {
+                Bill b = calendar[bills.size()];
+                qint64 open = 0;
+                for (const Bill &o : bills)
+                    open += o.left;
+                b.left = std::max<qint64>(0, -balance - open);
+                if (bills.size() == importedBill) {
+                    // A statement whose instalments make it differ from the purchases.
+                    b.left = b.left >= 400 ? b.left - 400 : b.left + 900;
+                    run.records << u"B:%1:%2"_s.arg(number(imported == Imported::Next ? b.scheduled : b.due))
+                                       .arg(b.left);
+                }
+                bills << b;
+            }
+        }
+        return run;
+    }
 
 private slots:
     // The scheduled day of a month (31 the last day) and the business day it moves to: the
@@ -342,6 +489,120 @@ private slots:
         QCOMPARE(rows(r), expected);
         QVERIFY(r.place(u"カード"_s)->card);
         QCOMPARE(r.place(u"カード"_s)->floor(), -50000);
+    }
+
+    // The bills against the run of the card above, for every closing and payment day, from
+    // todays whose next three months hold months of 28 to 31 days, the New Year and Golden Week.
+    // Six cards of one ledger share the setting: no statement, the next one or the previous one
+    // imported, each with the next bill paid early or not.
+    void cardBillsAgainstARun_data()
+    {
+        QTest::addColumn<int>("closing");
+        QTest::addColumn<int>("payment");
+        QTest::addColumn<QDate>("from");
+        const QList<QDate> todays {{2026, 12, 20}, {2027, 1, 2}, {2027, 2, 15}, {2028, 2, 10}, {2026, 4, 24},
+            {2027, 4, 28}, {2027, 6, 28}, {2027, 8, 31}, {2027, 10, 30}};
+        for (const int closing : {5, 10, 15, 20, 25, 27, 31})
+            for (const int payment : {1, 4, 10, 26, 27, 31})
+                for (const QDate &from : todays)
+                    QTest::addRow("closing %d, payment %d, from %s", closing, payment,
+                        qPrintable(from.toString(Qt::ISODate)))
+                        << closing << payment << from;
+    }
+    void cardBillsAgainstARun()
+    {
+        QFETCH(int, closing);
+        QFETCH(int, payment);
+        QFETCH(QDate, from);
+        const QDate to = from.addMonths(3);
+        Ledger l;
+        l.place(u"銀行"_s, 10000000);
+        QStringList expected;
+        {
+            Database db(l.dir.dbPath());
+            db.beginWrite();
+            int seed = 0;
+            for (const Imported imported : {Imported::None, Imported::Next, Imported::Previous})
+                for (const bool recorded : {false, true}) {
+                    const QString card = u"カード%1"_s.arg(++seed);
+                    const CardRun run
+                        = simulateCard(card, closing, payment, from, to, imported, recorded, seed);
+                    addCard(db, card, closing, payment, run.records);
+                    db.execute(
+                        u"INSERT INTO Syukkin_T (S_index,S_kubun,S_hokan,S_memo) VALUES ('%1の配信','自動','%1','')"_s
+                            .arg(card));
+                    db.execute(
+                        u"INSERT INTO X_schedule VALUES ('S','%1の配信',20,4095,'N','F',3000)"_s.arg(card));
+                    expected << run.bills;
+                }
+            db.commit();
+        }
+        QStringList bills = billRows(l.compute(from, to));
+        bills.sort();
+        expected.sort();
+        QVERIFY(!expected.isEmpty());
+        QCOMPARE(bills, expected);
+        // The same over the main menu's two weeks.
+        const QString last = from.addDays(14).toString(u"yyyyMMdd"_s);
+        expected.removeIf([&](const QString &b) { return b.section(u'|', 1, 1) > last; });
+        bills = billRows(l.compute(from, from.addDays(14)));
+        bills.sort();
+        QCOMPARE(bills, expected);
+    }
+
+    // Cases met by hand: a bill whose moved day falls after the next closing, a payment recorded
+    // on its day or late for the previous bill, an imported bill not covered by the bank.
+    void cardBillCases_data()
+    {
+        QTest::addColumn<int>("closing");
+        QTest::addColumn<int>("payment");
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<qint64>("bank");
+        QTest::addColumn<QStringList>("records"); // as addCard reads them
+        QTest::addColumn<QStringList>("bills");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("January's bill moved past February's closing")
+            << 31 << 27 << QDate(2027, 2, 15) << qint64(100000)
+            << QStringList({"S:20270110:30000", "S:20270210:20000"})
+            << QStringList({"カード|20270301|0227|30000", "カード|20270329|0327|20000"}) << QString();
+        QTest::newRow("December's bill moved past the closing on a Sunday")
+            << 27 << 27 << QDate(2026, 12, 10) << qint64(100000)
+            << QStringList({"S:20261120:10000", "S:20261205:8000"})
+            << QStringList({"カード|20261228|1227|10000", "カード|20270127||8000"}) << QString();
+        QTest::newRow("imported bill after the previous bill's late payment")
+            << 31 << 27 << QDate(2027, 3, 5) << qint64(100000)
+            << QStringList({"S:20270110:30000", "S:20270210:20000", "I:20270301:30000", "B:20270327:20000"})
+            << QStringList({"カード|20270329|0327|20000"}) << QString();
+        QTest::newRow("imported bill the bank does not cover")
+            << 27 << 27 << QDate(2027, 1, 15) << qint64(12000)
+            << QStringList({"S:20261120:7000", "I:20261228:7000", "S:20261210:9000", "B:20270127:9000"})
+            << QStringList({"カード|20270127||9000"})
+            << u"2027/01/27のカードの支払いで銀行の残高が \\4000 不足します"_s;
+        QTest::newRow("payment recorded on its day ahead")
+            << 15 << 10 << QDate(2027, 1, 25) << qint64(111000)
+            << QStringList({"S:20261220:11000", "S:20270120:2000", "I:20270210:11000"})
+            << QStringList({"カード|20270310||2000"}) << QString();
+    }
+    void cardBillCases()
+    {
+        QFETCH(int, closing);
+        QFETCH(int, payment);
+        QFETCH(QDate, from);
+        QFETCH(qint64, bank);
+        QFETCH(QStringList, records);
+        QFETCH(QStringList, bills);
+        QFETCH(QString, warning);
+        Ledger l;
+        l.place(u"銀行"_s, bank);
+        {
+            Database db(l.dir.dbPath());
+            db.beginWrite();
+            addCard(db, u"カード"_s, closing, payment, records);
+            db.commit();
+        }
+        const Forecast::Result r = l.compute(from, from.addMonths(2));
+        QCOMPARE(billRows(r), bills);
+        QCOMPARE(l.warning(from), warning);
     }
 
     void months_data()

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "Backup.h"
 #include "BasGeneral.h"
 #include "Cp932.h"
+#include "Database.h"
+#include "Forecast.h"
 #include "MainMenu.h"
 #include "TestSupport.h"
 
@@ -213,6 +216,49 @@ private slots:
         f.menu.findChild<QAction *>("logdel")->trigger();
         QCOMPARE(f.events(), QStringList({"ログが消去されました"}));
         QCOMPARE(f.dialogs.infos, QStringList({"ログ消去完了"}));
+    }
+
+    // The line of shortfalls follows the ledger while the menu is open: a window's action, Ctrl+Z
+    // on the menu and a restore each change the bank's balance under a debit due tomorrow.
+    void warningFollowsEveryChange()
+    {
+        TempAppDir dir;
+        ScriptedDialogs dialogs;
+        const FixedClock clock = clockAt(2026, 12, 9);
+        dir.exec("INSERT INTO Hokan_T (H_index,H_money,H_name,H_memo) VALUES ('銀行',1000,'','')");
+        dir.exec("INSERT INTO Syukkin_T (S_index,S_kubun,S_hokan,S_memo) VALUES ('電気','自動','銀行','')");
+        dir.exec("INSERT INTO X_schedule VALUES ('S','電気',10,4095,'N','F',8000)");
+        MainMenu menu(dir.context(dialogs, clock));
+        menu.setQuit([] {});
+        menu.setStartCheck(
+            [](const AppContext &c) { return Forecast::startWarning(c.dbPath(), c.clock->today()); });
+        menu.load();
+        menu.show();
+        auto *line = menu.findChild<QLabel *>("lbl_mitosi");
+        const QString shortfall = QStringLiteral("2026/12/10の電気で銀行の残高が \\7000 不足します");
+        QCOMPARE(line->text(), shortfall);
+
+        {
+            Database db(dir.dbPath());
+            db.beginAction("F_tanaorosi", "棚卸", clock.now());
+            db.execute("UPDATE Hokan_T SET H_money = 20000 WHERE H_index = '銀行'");
+            db.execute("INSERT INTO Ktanaorosi_T VALUES ('銀行',1000,20000,'',20261209)");
+            db.commit();
+        }
+        QTRY_VERIFY(line->isHidden());
+        const Backup::Result saved = Backup::take(dir.dbPath(), clock.now());
+        QCOMPARE(saved.outcome, Backup::Outcome::Taken);
+
+        menu.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&menu));
+        QTest::keyClick(&menu, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(dialogs.asked.size(), 1);
+        QTRY_COMPARE(line->text(), shortfall);
+        QVERIFY(line->isVisible());
+
+        QCOMPARE(Backup::restore(dir.dbPath(), saved.path, clock.now().addSecs(60)),
+            Backup::RestoreOutcome::Restored);
+        QTRY_VERIFY(line->isHidden());
     }
 
     void missingLogDoesNotStopTheMenu()
