@@ -185,6 +185,24 @@ public:
         return a->value;
     }
 
+    // A row of the line `r` with its date and amount read, or nothing when either cannot be
+    // read (the line is then listed as unreadable).
+    std::optional<Row> rowAt(int file, const Record &r, const QString &date, const QString &amount)
+    {
+        const auto d = dateOf(file, r, date);
+        if (!d)
+            return std::nullopt;
+        const auto a = amountOf(file, r, amount);
+        if (!a)
+            return std::nullopt;
+        Row row;
+        row.file = file;
+        row.lineNo = r.lineNo;
+        row.date = *d;
+        row.amount = *a;
+        return row;
+    }
+
     // Each non-blank data line below the heading, split into its fields; a line with fewer
     // than `needed` fields is listed as unreadable and passed over.
     template <typename Each>
@@ -236,17 +254,10 @@ void readHistory(Reader &reader, int file, const QList<Record> &recs, const Foun
     const int needed = std::max({counted, day, text, money, place, large, middle, memo, transfer, id}) + 1;
     QHash<QString, int> seen;
     reader.eachLine(file, recs, found.heading, needed, [&](const Record &r, const QStringList &f) {
-        const auto d = reader.dateOf(file, r, f.at(day));
-        if (!d)
+        auto read = reader.rowAt(file, r, f.at(day), f.at(money));
+        if (!read)
             return;
-        const auto a = reader.amountOf(file, r, f.at(money));
-        if (!a)
-            return;
-        Row row;
-        row.file = file;
-        row.lineNo = r.lineNo;
-        row.date = *d;
-        row.amount = *a;
+        Row &row = *read;
         row.place = f.at(place);
         if (row.place.isEmpty()) {
             reader.bad(file, r, QStringLiteral("保有金融機関がありません"));
@@ -288,17 +299,14 @@ void readZaim(Reader &reader, int file, const QList<Record> &recs, const Found &
             reader.bad(file, r, QStringLiteral("方法が収入・支出・振替のどれでもありません"));
             return;
         }
-        const auto d = reader.dateOf(file, r, f.at(day));
-        if (!d)
+        auto read = reader.rowAt(file, r, f.at(day),
+            f.at(isIncome       ? income
+                    : isExpense ? expense
+                                : transfer));
+        if (!read)
             return;
-        const auto a = reader.amountOf(file, r, f.at(isIncome ? income : isExpense ? expense : transfer));
-        if (!a)
-            return;
-        Row row;
-        row.file = file;
-        row.lineNo = r.lineNo;
-        row.date = *d;
-        row.amount = isIncome ? qAbs(*a) : -qAbs(*a);
+        Row &row = *read;
+        row.amount = isIncome ? qAbs(row.amount) : -qAbs(row.amount);
         row.place = clean(isIncome ? f.at(to) : f.at(from));
         row.transfer = isTransfer;
         if (isTransfer) {
