@@ -128,7 +128,7 @@ const int registered = [] {
         add(name("SearchWord2", "raw"), [=](benchmark::State &s) { searchRaw(s, n, "外食"); });
         add(name("SearchWord4"), [=](benchmark::State &s) { search(s, n, {.word = "ｶｰﾄﾞ払い"}, target); });
         add(name("SearchWord4", "raw"), [=](benchmark::State &s) { searchRaw(s, n, "ｶｰﾄﾞ払い"); });
-        // A place's name, held by a large share of the rows: read row by row, not through the index.
+        // A place's name, held by a large share of the rows: counted through the index of the places.
         add(name("SearchWordCommon"), [=](benchmark::State &s) { search(s, n, {.word = "財布"}, target); });
         add(name("SearchWordCommon", "raw"), [=](benchmark::State &s) { searchRaw(s, n, "財布"); });
         add(name("SearchAmount"),

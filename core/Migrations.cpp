@@ -102,7 +102,7 @@ template <size_t N> QStringList toList(const char *const (&statements)[N])
 
 int latest()
 {
-    return 9;
+    return 10;
 }
 
 QStringList step(int n)
@@ -130,6 +130,12 @@ QStringList step(int n)
         return toList(step8);
     case 9:
         return toList(step9);
+    case 10:
+        // The search copy's text without the places, which get indexes of their own: the
+        // text's index is dropped, the text marked to be folded anew and the index made again
+        // (migrate() folds and builds it between the two).
+        return SearchIndex::dropStatements() + SearchText::refoldStatements()
+            + SearchIndex::createStatements();
     default:
         return {};
     }
@@ -163,14 +169,21 @@ Outcome migrate(
     if (current >= latest())
         return Outcome::Current; // the transaction rolls back with nothing written
     for (int n = current + 1; n <= latest(); ++n) {
-        for (const QString &statement : step(n))
-            db.execute(statement);
+        const QStringList statements = step(n);
+        // Step 10 makes the index last; its rows are folded first (see below).
+        const qsizetype run
+            = n == 10 ? statements.size() - SearchIndex::createStatements().size() : statements.size();
+        for (qsizetype i = 0; i < run; ++i)
+            db.execute(statements.at(i));
         // The copy is folded before its index exists and then indexed in one go, quicker than
-        // row by row through the index's triggers, which keep it right from then on.
-        if (n == 3)
+        // row by row through the index's triggers, which keep it right from then on. The copy's
+        // last form comes with step 10, which does both.
+        if (n == 10) {
             SearchText::foldPending(db, progress);
-        else if (n == 5)
+            for (const QString &statement : SearchIndex::createStatements())
+                db.execute(statement);
             SearchIndex::build(db, progress);
+        }
     }
     db.execute(QStringLiteral("PRAGMA user_version = %1").arg(latest()));
     db.commit();

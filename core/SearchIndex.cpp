@@ -60,6 +60,16 @@ QStringList createStatements()
     };
 }
 
+QStringList dropStatements()
+{
+    QStringList list;
+    for (const char *when : {"ins", "del", "upd"})
+        list << QStringLiteral("DROP TRIGGER IF EXISTS X_meisai_fts_%1").arg(QLatin1String(when));
+    list << QStringLiteral("DROP TABLE IF EXISTS X_meisai_terms")
+         << QStringLiteral("DROP TABLE IF EXISTS X_meisai_fts");
+    return list;
+}
+
 qint64 build(Database &db, const Progress &progress)
 {
     constexpr qint64 Batch = 20000;

@@ -35,7 +35,9 @@ QString columnText(sqlite3_stmt *s, int column)
     return text ? QString::fromUtf8(text, sqlite3_column_bytes(s, column)) : QString();
 }
 
-// The source of each table's searchable fields.
+// The source of each table's folded text: the item and the memo (a stocktake's reason). Places
+// are kept apart in XM_hokan and XM_hokan2 and matched by their names (see PostingSearch), so
+// that renaming a place rewrites two columns of its rows and neither the text nor its index.
 struct Source
 {
     const char *table;
@@ -43,33 +45,48 @@ struct Source
 };
 
 const Source sources[] = {
-    {"N", "N_index, N_hokan, N_memo"},
-    {"S", "S_index, S_hokan, S_memo"},
-    {"Idourireki_T", "I_hokanmoto, I_hokansaki, I_memo"},
-    {"Ktanaorosi_T", "K_hokan, K_riyuu, ''"},
+    {"N", "N_index, N_memo"},
+    {"S", "S_index, S_memo"},
+    {"Idourireki_T", "'', I_memo"},
+    {"Ktanaorosi_T", "'', K_riyuu"},
 };
 
 // What a trigger writes for a row of each table: table key, kind, date, amount, the places and
-// the item. A debit is the S row the debit run writes with its fixed memo.
+// the item. A debit is the S row the debit run writes with its fixed memo. `columns` are those
+// whose change writes the row again (with the row id, which taking back may set); `places` sets
+// the places alone when only they change.
 struct TriggerRow
 {
     const char *table;
     const char *key;
     const char *values; // in terms of the row "r."
+    const char *columns;
+    const char *placeColumns;
+    const char *places; // in terms of the row "r."
 };
 
 const TriggerRow triggerRows[] = {
-    {"N", "N", "'N', r.N_date, r.N_money, r.N_hokan, NULL, r.N_index"},
+    {"N", "N", "'N', r.N_date, r.N_money, r.N_hokan, NULL, r.N_index", "N_date, N_money, N_index, N_memo",
+        "N_hokan", "XM_hokan = r.N_hokan"},
     {"S", "S",
         "CASE WHEN r.S_memo = '自動引落処理' THEN 'Z' ELSE 'S' END, r.S_date, r.S_money, r.S_hokan, NULL, "
-        "r.S_index"},
-    {"Idourireki_T", "I", "'I', r.I_day, r.I_money, r.I_hokanmoto, r.I_hokansaki, NULL"},
-    {"Ktanaorosi_T", "K", "'K', r.K_day, r.K_amoney - r.K_bmoney, r.K_hokan, NULL, NULL"},
+        "r.S_index",
+        "S_date, S_money, S_index, S_memo", "S_hokan", "XM_hokan = r.S_hokan"},
+    {"Idourireki_T", "I", "'I', r.I_day, r.I_money, r.I_hokanmoto, r.I_hokansaki, NULL",
+        "I_day, I_money, I_memo", "I_hokanmoto, I_hokansaki",
+        "XM_hokan = r.I_hokanmoto, XM_hokan2 = r.I_hokansaki"},
+    {"Ktanaorosi_T", "K", "'K', r.K_day, r.K_amoney - r.K_bmoney, r.K_hokan, NULL, NULL",
+        "K_day, K_amoney, K_bmoney, K_riyuu", "K_hokan", "XM_hokan = r.K_hokan"},
 };
+
+QString inTermsOf(const char *text, const QString &row)
+{
+    return QString::fromUtf8(text).replace(QStringLiteral("r."), row + u'.');
+}
 
 QString rowValues(const TriggerRow &t, const QString &row)
 {
-    return QString::fromUtf8(t.values).replace(QStringLiteral("r."), row + u'.');
+    return inTermsOf(t.values, row);
 }
 
 } // namespace
@@ -111,14 +128,24 @@ QStringList triggerStatements(bool replace)
         const QString remove
             = QStringLiteral("DELETE FROM X_meisai WHERE XM_table = '%1' AND XM_rowid = old.rowid;").arg(key);
         if (replace)
-            for (const char *when : {"ins", "upd", "del"})
+            for (const char *when : {"ins", "upd", "del", "place"})
                 list << QStringLiteral("DROP TRIGGER IF EXISTS X_meisai_%1_%2")
                             .arg(table, QLatin1String(when));
+        // A change of the places alone (a rename) sets them in the row as it is; any other
+        // change writes the row again. When both change, both fire and agree.
+        QStringList placeChanged;
+        for (const QString &c : QString::fromUtf8(t.placeColumns).split(QStringLiteral(", ")))
+            placeChanged << QStringLiteral("old.%1 IS NOT new.%1").arg(c);
         list << QStringLiteral("CREATE TRIGGER IF NOT EXISTS X_meisai_%1_ins AFTER INSERT ON %1 BEGIN %2 END")
                     .arg(table, insert)
-             << QStringLiteral(
-                    "CREATE TRIGGER IF NOT EXISTS X_meisai_%1_upd AFTER UPDATE ON %1 BEGIN %2 %3 END")
-                    .arg(table, remove, insert)
+             << QStringLiteral("CREATE TRIGGER IF NOT EXISTS X_meisai_%1_upd AFTER UPDATE OF rowid, %2 ON %1"
+                               " BEGIN %3 %4 END")
+                    .arg(table, QString::fromUtf8(t.columns), remove, insert)
+             << QStringLiteral("CREATE TRIGGER IF NOT EXISTS X_meisai_%1_place AFTER UPDATE OF %2 ON %1"
+                               " WHEN %3 BEGIN UPDATE X_meisai SET %4 WHERE XM_table = '%5'"
+                               " AND XM_rowid = new.rowid; END")
+                    .arg(table, QString::fromUtf8(t.placeColumns), placeChanged.join(QStringLiteral(" OR ")),
+                        inTermsOf(t.places, QStringLiteral("new")), key)
              << QStringLiteral("CREATE TRIGGER IF NOT EXISTS X_meisai_%1_del AFTER DELETE ON %1 BEGIN %2 END")
                     .arg(table, remove);
     }
@@ -137,12 +164,55 @@ QStringList createStatements()
          << QStringLiteral("CREATE INDEX IF NOT EXISTS X_meisai_money ON X_meisai (XM_money)")
          << QStringLiteral(
                 "CREATE INDEX IF NOT EXISTS X_meisai_pending ON X_meisai (XM_table) WHERE XM_norm IS NULL");
-    list << triggerStatements(false);
+    list << placeIndexStatements() << triggerStatements(false);
     for (const TriggerRow &t : triggerRows)
         list << QStringLiteral("INSERT OR IGNORE INTO X_meisai SELECT '%1', r.rowid, %2, NULL FROM %3 r")
                     .arg(QString::fromUtf8(t.key), rowValues(t, QStringLiteral("r")),
                         QString::fromUtf8(t.table));
     return list;
+}
+
+QStringList placeIndexStatements()
+{
+    // The first holds what a search counts and totals, so the rows of a place are counted from
+    // the index alone.
+    return {QStringLiteral("CREATE INDEX IF NOT EXISTS X_meisai_place"
+                           " ON X_meisai (XM_hokan, XM_date, XM_kind, XM_money)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS X_meisai_place2 ON X_meisai (XM_hokan2)"
+                       " WHERE XM_hokan2 IS NOT NULL")};
+}
+
+QStringList refoldStatements()
+{
+    return triggerStatements(true) + placeIndexStatements()
+        + QStringList {QStringLiteral("UPDATE X_meisai SET XM_norm = NULL")};
+}
+
+QStringList placesHeld(Database &db)
+{
+    // From one name to the next through the places' indexes: a step per name, not per row.
+    QStringList names;
+    for (const char *column : {"XM_hokan", "XM_hokan2"}) {
+        const QString c = QLatin1String(column);
+        Statement first
+            = prepare(db, QStringLiteral("SELECT min(%1) FROM X_meisai WHERE %1 IS NOT NULL").arg(c));
+        Statement next = prepare(db, QStringLiteral("SELECT min(%1) FROM X_meisai WHERE %1 > ?1").arg(c));
+        sqlite3_value *last = nullptr;
+        for (sqlite3_stmt *s = first.get();;) {
+            if (sqlite3_step(s) != SQLITE_ROW || sqlite3_column_type(s, 0) == SQLITE_NULL)
+                break;
+            names << columnText(s, 0);
+            sqlite3_value *value = sqlite3_value_dup(sqlite3_column_value(s, 0));
+            sqlite3_reset(s);
+            sqlite3_value_free(last);
+            last = value;
+            s = next.get();
+            sqlite3_bind_value(s, 1, last);
+        }
+        sqlite3_value_free(last);
+    }
+    names.removeDuplicates();
+    return names;
 }
 
 int foldPending(Database &db, const Progress &progress)
@@ -179,8 +249,7 @@ int foldPending(Database &db, const Progress &progress)
                     break;
                 if (rc != SQLITE_ROW)
                     throw DbError(QString::fromUtf8(sqlite3_errmsg(db.handle())), rc);
-                const QString joined = columnText(read.get(), 1) + Separator + columnText(read.get(), 2)
-                    + Separator + columnText(read.get(), 3);
+                const QString joined = columnText(read.get(), 1) + Separator + columnText(read.get(), 2);
                 batch.emplace_back(sqlite3_column_int64(read.get(), 0), fold(joined).toUtf8());
             }
             sqlite3_reset(read.get());

@@ -44,8 +44,23 @@ QString rowsOfItems(const QString &table, const QStringList &items)
 struct Where
 {
     QString sql;
-    // The rows are narrowed by a word through the index to a set of row ids.
+    // The rows are narrowed by a word through the indexes: the rows of `places` (quoted) through
+    // the index of the places, and the rows `others` selects (row ids) besides them.
     bool byIndex = false;
+    QStringList places;
+    QString others;
+
+    // The rows the narrowing word picks, as a condition.
+    QString narrowed() const
+    {
+        QStringList sources;
+        if (!places.isEmpty())
+            sources
+                << QStringLiteral("SELECT rowid FROM X_meisai WHERE XM_hokan IN (%1)").arg(places.join(u','));
+        if (!others.isEmpty())
+            sources << others;
+        return QStringLiteral("rowid IN (%1)").arg(sources.join(QStringLiteral(" UNION ALL ")));
+    }
 };
 
 Where whereClause(Database &db, const Conditions &cond)
@@ -72,25 +87,37 @@ Where whereClause(Database &db, const Conditions &cond)
     struct Word
     {
         QString word;
-        QStringList income, expense;
+        QStringList income, expense, places;
     };
     QList<Word> words;
-    for (const QString &word : SearchText::words(cond.words)) {
+    const QStringList typed = SearchText::words(cond.words);
+    QList<std::pair<QString, QString>> places; // each place held, as it is and folded
+    if (!typed.isEmpty())
+        for (const QString &place : SearchText::placesHeld(db))
+            places.append({place, SearchText::fold(place)});
+    for (const QString &word : typed) {
         Word w {word, itemsInCategory(db, QStringLiteral("Nyuukin_T"), QStringLiteral("N"), word),
-            itemsInCategory(db, QStringLiteral("Syukkin_T"), QStringLiteral("S"), word)};
-        QString test = QStringLiteral("instr(XM_norm, %1) > 0").arg(quoted(word));
+            itemsInCategory(db, QStringLiteral("Syukkin_T"), QStringLiteral("S"), word), {}};
+        for (const auto &[place, folded] : std::as_const(places))
+            if (folded.contains(word))
+                w.places << quoted(place);
+        // The places first: a row a place's index picks is then taken without reading it.
+        QStringList tests;
+        if (!w.places.isEmpty())
+            tests << QStringLiteral("XM_hokan IN (%1) OR XM_hokan2 IN (%1)").arg(w.places.join(u','));
+        tests << QStringLiteral("instr(XM_norm, %1) > 0").arg(quoted(word));
         if (!w.income.isEmpty())
-            test += QStringLiteral(" OR (XM_table = 'N' AND XM_item IN (%1))").arg(w.income.join(u','));
+            tests << QStringLiteral("(XM_table = 'N' AND XM_item IN (%1))").arg(w.income.join(u','));
         if (!w.expense.isEmpty())
-            test += QStringLiteral(" OR (XM_table = 'S' AND XM_item IN (%1))").arg(w.expense.join(u','));
-        where << u'(' + test + u')';
+            tests << QStringLiteral("(XM_table = 'S' AND XM_item IN (%1))").arg(w.expense.join(u','));
+        where << u'(' + tests.join(QStringLiteral(" OR ")) + u')';
         words << w;
     }
     Where out;
     // Every word is tested above; one of them, the longest the index can narrow, also picks the
-    // few rows to test: those the index finds for it and those of its categories' items. A word
-    // held by a third of the rows or more is quicker found by reading every row (the copy's
-    // highest row id stands for its number of rows).
+    // few rows to test: those the index finds for it, those of its places and those of its
+    // categories' items. A word held in the text of a third of the rows or more is quicker found
+    // by reading every row (the copy's highest row id stands for its number of rows).
     if (!words.isEmpty() && SearchIndex::exists(db)) {
         std::stable_sort(words.begin(), words.end(), [](const Word &a, const Word &b) {
             return SearchIndex::length(a.word) > SearchIndex::length(b.word);
@@ -112,13 +139,17 @@ Where whereClause(Database &db, const Conditions &cond)
             if (!match->expression.isEmpty())
                 sources << QStringLiteral("SELECT rowid FROM X_meisai_fts WHERE X_meisai_fts MATCH %1")
                                .arg(quoted(match->expression));
+            if (!w.places.isEmpty())
+                sources << QStringLiteral("SELECT rowid FROM X_meisai WHERE XM_hokan2 IN (%1)")
+                               .arg(w.places.join(u','));
             if (!w.income.isEmpty())
                 sources << rowsOfItems(QStringLiteral("N"), w.income);
             if (!w.expense.isEmpty())
                 sources << rowsOfItems(QStringLiteral("S"), w.expense);
-            if (sources.isEmpty())
+            if (sources.isEmpty() && w.places.isEmpty())
                 return {QStringLiteral("0")};
-            where.prepend(QStringLiteral("rowid IN (%1)").arg(sources.join(QStringLiteral(" UNION ALL "))));
+            out.places = w.places;
+            out.others = sources.join(QStringLiteral(" UNION ALL "));
             out.byIndex = true;
             break;
         }
@@ -127,48 +158,107 @@ Where whereClause(Database &db, const Conditions &cond)
     return out;
 }
 
-// The hits the index picked, counted and totalled in one pass, which also picks the row ids of
-// the `limit` newest (in the list's order). nullopt when some date is not a whole number: the
-// engine's order of such values is left to the engine.
-std::optional<QList<qint64>> tally(Database &db, const QString &where, int limit, Result &result)
+using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
+
+Statement prepare(Database &db, const QString &sql)
 {
-    const QString sql = QStringLiteral("SELECT rowid, XM_date, XM_table, XM_rowid, XM_kind, XM_money"
-                                       " FROM X_meisai WHERE %1")
-                            .arg(where);
     db.announce(sql);
     const QByteArray text = sql.toUtf8();
     sqlite3_stmt *raw = nullptr;
     const int prepared = sqlite3_prepare_v2(db.handle(), text.constData(), int(text.size()), &raw, nullptr);
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> statement(raw, &sqlite3_finalize);
+    Statement statement(raw, &sqlite3_finalize);
     if (prepared != SQLITE_OK)
         throw DbError(sql + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(db.handle())), prepared);
+    return statement;
+}
+
+void finished(Database &db, int rc, const QString &sql)
+{
+    if (rc != SQLITE_DONE)
+        throw DbError(sql + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(db.handle())), rc);
+}
+
+// The hits the indexes picked, counted and totalled in one pass, which also picks the row ids of
+// the `limit` newest (in the list's order). The rows of the narrowing word's places are read
+// from the index of the places alone, the rest by their row ids. nullopt when some date is not a
+// whole number: the engine's order of such values is left to the engine.
+std::optional<QList<qint64>> tally(Database &db, const Where &w, int limit, Result &result)
+{
     struct Key
     {
         qint64 date;
-        char table;
-        qint64 tableRow;
         qint64 rowid;
+        char table = 0;
+        qint64 tableRow = 0;
     };
     std::vector<Key> keys;
     bool ordered = true;
-    int rc;
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
-        const auto *kind = reinterpret_cast<const char *>(sqlite3_column_text(raw, 4));
-        const qint64 money = sqlite3_column_int64(raw, 5);
-        ++result.count;
-        if (kind && qstrcmp(kind, "N") == 0)
-            result.income += money;
-        else if (kind && (qstrcmp(kind, "S") == 0 || qstrcmp(kind, "Z") == 0))
-            result.expense += money;
-        ordered = ordered && sqlite3_column_type(raw, 1) == SQLITE_INTEGER;
-        const auto *table = reinterpret_cast<const char *>(sqlite3_column_text(raw, 2));
-        keys.push_back({sqlite3_column_int64(raw, 1), table ? table[0] : '\0', sqlite3_column_int64(raw, 3),
-            sqlite3_column_int64(raw, 0)});
-    }
-    if (rc != SQLITE_DONE)
-        throw DbError(sql + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(db.handle())), rc);
+    const auto read = [&](const QString &sql) {
+        const Statement statement = prepare(db, sql);
+        sqlite3_stmt *raw = statement.get();
+        int rc;
+        while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+            const auto *kind = reinterpret_cast<const char *>(sqlite3_column_text(raw, 2));
+            const qint64 money = sqlite3_column_int64(raw, 3);
+            ++result.count;
+            if (kind && qstrcmp(kind, "N") == 0)
+                result.income += money;
+            else if (kind && (qstrcmp(kind, "S") == 0 || qstrcmp(kind, "Z") == 0))
+                result.expense += money;
+            ordered = ordered && sqlite3_column_type(raw, 1) == SQLITE_INTEGER;
+            keys.push_back({sqlite3_column_int64(raw, 1), sqlite3_column_int64(raw, 0)});
+        }
+        finished(db, rc, sql);
+    };
+    const QString places = w.places.join(u',');
+    if (!w.places.isEmpty())
+        read(QStringLiteral("SELECT rowid, XM_date, XM_kind, XM_money FROM X_meisai"
+                            " WHERE XM_hokan IN (%1) AND %2")
+                 .arg(places, w.sql));
+    if (!w.others.isEmpty())
+        read(
+            QStringLiteral(
+                "SELECT rowid, XM_date, XM_kind, XM_money FROM X_meisai WHERE rowid IN (%1) AND %2%3")
+                .arg(w.others, w.sql,
+                    places.isEmpty() ? QString()
+                                     : QStringLiteral(" AND coalesce(XM_hokan IN (%1), 0) = 0").arg(places)));
     if (!ordered)
         return std::nullopt;
+    // Those up to the date of the limit's newest, ties at that date included, are told apart by
+    // their table and row.
+    auto candidates = keys.end();
+    if (limit == 0)
+        candidates = keys.begin();
+    else if (keys.size() > size_t(limit)) {
+        const auto nth = keys.begin() + limit;
+        std::nth_element(
+            keys.begin(), nth - 1, keys.end(), [](const Key &a, const Key &b) { return a.date > b.date; });
+        const qint64 last = (nth - 1)->date;
+        candidates
+            = std::partition(keys.begin(), keys.end(), [last](const Key &k) { return k.date >= last; });
+    }
+    if (candidates != keys.begin()) {
+        QByteArray list = "[";
+        for (auto k = keys.begin(); k != candidates; ++k) {
+            if (list.size() > 1)
+                list.append(',');
+            list.append(QByteArray::number(k->rowid));
+        }
+        list.append(']');
+        const QString sql = QStringLiteral("SELECT x.XM_table, x.XM_rowid FROM json_each(?1) j"
+                                           " LEFT JOIN X_meisai x ON x.rowid = j.value ORDER BY j.id");
+        const Statement statement = prepare(db, sql);
+        sqlite3_bind_text(statement.get(), 1, list.constData(), int(list.size()), SQLITE_STATIC);
+        int rc;
+        for (auto k = keys.begin(); (rc = sqlite3_step(statement.get())) == SQLITE_ROW && k != candidates;
+             ++k) {
+            const auto *table = reinterpret_cast<const char *>(sqlite3_column_text(statement.get(), 0));
+            k->table = table ? table[0] : '\0';
+            k->tableRow = sqlite3_column_int64(statement.get(), 1);
+        }
+        if (rc != SQLITE_ROW)
+            finished(db, rc, sql);
+    }
     const auto newer = [](const Key &a, const Key &b) {
         if (a.date != b.date)
             return a.date > b.date;
@@ -176,8 +266,8 @@ std::optional<QList<qint64>> tally(Database &db, const QString &where, int limit
             return a.table < b.table;
         return a.tableRow > b.tableRow;
     };
-    const auto picked = keys.begin() + qsizetype(std::min<size_t>(size_t(limit), keys.size()));
-    std::partial_sort(keys.begin(), picked, keys.end(), newer);
+    const auto picked = keys.begin() + std::min<qsizetype>(limit, candidates - keys.begin());
+    std::partial_sort(keys.begin(), picked, candidates, newer);
     QList<qint64> rowids;
     rowids.reserve(picked - keys.begin());
     for (auto k = keys.begin(); k != picked; ++k)
@@ -225,11 +315,11 @@ Result search(Database &db, const Conditions &conditions, int limit)
 {
     Result result;
     const Where w = whereClause(db, conditions);
-    QString where = w.sql;
-    // With the index, the few rows it picked are counted and the newest picked in one pass; the
+    QString where = w.byIndex ? w.narrowed() + QStringLiteral(" AND ") + w.sql : w.sql;
+    // With the indexes, the rows they picked are counted and the newest picked in one pass; the
     // list then reads only those.
     const std::optional<QList<qint64>> newest
-        = w.byIndex && limit >= 0 ? tally(db, w.sql, limit, result) : std::nullopt;
+        = w.byIndex && limit >= 0 ? tally(db, w, limit, result) : std::nullopt;
     if (newest) {
         QStringList ids;
         for (qint64 id : *newest)
