@@ -3,6 +3,7 @@
 
 #include "ChangeRecorder.h"
 #include "Database.h"
+#include "SearchText.h"
 
 #include <QHash>
 #include <QStringList>
@@ -424,14 +425,16 @@ QString takeBack(Database &db, qint64 from)
     if (stored.empty() || stored.back().no != from)
         return QStringLiteral("この操作は履歴にないため取り消せません");
     Player player(db);
+    SearchText::setTakingBack(db, true);
     for (const Stored &s : stored) {
         const std::vector<RecordedChange> changes = ChangeRecorder::decode(s.changes);
         for (auto c = changes.rbegin(); c != changes.rend(); ++c) {
             const QString refusal = player.undo(*c);
             if (!refusal.isEmpty())
-                return refusal;
+                return refusal; // the caller rolls back, the mark with the rest
         }
     }
+    SearchText::setTakingBack(db, false);
     return QString();
 }
 

@@ -113,15 +113,11 @@ QStringList step(int n)
     case 2:
         return toList(step2);
     case 3:
-        // The search over every posting: a folded copy of the searchable text, kept current by
-        // triggers (see SearchText).
-        return SearchText::createStatements();
+    case 5:
+        // The search copy (3) and its index (5) in their first forms: step 10 makes both anew.
+        return {};
     case 4:
         return toList(step4);
-    case 5:
-        // The trigram index of the search copy (see SearchIndex), with the copy's triggers in a
-        // form that keeps the index right; build() fills it from the rows already folded.
-        return SearchText::triggerStatements(true) + SearchIndex::createStatements();
     case 6:
         return toList(step6);
     case 7:
@@ -131,10 +127,11 @@ QStringList step(int n)
     case 9:
         return toList(step9);
     case 10:
-        // The search copy's text without the places, which get indexes of their own: the
-        // text's index is dropped, the text marked to be folded anew and the index made again
-        // (migrate() folds and builds it between the two).
-        return SearchIndex::dropStatements() + SearchText::refoldStatements()
+        // The search over every posting: a folded copy of the searchable text with its places
+        // numbered, kept current by triggers (see SearchText), and its trigram index (see
+        // SearchIndex), made anew in place of any earlier form (migrate() folds the copy before
+        // the index is made, and builds it).
+        return SearchIndex::dropStatements() + SearchText::dropStatements() + SearchText::createStatements()
             + SearchIndex::createStatements();
     default:
         return {};

@@ -35,20 +35,26 @@ QStringList itemsInCategory(Database &db, const QString &master, const QString &
 // tables' item index.
 QString rowsOfItems(const QString &table, const QStringList &items)
 {
-    return QStringLiteral(
-        "SELECT x.rowid FROM %1 r JOIN X_meisai x ON x.XM_table = '%1' AND x.XM_rowid = r.rowid"
-        " WHERE r.%1_index IN (%2)")
-        .arg(table, items.join(u','));
+    return QStringLiteral("SELECT %1 FROM %2 r WHERE r.%2_index IN (%3)")
+        .arg(SearchText::rowidOf(table.at(0), QStringLiteral("r.rowid")), table, items.join(u','));
 }
 
 struct Where
 {
     QString sql;
-    // The rows are narrowed by a word through the indexes: the rows of `places` (quoted) through
+    // The rows are narrowed by a word through the indexes: the rows of `places` (numbers) through
     // the index of the places, and the rows `others` selects (row ids) besides them.
     bool byIndex = false;
     QStringList places;
     QString others;
+
+    // No row at all.
+    static Where none()
+    {
+        Where w;
+        w.sql = QStringLiteral("0");
+        return w;
+    }
 
     // The rows the narrowing word picks, as a condition.
     QString narrowed() const
@@ -56,7 +62,7 @@ struct Where
         QStringList sources;
         if (!places.isEmpty())
             sources
-                << QStringLiteral("SELECT rowid FROM X_meisai WHERE XM_hokan IN (%1)").arg(places.join(u','));
+                << QStringLiteral("SELECT rowid FROM X_meisai WHERE XM_place IN (%1)").arg(places.join(u','));
         if (!others.isEmpty())
             sources << others;
         return QStringLiteral("rowid IN (%1)").arg(sources.join(QStringLiteral(" UNION ALL ")));
@@ -71,7 +77,7 @@ Where whereClause(Database &db, const Conditions &cond)
         if (cond.kinds.contains(k))
             kinds << quoted(QString(k));
     if (kinds.isEmpty())
-        return {QStringLiteral("0")};
+        return Where::none();
     if (kinds.size() < 5)
         where << QStringLiteral("XM_kind IN (%1)").arg(kinds.join(u','));
     if (cond.from)
@@ -83,7 +89,9 @@ Where whereClause(Database &db, const Conditions &cond)
     if (cond.max)
         where << QStringLiteral("XM_money <= %1").arg(*cond.max);
     if (!cond.hokan.isEmpty())
-        where << QStringLiteral("(XM_hokan = %1 OR XM_hokan2 = %1)").arg(quoted(cond.hokan));
+        where << QStringLiteral("(XM_place = %1 OR XM_place2 = %1)")
+                     .arg(QStringLiteral("(SELECT XH_id FROM X_meisai_hokan WHERE XH_name = %1)")
+                              .arg(quoted(cond.hokan)));
     struct Word
     {
         QString word;
@@ -91,20 +99,20 @@ Where whereClause(Database &db, const Conditions &cond)
     };
     QList<Word> words;
     const QStringList typed = SearchText::words(cond.words);
-    QList<std::pair<QString, QString>> places; // each place held, as it is and folded
+    QList<std::pair<qint64, QString>> places; // each place held, by number, folded
     if (!typed.isEmpty())
-        for (const QString &place : SearchText::placesHeld(db))
-            places.append({place, SearchText::fold(place)});
+        for (const auto &[number, name] : SearchText::places(db))
+            places.append({number, SearchText::fold(name)});
     for (const QString &word : typed) {
         Word w {word, itemsInCategory(db, QStringLiteral("Nyuukin_T"), QStringLiteral("N"), word),
             itemsInCategory(db, QStringLiteral("Syukkin_T"), QStringLiteral("S"), word), {}};
-        for (const auto &[place, folded] : std::as_const(places))
+        for (const auto &[number, folded] : std::as_const(places))
             if (folded.contains(word))
-                w.places << quoted(place);
+                w.places << QString::number(number);
         // The places first: a row a place's index picks is then taken without reading it.
         QStringList tests;
         if (!w.places.isEmpty())
-            tests << QStringLiteral("XM_hokan IN (%1) OR XM_hokan2 IN (%1)").arg(w.places.join(u','));
+            tests << QStringLiteral("XM_place IN (%1) OR XM_place2 IN (%1)").arg(w.places.join(u','));
         tests << QStringLiteral("instr(XM_norm, %1) > 0").arg(quoted(word));
         if (!w.income.isEmpty())
             tests << QStringLiteral("(XM_table = 'N' AND XM_item IN (%1))").arg(w.income.join(u','));
@@ -140,14 +148,14 @@ Where whereClause(Database &db, const Conditions &cond)
                 sources << QStringLiteral("SELECT rowid FROM X_meisai_fts WHERE X_meisai_fts MATCH %1")
                                .arg(quoted(match->expression));
             if (!w.places.isEmpty())
-                sources << QStringLiteral("SELECT rowid FROM X_meisai WHERE XM_hokan2 IN (%1)")
+                sources << QStringLiteral("SELECT rowid FROM X_meisai WHERE XM_place2 IN (%1)")
                                .arg(w.places.join(u','));
             if (!w.income.isEmpty())
                 sources << rowsOfItems(QStringLiteral("N"), w.income);
             if (!w.expense.isEmpty())
                 sources << rowsOfItems(QStringLiteral("S"), w.expense);
             if (sources.isEmpty() && w.places.isEmpty())
-                return {QStringLiteral("0")};
+                return Where::none();
             out.places = w.places;
             out.others = sources.join(QStringLiteral(" UNION ALL "));
             out.byIndex = true;
@@ -213,7 +221,7 @@ std::optional<QList<qint64>> tally(Database &db, const Where &w, int limit, Resu
     const QString places = w.places.join(u',');
     if (!w.places.isEmpty())
         read(QStringLiteral("SELECT rowid, XM_date, XM_kind, XM_money FROM X_meisai"
-                            " WHERE XM_hokan IN (%1) AND %2")
+                            " WHERE XM_place IN (%1) AND %2")
                  .arg(places, w.sql));
     if (!w.others.isEmpty())
         read(
@@ -221,7 +229,7 @@ std::optional<QList<qint64>> tally(Database &db, const Where &w, int limit, Resu
                 "SELECT rowid, XM_date, XM_kind, XM_money FROM X_meisai WHERE rowid IN (%1) AND %2%3")
                 .arg(w.others, w.sql,
                     places.isEmpty() ? QString()
-                                     : QStringLiteral(" AND coalesce(XM_hokan IN (%1), 0) = 0").arg(places)));
+                                     : QStringLiteral(" AND coalesce(XM_place IN (%1), 0) = 0").arg(places)));
     if (!ordered)
         return std::nullopt;
     // Those up to the date of the limit's newest, ties at that date included, are told apart by
@@ -351,7 +359,8 @@ Result search(Database &db, const Conditions &conditions, int limit)
         " coalesce(n.N_index, s.S_index, '') AS item,"
         " coalesce((SELECT m.N_kubun FROM Nyuukin_T m WHERE m.N_index = n.N_index LIMIT 1),"
         " (SELECT m.S_kubun FROM Syukkin_T m WHERE m.S_index = s.S_index LIMIT 1), '') AS kubun,"
-        " CASE x.XM_table WHEN 'I' THEN i.I_hokanmoto || '→' || i.I_hokansaki ELSE x.XM_hokan END AS place,"
+        " CASE x.XM_table WHEN 'I' THEN i.I_hokanmoto || '→' || i.I_hokansaki"
+        " ELSE coalesce(n.N_hokan, s.S_hokan, k.K_hokan) END AS place,"
         " coalesce(n.N_memo, s.S_memo, i.I_memo, k.K_riyuu, '') AS memo"
         " FROM (SELECT * FROM X_meisai WHERE %1 ORDER BY %3XM_date DESC, XM_table, XM_rowid DESC LIMIT %2) x"
         " LEFT JOIN N n ON x.XM_table = 'N' AND n.rowid = x.XM_rowid"

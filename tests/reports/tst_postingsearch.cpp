@@ -326,8 +326,13 @@ private slots:
                     if (random.bounded(5) == 0)
                         cond.kinds = {u'S', u'I'};
                     const int limit = random.bounded(2) ? PostingSearch::RowLimit : 1 + random.bounded(30);
-                    QCOMPARE(keys(PostingSearch::search(dir.dbPath(), cond, limit)),
-                        keys(plainSearch(dir, cond, limit)));
+                    const QStringList searched = keys(PostingSearch::search(dir.dbPath(), cond, limit));
+                    const QStringList read = keys(plainSearch(dir, cond, limit));
+                    QVERIFY2(searched == read,
+                        qPrintable(u"stage %1, words %2, place %3, limit %4:\n%5\n--\n%6"_s.arg(stage)
+                                       .arg(cond.words, cond.hokan)
+                                       .arg(limit)
+                                       .arg(searched.join(u'\n'), read.join(u'\n'))));
                 }
             }
         }
