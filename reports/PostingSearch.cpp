@@ -196,54 +196,86 @@ std::optional<QList<qint64>> tally(Database &db, const Where &w, int limit, Resu
     {
         qint64 date;
         qint64 rowid;
+        bool ofPlace = false;
         char table = 0;
         qint64 tableRow = 0;
     };
     std::vector<Key> keys;
     bool ordered = true;
-    const auto read = [&](const QString &sql) {
+    // Rows read one by one: counted and totalled when `tallied`, and their keys kept.
+    const auto read = [&](const QString &sql, bool tallied) {
         const Statement statement = prepare(db, sql);
         sqlite3_stmt *raw = statement.get();
         int rc;
         while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
-            const auto *kind = reinterpret_cast<const char *>(sqlite3_column_text(raw, 2));
-            const qint64 money = sqlite3_column_int64(raw, 3);
-            ++result.count;
-            if (kind && qstrcmp(kind, "N") == 0)
-                result.income += money;
-            else if (kind && (qstrcmp(kind, "S") == 0 || qstrcmp(kind, "Z") == 0))
-                result.expense += money;
+            if (tallied) {
+                const auto *kind = reinterpret_cast<const char *>(sqlite3_column_text(raw, 2));
+                const qint64 money = sqlite3_column_int64(raw, 3);
+                ++result.count;
+                if (kind && qstrcmp(kind, "N") == 0)
+                    result.income += money;
+                else if (kind && (qstrcmp(kind, "S") == 0 || qstrcmp(kind, "Z") == 0))
+                    result.expense += money;
+            }
             ordered = ordered && sqlite3_column_type(raw, 1) == SQLITE_INTEGER;
-            keys.push_back({sqlite3_column_int64(raw, 1), sqlite3_column_int64(raw, 0)});
+            keys.push_back({sqlite3_column_int64(raw, 1), sqlite3_column_int64(raw, 0), !tallied});
         }
         finished(db, rc, sql);
     };
     const QString places = w.places.join(u',');
-    if (!w.places.isEmpty())
-        read(QStringLiteral("SELECT rowid, XM_date, XM_kind, XM_money FROM X_meisai"
-                            " WHERE XM_place IN (%1) AND %2")
-                 .arg(places, w.sql));
+    const QString ofPlaces
+        = QStringLiteral(" FROM X_meisai WHERE XM_place IN (%1) AND %2").arg(places, w.sql);
+    if (!w.places.isEmpty()) {
+        // The rows of the places are counted and totalled by the engine from the places' index,
+        // and only the newest of each place are read.
+        Cursor c
+            = db.query(QStringLiteral("SELECT count(*), coalesce(sum(CASE WHEN XM_kind = 'N'"
+                                      " THEN CAST(XM_money AS INTEGER) END), 0),"
+                                      " coalesce(sum(CASE WHEN XM_kind IN ('S', 'Z')"
+                                      " THEN CAST(XM_money AS INTEGER) END), 0),"
+                                      " count(*) - count(CASE WHEN typeof(XM_date) = 'integer' THEN 1 END)")
+                + ofPlaces);
+        result.count += c.integer64(0);
+        result.income += c.integer64(1);
+        result.expense += c.integer64(2);
+        if (c.integer64(3) > 0)
+            return std::nullopt;
+        if (limit > 0)
+            for (const QString &place : w.places)
+                read(QStringLiteral("SELECT rowid, XM_date FROM X_meisai WHERE XM_place = %1 AND %2"
+                                    " ORDER BY XM_date DESC LIMIT %3")
+                         .arg(place, w.sql)
+                         .arg(limit),
+                    false);
+    }
     if (!w.others.isEmpty())
-        read(
-            QStringLiteral(
-                "SELECT rowid, XM_date, XM_kind, XM_money FROM X_meisai WHERE rowid IN (%1) AND %2%3")
-                .arg(w.others, w.sql,
-                    places.isEmpty() ? QString()
-                                     : QStringLiteral(" AND coalesce(XM_place IN (%1), 0) = 0").arg(places)));
+        read(QStringLiteral(
+                 "SELECT rowid, XM_date, XM_kind, XM_money FROM X_meisai WHERE rowid IN (%1) AND %2%3")
+                 .arg(w.others, w.sql,
+                     places.isEmpty() ? QString()
+                                      : QStringLiteral(" AND coalesce(XM_place IN (%1), 0) = 0").arg(places)),
+            true);
     if (!ordered)
         return std::nullopt;
     // Those up to the date of the limit's newest, ties at that date included, are told apart by
-    // their table and row.
+    // their table and row. The newest of each place hold every row of the places newer than that
+    // date, not every row at it: those are read anew.
     auto candidates = keys.end();
-    if (limit == 0)
+    if (limit == 0) {
         candidates = keys.begin();
-    else if (keys.size() > size_t(limit)) {
-        const auto nth = keys.begin() + limit;
+    } else if (keys.size() >= size_t(limit)) {
+        const auto nth = keys.begin() + (limit - 1);
         std::nth_element(
-            keys.begin(), nth - 1, keys.end(), [](const Key &a, const Key &b) { return a.date > b.date; });
-        const qint64 last = (nth - 1)->date;
-        candidates
-            = std::partition(keys.begin(), keys.end(), [last](const Key &k) { return k.date >= last; });
+            keys.begin(), nth, keys.end(), [](const Key &a, const Key &b) { return a.date > b.date; });
+        const qint64 last = nth->date;
+        keys.erase(std::remove_if(keys.begin(), keys.end(),
+                       [&](const Key &k) { return k.date < last || (k.date == last && k.ofPlace); }),
+            keys.end());
+        if (!w.places.isEmpty())
+            read(QStringLiteral("SELECT rowid, XM_date") + ofPlaces
+                    + QStringLiteral(" AND XM_date = %1").arg(last),
+                false);
+        candidates = keys.end();
     }
     if (candidates != keys.begin()) {
         QByteArray list = "[";
