@@ -125,7 +125,7 @@ Where whereClause(Database &db, const Conditions &cond)
     // Every word is tested above; one of them, the longest the index can narrow, also picks the
     // few rows to test: those the index finds for it, those of its places and those of its
     // categories' items. A word held in the text of a third of the rows or more is quicker found
-    // by reading every row (the copy's highest row id stands for its number of rows).
+    // by reading every row (the four tables' highest row ids stand for the number of rows).
     if (!words.isEmpty() && SearchIndex::exists(db)) {
         std::stable_sort(words.begin(), words.end(), [](const Word &a, const Word &b) {
             return SearchIndex::length(a.word) > SearchIndex::length(b.word);
@@ -137,7 +137,11 @@ Where whereClause(Database &db, const Conditions &cond)
                 continue;
             if (match->rows > 0) {
                 if (!total) {
-                    Cursor c = db.query(QStringLiteral("SELECT coalesce(max(rowid), 0) FROM X_meisai"));
+                    Cursor c
+                        = db.query(QStringLiteral("SELECT (SELECT coalesce(max(rowid), 0) FROM N)"
+                                                  " + (SELECT coalesce(max(rowid), 0) FROM S)"
+                                                  " + (SELECT coalesce(max(rowid), 0) FROM Idourireki_T)"
+                                                  " + (SELECT coalesce(max(rowid), 0) FROM Ktanaorosi_T)"));
                     total = c.eof() ? 0 : c.integer64(0);
                 }
                 if (match->rows * 3 >= *total)
