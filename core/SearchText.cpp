@@ -51,27 +51,30 @@ const Source sources[] = {
 };
 
 // What the copy holds of a row of each table: its key (whose code is its place in this list),
-// kind, date and amount, its item, the columns whose change writes the row again and the one or
-// two columns of its places. A debit is the S row the debit run writes with its fixed memo.
+// kind, date, amount and item (in terms of the row "r."), the columns whose change writes the
+// row again, those whose change sets its text anew, and the one or two columns of its places. A
+// debit is the S row the debit run writes with its fixed memo.
 struct TriggerRow
 {
     const char *table;
     const char *key;
-    const char *values; // kind, date, amount in terms of the row "r."
+    const char *kind;
+    const char *dateAndMoney;
     const char *item;
     const char *columns;
+    const char *textColumns;
     const char *places[2];
 };
 
 const TriggerRow triggerRows[] = {
-    {"N", "N", "'N', r.N_date, r.N_money", "r.N_index", "N_date, N_money, N_index, N_memo",
+    {"N", "N", "'N'", "r.N_date, r.N_money", "r.N_index", "N_date, N_money", "N_index, N_memo",
         {"N_hokan", nullptr}},
-    {"S", "S", "CASE WHEN r.S_memo = '自動引落処理' THEN 'Z' ELSE 'S' END, r.S_date, r.S_money", "r.S_index",
-        "S_date, S_money, S_index, S_memo", {"S_hokan", nullptr}},
-    {"Idourireki_T", "I", "'I', r.I_day, r.I_money", "NULL", "I_day, I_money, I_memo",
+    {"S", "S", "CASE WHEN r.S_memo = '自動引落処理' THEN 'Z' ELSE 'S' END", "r.S_date, r.S_money",
+        "r.S_index", "S_date, S_money", "S_index, S_memo", {"S_hokan", nullptr}},
+    {"Idourireki_T", "I", "'I'", "r.I_day, r.I_money", "NULL", "I_day, I_money", "I_memo",
         {"I_hokanmoto", "I_hokansaki"}},
-    {"Ktanaorosi_T", "K", "'K', r.K_day, r.K_amoney - r.K_bmoney", "NULL",
-        "K_day, K_amoney, K_bmoney, K_riyuu", {"K_hokan", nullptr}},
+    {"Ktanaorosi_T", "K", "'K'", "r.K_day, r.K_amoney - r.K_bmoney", "NULL", "K_day, K_amoney, K_bmoney",
+        "K_riyuu", {"K_hokan", nullptr}},
 };
 
 constexpr int Codes = 4;
@@ -113,7 +116,8 @@ QString rowValues(const TriggerRow &t, const QString &row)
     const QString place2
         = t.places[1] ? placeNumber(row + u'.' + QLatin1String(t.places[1])) : QStringLiteral("NULL");
     return QStringLiteral("%1, '%2', %3.rowid, %4, %5, %6, %7, NULL")
-        .arg(copyRowid(t, row), QLatin1String(t.key), row, inTermsOf(t.values, row),
+        .arg(copyRowid(t, row), QLatin1String(t.key), row,
+            inTermsOf(t.kind, row) + QStringLiteral(", ") + inTermsOf(t.dateAndMoney, row),
             placeNumber(row + u'.' + QLatin1String(t.places[0])), place2, inTermsOf(t.item, row));
 }
 
@@ -167,8 +171,8 @@ QStringList triggerStatements()
                                    .arg(copyRowid(t, QStringLiteral("old")));
         // A change of the places alone (a rename) does something only when the row's number of
         // a place is not that of its new name: a rename of the masters' place has renamed the
-        // name of its number already (see below). While a rename is taken back (its rows put back before the
-        // masters), a name that no row holds and no place of the masters has is the rename's:
+        // name of its number already (see below). While a rename is taken back (its rows put
+        // back before the masters), a name that no row holds and no place of the masters has is the rename's:
         // it takes over the number of the name it replaces, so the other rows of that name, put
         // back next, keep theirs. When the place and more change, both triggers fire and agree.
         QString renamed;
@@ -192,6 +196,14 @@ QStringList triggerStatements()
                     .arg(table, insert)
              << QStringLiteral("CREATE TRIGGER X_meisai_%1_upd AFTER UPDATE OF rowid, %2 ON %1 BEGIN%3%4 END")
                     .arg(table, QString::fromUtf8(t.columns), remove, insert)
+             // A change of the item or the memo (a rename of an item) sets them in the row as it
+             // is, pending, and its kind only when that changes: the row's indexes stay as they are.
+             << QStringLiteral(
+                    "CREATE TRIGGER X_meisai_%1_text AFTER UPDATE OF %2 ON %1 WHEN old.rowid IS new.rowid"
+                    " BEGIN UPDATE X_meisai SET XM_item = %3, XM_norm = NULL WHERE rowid = %4;"
+                    " UPDATE X_meisai SET XM_kind = %5 WHERE rowid = %4 AND XM_kind IS NOT %5; END")
+                    .arg(table, QString::fromUtf8(t.textColumns), inTermsOf(t.item, QStringLiteral("new")),
+                        copyRowid(t, QStringLiteral("new")), inTermsOf(t.kind, QStringLiteral("new")))
              << QStringLiteral("CREATE TRIGGER X_meisai_%1_place AFTER UPDATE OF %2 ON %1 WHEN %3 BEGIN%4"
                                " UPDATE X_meisai SET %5 WHERE rowid = %6 AND (%7); END")
                     .arg(table, places.join(QStringLiteral(", ")), changed.join(QStringLiteral(" OR ")),
@@ -213,7 +225,7 @@ QStringList dropStatements()
 {
     QStringList list;
     for (const char *table : {"N", "S", "Idourireki_T", "Ktanaorosi_T"})
-        for (const char *when : {"ins", "upd", "del", "place"})
+        for (const char *when : {"ins", "upd", "del", "place", "text"})
             list << QStringLiteral("DROP TRIGGER IF EXISTS X_meisai_%1_%2")
                         .arg(QLatin1String(table), QLatin1String(when));
     list << QStringLiteral("DROP TRIGGER IF EXISTS X_meisai_hokan_rename")

@@ -300,7 +300,7 @@ private slots:
                 }
                 db.commit();
             };
-            for (int stage = 0; stage < 4; ++stage) {
+            for (int stage = 0; stage < 6; ++stage) {
                 if (stage == 1)
                     renameEverywhere(u"母の財布"_s, u"予備"_s);
                 if (stage == 2)
@@ -315,6 +315,16 @@ private slots:
                         dir.dbPath(), last, u"F_undo"_s, QDateTime::currentDateTime(), 1);
                     QVERIFY2(out.done, qPrintable(out.refusal));
                 }
+                if (stage == 4) {
+                    // An item renamed, and memos changed so that rows become debits and cease to be.
+                    dir.exec("UPDATE Syukkin_T SET S_index = 'ガス料金' WHERE S_index = 'ガス代'");
+                    dir.exec("UPDATE S SET S_index = 'ガス料金' WHERE S_index = 'ガス代'");
+                    dir.exec("UPDATE S SET S_memo = '自動引落処理' WHERE rowid % 7 = 0");
+                    dir.exec("UPDATE S SET S_memo = '外食' WHERE rowid % 11 = 0 AND S_memo = '自動引落処理'");
+                }
+                if (stage == 5)
+                    dir.exec(
+                        "UPDATE S SET S_date = S_date + 1, S_memo = 'ｶﾞｽ' || S_memo WHERE rowid % 5 = 0");
                 for (int q = 0; q < 25; ++q) {
                     PostingSearch::Conditions cond;
                     cond.words = word();
