@@ -42,6 +42,8 @@ QString rowsOfItems(const QString &table, const QStringList &items)
 struct Where
 {
     QString sql;
+    // The conditions without the narrowing word's, which every row of its places meets.
+    QString ofPlaces;
     // The rows are narrowed by a word through the indexes: the rows of `places` (numbers) through
     // the index of the places, and the rows `others` selects (row ids) besides them.
     bool byIndex = false;
@@ -96,6 +98,7 @@ Where whereClause(Database &db, const Conditions &cond)
     {
         QString word;
         QStringList income, expense, places;
+        QString test;
     };
     QList<Word> words;
     const QStringList typed = SearchText::words(cond.words);
@@ -105,7 +108,7 @@ Where whereClause(Database &db, const Conditions &cond)
             places.append({number, SearchText::fold(name)});
     for (const QString &word : typed) {
         Word w {word, itemsInCategory(db, QStringLiteral("Nyuukin_T"), QStringLiteral("N"), word),
-            itemsInCategory(db, QStringLiteral("Syukkin_T"), QStringLiteral("S"), word), {}};
+            itemsInCategory(db, QStringLiteral("Syukkin_T"), QStringLiteral("S"), word), {}, {}};
         for (const auto &[number, folded] : std::as_const(places))
             if (folded.contains(word))
                 w.places << QString::number(number);
@@ -118,7 +121,8 @@ Where whereClause(Database &db, const Conditions &cond)
             tests << QStringLiteral("(XM_table = 'N' AND XM_item IN (%1))").arg(w.income.join(u','));
         if (!w.expense.isEmpty())
             tests << QStringLiteral("(XM_table = 'S' AND XM_item IN (%1))").arg(w.expense.join(u','));
-        where << u'(' + tests.join(QStringLiteral(" OR ")) + u')';
+        w.test = u'(' + tests.join(QStringLiteral(" OR ")) + u')';
+        where << w.test;
         words << w;
     }
     Where out;
@@ -163,6 +167,9 @@ Where whereClause(Database &db, const Conditions &cond)
             out.places = w.places;
             out.others = sources.join(QStringLiteral(" UNION ALL "));
             out.byIndex = true;
+            where.removeOne(w.test);
+            out.ofPlaces = where.isEmpty() ? QStringLiteral("1") : where.join(QStringLiteral(" AND "));
+            where << w.test;
             break;
         }
     }
@@ -228,7 +235,7 @@ std::optional<QList<qint64>> tally(Database &db, const Where &w, int limit, Resu
     };
     const QString places = w.places.join(u',');
     const QString ofPlaces
-        = QStringLiteral(" FROM X_meisai WHERE XM_place IN (%1) AND %2").arg(places, w.sql);
+        = QStringLiteral(" FROM X_meisai WHERE XM_place IN (%1) AND %2").arg(places, w.ofPlaces);
     if (!w.places.isEmpty()) {
         // The rows of the places are counted and totalled by the engine from the places' index,
         // and only the newest of each place are read.
@@ -248,7 +255,7 @@ std::optional<QList<qint64>> tally(Database &db, const Where &w, int limit, Resu
             for (const QString &place : w.places)
                 read(QStringLiteral("SELECT rowid, XM_date FROM X_meisai WHERE XM_place = %1 AND %2"
                                     " ORDER BY XM_date DESC LIMIT %3")
-                         .arg(place, w.sql)
+                         .arg(place, w.ofPlaces)
                          .arg(limit),
                     false);
     }
