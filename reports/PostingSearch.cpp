@@ -213,7 +213,8 @@ std::optional<QList<qint64>> tally(Database &db, const Where &w, int limit, Resu
     };
     std::vector<Key> keys;
     bool ordered = true;
-    // Rows read one by one: counted and totalled when `tallied`, and their keys kept.
+    // Rows read one by one, their keys kept: counted and totalled, with their table and row, when
+    // `tallied` (the rows besides those of the places).
     const auto read = [&](const QString &sql, bool tallied) {
         const Statement statement = prepare(db, sql);
         sqlite3_stmt *raw = statement.get();
@@ -229,7 +230,13 @@ std::optional<QList<qint64>> tally(Database &db, const Where &w, int limit, Resu
                     result.expense += money;
             }
             ordered = ordered && sqlite3_column_type(raw, 1) == SQLITE_INTEGER;
-            keys.push_back({sqlite3_column_int64(raw, 1), sqlite3_column_int64(raw, 0), !tallied});
+            Key key {sqlite3_column_int64(raw, 1), sqlite3_column_int64(raw, 0), !tallied};
+            if (tallied) {
+                const auto *table = reinterpret_cast<const char *>(sqlite3_column_text(raw, 4));
+                key.table = table ? table[0] : '\0';
+                key.tableRow = sqlite3_column_int64(raw, 5);
+            }
+            keys.push_back(key);
         }
         finished(db, rc, sql);
     };
@@ -260,8 +267,8 @@ std::optional<QList<qint64>> tally(Database &db, const Where &w, int limit, Resu
                     false);
     }
     if (!w.others.isEmpty())
-        read(QStringLiteral(
-                 "SELECT rowid, XM_date, XM_kind, XM_money FROM X_meisai WHERE rowid IN (%1) AND %2%3")
+        read(QStringLiteral("SELECT rowid, XM_date, XM_kind, XM_money, XM_table, XM_rowid FROM X_meisai"
+                            " WHERE rowid IN (%1) AND %2%3")
                  .arg(w.others, w.sql,
                      places.isEmpty() ? QString()
                                       : QStringLiteral(" AND coalesce(XM_place IN (%1), 0) = 0").arg(places)),
@@ -288,9 +295,11 @@ std::optional<QList<qint64>> tally(Database &db, const Where &w, int limit, Resu
                 false);
         candidates = keys.end();
     }
-    if (candidates != keys.begin()) {
+    // Those of the places, read from their index, have their table and row read now.
+    const auto unknown = std::partition(keys.begin(), candidates, [](const Key &k) { return !k.ofPlace; });
+    if (unknown != candidates) {
         QByteArray list = "[";
-        for (auto k = keys.begin(); k != candidates; ++k) {
+        for (auto k = unknown; k != candidates; ++k) {
             if (list.size() > 1)
                 list.append(',');
             list.append(QByteArray::number(k->rowid));
@@ -301,8 +310,7 @@ std::optional<QList<qint64>> tally(Database &db, const Where &w, int limit, Resu
         const Statement statement = prepare(db, sql);
         sqlite3_bind_text(statement.get(), 1, list.constData(), int(list.size()), SQLITE_STATIC);
         int rc;
-        for (auto k = keys.begin(); (rc = sqlite3_step(statement.get())) == SQLITE_ROW && k != candidates;
-             ++k) {
+        for (auto k = unknown; (rc = sqlite3_step(statement.get())) == SQLITE_ROW && k != candidates; ++k) {
             const auto *table = reinterpret_cast<const char *>(sqlite3_column_text(statement.get(), 0));
             k->table = table ? table[0] : '\0';
             k->tableRow = sqlite3_column_int64(statement.get(), 1);
