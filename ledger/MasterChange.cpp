@@ -87,16 +87,11 @@ constexpr const char *ImportPlaceColumns[][2]
     = {{"X_import_line", "XL_hokan"}, {"X_import_batch", "XB_hokan"}, {"X_import_rule", "XR_hokan"},
         {"X_import_place", "XA_hokan"}, {"X_import_pattern", "XQ_hokan"}};
 
-// The cards' tables and columns that hold a storage-place name, and whether a row there belongs
-// to the place (deleted with it) rather than merely naming it.
-struct CardColumn
-{
-    const char *table;
-    const char *column;
-};
-constexpr CardColumn CardPlaceColumns[]
+// The cards' tables and columns that hold a storage-place name, and those of them whose rows
+// belong to the place (a card's settings and bills), which go with it.
+constexpr const char *CardPlaceColumns[][2]
     = {{"X_card", "XC_place"}, {"X_card", "XC_pay_from"}, {"X_card_bill", "XCB_place"}};
-constexpr CardColumn CardOwnColumns[] = {{"X_card", "XC_place"}, {"X_card_bill", "XCB_place"}};
+constexpr const char *CardOwnColumns[][2] = {{"X_card", "XC_place"}, {"X_card_bill", "XCB_place"}};
 
 void deleteWhere(
     Database &db, const QSet<QString> &tables, const char *table, const char *column, const QString &value)
@@ -120,8 +115,8 @@ void forgetPlaceRows(Database &db, const QSet<QString> &tables, const QString &p
 {
     for (const auto &c : ImportPlaceColumns)
         deleteWhere(db, tables, c[0], c[1], place);
-    for (const CardColumn &c : CardOwnColumns)
-        deleteWhere(db, tables, c.table, c.column, place);
+    for (const auto &c : CardOwnColumns)
+        deleteWhere(db, tables, c[0], c[1], place);
 }
 
 // The budget rows of the sides given, planned by `by` (K category, I item).
@@ -278,6 +273,10 @@ QString renamePlace(Database &db, const QString &from, const QString &to)
     for (const auto &c : PlaceColumns)
         renameWhereUsed(db, QLatin1String(c[0]), QLatin1String(c[1]), from, to);
 
+    // A place renamed to its own name keeps everything it has in the side tables: clearing the
+    // new name first would clear its own rows.
+    if (from == to)
+        return {};
     // The side tables: whatever is still kept there under the new name belongs to a place
     // deleted long ago and, left there, would become the renamed place's.
     const QSet<QString> tables = sideTables(db);
@@ -294,8 +293,8 @@ QString renamePlace(Database &db, const QString &from, const QString &to)
                 {t, f});
         renameIn(db, tables, "X_import_pattern", "XQ_item", f, t);
     }
-    for (const CardColumn &c : CardPlaceColumns)
-        renameIn(db, tables, c.table, c.column, from, to);
+    for (const auto &c : CardPlaceColumns)
+        renameIn(db, tables, c[0], c[1], from, to);
     return {};
 }
 
@@ -335,8 +334,8 @@ void saveCard(Database &db, const Card &c, bool registering)
 void deleteCard(Database &db, const QString &place)
 {
     const QSet<QString> tables = sideTables(db);
-    for (const CardColumn &c : CardOwnColumns)
-        deleteWhere(db, tables, c.table, c.column, place);
+    for (const auto &c : CardOwnColumns)
+        deleteWhere(db, tables, c[0], c[1], place);
 }
 
 // ---- Categories -----------------------------------------------------------------------------
@@ -398,8 +397,9 @@ QString renameCategory(Database &db, const QString &from, const QString &to, con
         return refusal;
     renameWhereUsed(db, QStringLiteral("Nyuukin_T"), QStringLiteral("N_kubun"), from, to);
     renameWhereUsed(db, QStringLiteral("Syukkin_T"), QStringLiteral("S_kubun"), from, to);
-    renamePlanRows(
-        db, sideTables(db), {QStringLiteral("N"), QStringLiteral("S")}, QStringLiteral("K"), from, to);
+    if (from != to)
+        renamePlanRows(
+            db, sideTables(db), {QStringLiteral("N"), QStringLiteral("S")}, QStringLiteral("K"), from, to);
     db.execute(QStringLiteral("UPDATE Kubun_T SET K_index = '") + q(to) + QStringLiteral("',K_memo = '")
         + q(memo) + QStringLiteral("' WHERE K_index = '") + q(from) + QStringLiteral("'"));
     return {};
@@ -444,7 +444,8 @@ QString renameItem(Database &db, const QString &kind, const QString &from, const
     if (kind == u"S")
         renameWhereUsed(db, QStringLiteral("Zidourireki_T"), QStringLiteral("Z_index"), from, to);
 
-    const QSet<QString> tables = sideTables(db);
+    // An item renamed to its own name keeps its plans and schedule (see renamePlace).
+    const QSet<QString> tables = from == to ? QSet<QString>() : sideTables(db);
     if (tables.contains(QStringLiteral("X_import_rule")))
         db.execute(QStringLiteral("UPDATE X_import_rule SET XR_item = ? WHERE XR_kind = ? AND XR_item = ?"),
             {to, kind, from});

@@ -338,8 +338,12 @@ private slots:
                 "X_import_pattern", "X_import_place", "X_schedule", "X_budget_year", "X_budget_row"};
         const QStringList before = ledgerDump(f.dir.dbPath(), tables);
         f.open();
+        // A place renamed to its own name keeps its card, bills and import records.
+        rename(f, "財布", "財布");
+        QCOMPARE(ledgerDump(f.dir.dbPath(), tables), before);
         rename(f, "財布", "ｻｲﾌ");
-        QCOMPARE(f.dialogs.infos, QStringList({"[財布]を[ｻｲﾌ]に変更しました"}));
+        QCOMPARE(
+            f.dialogs.infos, QStringList({"[財布]を[財布]に変更しました", "[財布]を[ｻｲﾌ]に変更しました"}));
         QCOMPARE(
             f.dir.rows("SELECT XC_place || '>' || XC_pay_from FROM X_card"), QStringList({"カード>ｻｲﾌ"}));
         QCOMPARE(f.dir.rows("SELECT XB_hokan FROM X_import_batch"), QStringList({"ｻｲﾌ"}));
