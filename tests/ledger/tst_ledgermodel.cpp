@@ -570,36 +570,37 @@ private:
             = {{"X_card", "XC_place"}, {"X_card", "XC_pay_from"}, {"X_card_bill", "XCB_place"},
                 {"X_import_rule", "XR_hokan"}, {"X_import_rule", "XR_item"}, {"X_import_pattern", "XQ_hokan"},
                 {"X_import_pattern", "XQ_item"}, {"X_schedule", "XS_item"}, {"X_budget_row", "XZ_name"}};
+        // Each column's distinct values, a transfer ("→ 銀行") read as the place it names.
         Database db(m_dir.dbPath());
-        const auto count = [&](const char *table, const char *column, const QString &name) {
-            return db
-                .query(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 IN (?, ?, ?)")
-                           .arg(QLatin1String(table), QLatin1String(column)),
-                    {name, MasterChange::transferTarget(true, name),
-                        MasterChange::transferTarget(false, name)})
-                .integer64(0);
-        };
-        for (const QString &name : std::as_const(m_everNamed)) {
-            const bool inUse = m_model.names.contains(name) || m_model.items.contains(name);
-            if (inUse)
-                continue;
-            const bool deleted = m_model.deleted.contains(name);
-            if (!deleted)
-                for (const auto &c : everyColumn)
-                    if (count(c[0], c[1], name) > 0)
-                        return QStringLiteral("%1.%2 still holds %3").arg(c[0], c[1], name);
-            for (const auto &c : sideColumns)
-                if (count(c[0], c[1], name) > 0)
+        const auto misnamed = [&](const char *table, const char *column, bool deletedToo) -> QString {
+            for (Cursor c = db.query(QStringLiteral("SELECT DISTINCT %1 FROM %2")
+                                         .arg(QLatin1String(column), QLatin1String(table)),
+                     {});
+                 !c.eof(); c.next()) {
+                QString name = c.text(0);
+                if (name.startsWith(QStringLiteral("→ ")) || name.startsWith(QStringLiteral("← ")))
+                    name = name.mid(2);
+                const bool inUse = m_model.names.contains(name) || m_model.items.contains(name);
+                const bool deleted = m_model.deleted.contains(name);
+                if (m_everNamed.contains(name) && !inUse && (deletedToo || !deleted))
                     return QStringLiteral("%1.%2 still holds %3%4")
-                        .arg(c[0], c[1], name, deleted ? QStringLiteral(" (deleted)") : QString());
-        }
+                        .arg(QLatin1String(table), QLatin1String(column), name,
+                            deleted ? QStringLiteral(" (deleted)") : QString());
+            }
+            return {};
+        };
+        for (const auto &c : everyColumn)
+            if (const QString why = misnamed(c[0], c[1], false); !why.isEmpty())
+                return why;
+        for (const auto &c : sideColumns)
+            if (const QString why = misnamed(c[0], c[1], true); !why.isEmpty())
+                return why;
         return {};
     }
 
     QSet<QString> m_everNamed;
     int m_serial = 0;
 
-public:
 private:
     const TempAppDir &m_dir;
     Model m_model;
