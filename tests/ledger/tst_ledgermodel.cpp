@@ -513,8 +513,11 @@ private:
             else
                 next.renamePlace(name, to);
         } else if (name.isEmpty()) { // a slot emptied by a deletion: another name registered
-            const QString fresh = freshName(item ? QStringLiteral("品") : QStringLiteral("場所"));
             const bool isCard = !item && a.place == 2;
+            // Items are kept at the bank and cards paid from it: none while it is gone.
+            if ((item || isCard) && next.names[1].isEmpty())
+                return {};
+            const QString fresh = freshName(item ? QStringLiteral("品") : QStringLiteral("場所"));
             act(
                 [&](Ledger &) {
                     if (item)
@@ -532,8 +535,9 @@ private:
                 next.balance.insert(fresh, 0);
             if (isCard)
                 next.limits.insert(fresh, cardLimit);
-        } else { // a deletion; the bank is named by the item masters and pays the card
-            expectDone = item || a.place != 1;
+        } else { // a deletion, refused for the bank while an item names it or a card is paid from it
+            const bool bankInUse = next.items != QStringList {QString(), QString()} || !next.limits.isEmpty();
+            expectDone = item || a.place != 1 || !bankInUse;
             act(
                 [&](Ledger &) {
                     done = true;
