@@ -196,10 +196,11 @@ private slots:
         QTest::addColumn<QString>("heading");
         QTest::addColumn<QStringList>("pictures");
         QTest::newRow("first month") << "## はじめての1か月"
-                                     << QStringList {"main.png", "F_hokanM.png", "F_card.png", "F_kubunM.png",
-                                            "F_syuM.png", "F_tanaorosi.png", "F_tanaorosi-card.png",
-                                            "F_import-card.png", "F_import.png", "F_import-done.png",
-                                            "F_yosan.png", "F_mitosi.png", "F_rireki_S.png"};
+                                     << QStringList {"main-help.png", "F_hokanM.png", "F_card.png",
+                                            "F_kubunM.png", "F_syuM.png", "F_tanaorosi.png",
+                                            "F_tanaorosi-card.png", "F_import-card.png", "F_import.png",
+                                            "F_import-done.png", "F_yosan.png", "F_mitosi.png",
+                                            "F_import-match.png", "F_rireki_S-first.png"};
         QTest::newRow("five minutes a month") << "## 毎月5分" << QStringList {};
         QTest::newRow("statement import")
             << "## 銀行の明細を取り込む"
