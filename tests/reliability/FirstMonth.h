@@ -127,8 +127,10 @@ struct Result
     QStringList messages; // every message shown, in order
 };
 
-// Pictures a window under a name; the walk names "main-help" (the main menu of the new
-// ledger), "F_import-match" and "F_rireki_S-first".
+// Pictures a window under a name: the new ledger's main menu ("main-help"), its stocktakes
+// ("F_tanaorosi-first", "F_tanaorosi-card"), its first bank statement before and after the
+// import ("F_import-first", "F_import-first-done"), the match ("F_import-match") and the counts'
+// history ("F_rireki_S-first").
 using Picture = std::function<void(QWidget *, const QString &)>;
 
 // The guide's first month on the new ledger of `context`, each step done in its window as the
@@ -234,12 +236,20 @@ inline Result walk(
             {"ガス", "自動", "銀行"}}));
     balances("masters");
 
-    inWindow("cmd_tanaorosi", [](TaskWindow *w) {
-        for (const auto &[place, amount] : {std::pair {"財布", "23450"}, {"貯金箱", "16300"},
-                 {"郵便貯金", "7430000"}, {"クレジットカード", "-25460"}})
-            Drive::stocktake(
-                w, QString::fromUtf8(place), QString::fromUtf8(amount), QStringLiteral("記帳開始"));
-    });
+    const auto start = [](TaskWindow *w, const char *place, const char *amount) {
+        Drive::stocktake(w, QString::fromUtf8(place), QString::fromUtf8(amount), QStringLiteral("記帳開始"));
+    };
+    inWindow(
+        "cmd_tanaorosi",
+        [&](TaskWindow *w) {
+            start(w, "財布", "23450");
+            start(w, "貯金箱", "16300");
+            start(w, "郵便貯金", "7430000");
+        },
+        QStringLiteral("F_tanaorosi-first"));
+    inWindow(
+        "cmd_tanaorosi", [&](TaskWindow *w) { start(w, "クレジットカード", "-25460"); },
+        QStringLiteral("F_tanaorosi-card"));
     balances("counted");
 
     const QString cardStatement = writeCardStatement(context.appDir);
@@ -261,19 +271,23 @@ inline Result walk(
             {20261127, "口座振替", "ﾃﾞﾝｷﾘﾖｳｷﾝ", -6547}, {20261127, "口座振替", "ｶﾞｽﾘﾖｳｷﾝ", -7747},
             {20261129, "カード", "ATM", -40000}, {20261203, "デビット", "ｼﾈﾏ", -3600},
             {20261205, "デビット", "ﾚｽﾄﾗﾝ", -4200}});
-    inWindow("import", [&](TaskWindow *w) {
-        openWithItems(w, QStringLiteral("銀行"), november,
-            {{QStringLiteral("ATM"), QStringLiteral("→ 財布")},
-                {QStringLiteral("ｸﾚｼﾞﾂﾄ"), QStringLiteral("→ クレジットカード")},
-                {QStringLiteral("ｷﾕｳﾖ"), QStringLiteral("給料")},
-                {QStringLiteral("ﾃﾞﾝｷ"), QStringLiteral("電気")},
-                {QStringLiteral("ｶﾞｽ"), QStringLiteral("ガス")},
-                {QStringLiteral("ﾕｳﾁﾖ"), QStringLiteral("→ 郵便貯金")},
-                {QStringLiteral("ｼﾈﾏ"), QStringLiteral("娯楽")},
-                {QStringLiteral("ﾚｽﾄﾗﾝ"), QStringLiteral("外食")}});
-        result.november = lines(w);
-        child<QPushButton>(w, "cmd_ok")->click();
-    });
+    inWindow(
+        "import",
+        [&](TaskWindow *w) {
+            openWithItems(w, QStringLiteral("銀行"), november,
+                {{QStringLiteral("ATM"), QStringLiteral("→ 財布")},
+                    {QStringLiteral("ｸﾚｼﾞﾂﾄ"), QStringLiteral("→ クレジットカード")},
+                    {QStringLiteral("ｷﾕｳﾖ"), QStringLiteral("給料")},
+                    {QStringLiteral("ﾃﾞﾝｷ"), QStringLiteral("電気")},
+                    {QStringLiteral("ｶﾞｽ"), QStringLiteral("ガス")},
+                    {QStringLiteral("ﾕｳﾁﾖ"), QStringLiteral("→ 郵便貯金")},
+                    {QStringLiteral("ｼﾈﾏ"), QStringLiteral("娯楽")},
+                    {QStringLiteral("ﾚｽﾄﾗﾝ"), QStringLiteral("外食")}});
+            result.november = lines(w);
+            picture(w, QStringLiteral("F_import-first"));
+            child<QPushButton>(w, "cmd_ok")->click();
+        },
+        QStringLiteral("F_import-first-done"));
     balances("bank");
 
     // After the card's payment day, the bank's statement since the last one, its lines left as

@@ -507,13 +507,6 @@ int main(int argc, char *argv[])
         [](TaskWindow *w) { Drive::setCombo(child<QComboBox>(w, "cb_hokan"), QStringLiteral("財布")); });
     // Back in the main menu, the line under its heading warns of the shortfall.
     save(&m.menu, QStringLiteral("main-mitosi"));
-    // A card's owed amount typed in as its stocktake, a negative figure: the first month's step
-    // for what was bought before the first statement. Last, as it changes the balance ahead.
-    shoot("cmd_tanaorosi", QStringLiteral("F_tanaorosi-card"), [](TaskWindow *w) {
-        Drive::stocktake(
-            w, QStringLiteral("クレジットカード"), QStringLiteral("-25460"), QStringLiteral("記帳開始"));
-    });
-
     for (const QString &text : dialogs.shown)
         std::printf("  message: %s\n", qPrintable(text));
 
