@@ -33,7 +33,7 @@ CardMaster::CardMaster(const AppContext &context, QWidget *parent)
     m_grid->setIntegerColumn(ColClosing, 1, 31);
     m_grid->setIntegerColumn(ColPayment, 1, 31);
     m_grid->setChoiceColumn(ColPayFrom, QString());
-    m_grid->setIntegerColumn(ColLimit, 0, std::numeric_limits<qint32>::max());
+    m_grid->setNumericColumn(ColLimit, 0, std::numeric_limits<qint32>::max(), false);
     m_grid->setButtonColumn(ColSave, QStringLiteral("更新"));
     m_grid->setButtonColumn(ColDelete, QStringLiteral("削除"));
     MasterLayout::fitGrid(m_grid, 10);
