@@ -159,24 +159,4 @@ void remove(Database &db, const QString &place, const Rule &rule)
     erase(db, place, rule);
 }
 
-namespace {
-
-QString ofKind(const QString &kind)
-{
-    return kind.isEmpty() ? QString() : QStringLiteral(" AND XQ_kind = ") + quoted(kind);
-}
-
-} // namespace
-
-void renameItem(Database &db, const QString &kind, const QString &from, const QString &to)
-{
-    db.execute(QStringLiteral("UPDATE X_import_pattern SET XQ_item = ") + quoted(to)
-        + QStringLiteral(" WHERE XQ_item = ") + quoted(from) + ofKind(kind));
-}
-
-void forgetItem(Database &db, const QString &kind, const QString &item)
-{
-    db.execute(QStringLiteral("DELETE FROM X_import_pattern WHERE XQ_item = ") + quoted(item) + ofKind(kind));
-}
-
 } // namespace ImportRules
