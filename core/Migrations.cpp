@@ -90,6 +90,18 @@ const char *const step9[] = {
     " PRIMARY KEY (XQ_hokan, XQ_kind, XQ_match, XQ_key))",
 };
 
+// Step 10: what the record of an imported line says after the fact. XL_state: 0 as imported,
+// 1 its amount or place changed in a correction since, 2 deleted since (its row id is 0 then);
+// either way the line is no longer known as imported. XL_paid_by and XL_paid_item: for a bank's
+// payment that a card's bill turned from an expense into the transfer to the card, the card's
+// batch and the expense item it had.
+const char *const step10[] = {
+    "ALTER TABLE X_import_line ADD COLUMN XL_state INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE X_import_line ADD COLUMN XL_paid_by INTEGER",
+    "ALTER TABLE X_import_line ADD COLUMN XL_paid_item TEXT",
+    "CREATE INDEX IF NOT EXISTS X_import_line_row ON X_import_line (XL_table, XL_rowid)",
+};
+
 template <size_t N> QStringList toList(const char *const (&statements)[N])
 {
     QStringList list;
@@ -102,7 +114,7 @@ template <size_t N> QStringList toList(const char *const (&statements)[N])
 
 int latest()
 {
-    return 9;
+    return 10;
 }
 
 QStringList step(int n)
@@ -130,6 +142,8 @@ QStringList step(int n)
         return toList(step8);
     case 9:
         return toList(step9);
+    case 10:
+        return toList(step10);
     default:
         return {};
     }

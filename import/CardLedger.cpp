@@ -10,6 +10,7 @@ namespace CardLedger {
 
 namespace {
 
+// For the cascades of the storage master below, which keep their statements' forms.
 QString quoted(const QString &text)
 {
     return QStringLiteral("'") + Database::escape(text) + QStringLiteral("'");
@@ -22,14 +23,15 @@ bool haveTables(Database &db)
     return !c.eof() && c.value(0).toInt() > 0;
 }
 
-QList<Card> read(Database &db, const QString &where)
+QList<Card> read(Database &db, const QString &where, const QVariantList &values)
 {
     QList<Card> list;
     if (!haveTables(db))
         return list;
     for (Cursor c
          = db.query(QStringLiteral("SELECT XC_place,XC_closing,XC_payment,XC_pay_from,XC_limit FROM X_card")
-             + where + QStringLiteral(" ORDER BY XC_place"));
+                 + where + QStringLiteral(" ORDER BY XC_place"),
+             values);
          !c.eof(); c.next())
         list << Card {c.text(0), c.integer(1), c.integer(2), c.text(3), c.integer64(4)};
     return list;
@@ -49,7 +51,7 @@ QDate dayOf(int yyyymmdd)
 
 std::optional<Card> card(Database &db, const QString &place)
 {
-    const QList<Card> list = read(db, QStringLiteral(" WHERE XC_place = ") + quoted(place));
+    const QList<Card> list = read(db, QStringLiteral(" WHERE XC_place = ?"), {place});
     if (list.isEmpty())
         return std::nullopt;
     return list.first();
@@ -57,7 +59,7 @@ std::optional<Card> card(Database &db, const QString &place)
 
 QList<Card> cards(Database &db)
 {
-    return read(db, QString());
+    return read(db, QString(), {});
 }
 
 qint64 available(const Card &card, qint64 balance)
@@ -107,14 +109,15 @@ QDate paymentDate(const Card &card, const QDate &newest, int billMonth)
 
 namespace {
 
-QList<Bill> readBills(Database &db, const QString &whereAndOrder)
+QList<Bill> readBills(Database &db, const QString &whereAndOrder, const QVariantList &values)
 {
     QList<Bill> list;
     if (!haveTables(db))
         return list;
     for (Cursor c
          = db.query(QStringLiteral("SELECT XCB_id,XCB_place,XCB_payment_date,XCB_total FROM X_card_bill ")
-             + whereAndOrder);
+                 + whereAndOrder,
+             values);
          !c.eof(); c.next())
         list << Bill {c.integer64(0), c.text(1), c.integer(2), c.integer64(3)};
     return list;
@@ -124,15 +127,15 @@ QList<Bill> readBills(Database &db, const QString &whereAndOrder)
 
 QList<Bill> billsOf(Database &db, const QString &card)
 {
-    return readBills(
-        db, QStringLiteral("WHERE XCB_place = ") + quoted(card) + QStringLiteral(" ORDER BY XCB_id"));
+    return readBills(db, QStringLiteral("WHERE XCB_place = ? ORDER BY XCB_id"), {card});
 }
 
 QList<Bill> billsPaidFrom(Database &db, const QString &place)
 {
     return readBills(db,
-        QStringLiteral("INNER JOIN X_card ON XCB_place = XC_place WHERE XC_pay_from = ") + quoted(place)
-            + QStringLiteral(" ORDER BY XCB_payment_date, XCB_id"));
+        QStringLiteral("INNER JOIN X_card ON XCB_place = XC_place WHERE XC_pay_from = ?"
+                       " ORDER BY XCB_payment_date, XCB_id"),
+        {place});
 }
 
 bool pays(const Bill &bill, int date, qint64 amount)
@@ -147,8 +150,9 @@ bool pays(const Bill &bill, int date, qint64 amount)
 void addBill(Database &db, const QString &card, int paymentDate, qint64 total, qint64 batch)
 {
     // The same statement imported in two goes is one bill.
-    Cursor c = db.query(QStringLiteral("SELECT COUNT(*) FROM X_card_bill WHERE XCB_place = ") + quoted(card)
-        + QStringLiteral(" AND XCB_payment_date = %1 AND XCB_total = %2").arg(paymentDate).arg(total));
+    Cursor c = db.query(QStringLiteral("SELECT COUNT(*) FROM X_card_bill WHERE XCB_place = ? AND "
+                                       "XCB_payment_date = ? AND XCB_total = ?"),
+        {card, paymentDate, total});
     if (!c.eof() && c.value(0).toInt() > 0)
         return;
     db.insert(QStringLiteral("X_card_bill"),
@@ -189,7 +193,7 @@ void forgetPlace(Database &db, const QString &place)
 
 QString cardPaidFrom(Database &db, const QString &place)
 {
-    const QList<Card> list = read(db, QStringLiteral(" WHERE XC_pay_from = ") + quoted(place));
+    const QList<Card> list = read(db, QStringLiteral(" WHERE XC_pay_from = ?"), {place});
     return list.isEmpty() ? QString() : list.first().place;
 }
 
