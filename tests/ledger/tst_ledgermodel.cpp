@@ -595,7 +595,6 @@ public:
     Stats m_stats;
 
 private:
-
     QDateTime now() const
     {
         return QDateTime(QDate(m_today / 10000, m_today / 100 % 100, 1).addDays(m_today % 100), QTime(9, 0));
