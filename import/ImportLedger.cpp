@@ -73,8 +73,9 @@ qint32 balanceOf(Database &db, const QString &place)
 
 bool tableExists(Database &db, const QString &table)
 {
-    return scalar(db, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ?"),
-               {table})
+    return scalar(db,
+               QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ")
+                   + quoted(table))
         > 0;
 }
 
