@@ -94,29 +94,26 @@ const char *const step9[] = {
 // 1 its amount or place changed in a correction since, 2 deleted since (its row id is 0 then);
 // either way the line is no longer known as imported. XL_paid_by and XL_paid_item: for a bank's
 // payment that a card's bill turned from an expense into the transfer to the card, the card's
-// batch and the expense item it had. The columns are added by addColumns(), the index here.
-const std::pair<const char *, const char *> step10Columns[] = {
-    {"XL_state", "INTEGER NOT NULL DEFAULT 0"},
-    {"XL_paid_by", "INTEGER"},
-    {"XL_paid_item", "TEXT"},
-};
+// batch and the expense item it had.
 const char *const step10[] = {
+    "ALTER TABLE X_import_line ADD COLUMN XL_state INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE X_import_line ADD COLUMN XL_paid_by INTEGER",
+    "ALTER TABLE X_import_line ADD COLUMN XL_paid_item TEXT",
     "CREATE INDEX IF NOT EXISTS X_import_line_row ON X_import_line (XL_table, XL_rowid)",
 };
 
-// Adds the columns a table lacks: like the steps' CREATE ... IF NOT EXISTS, a step that adds
-// columns can run again over a ledger that has them (one whose version was set back).
-template <size_t N>
-void addColumns(Database &db, const char *table, const std::pair<const char *, const char *> (&columns)[N])
+// Whether a statement adds a column the table has already. Like the steps' CREATE ... IF NOT
+// EXISTS, a step that adds columns can then run again over a ledger that has them (one whose
+// version was set back).
+bool addsAColumnThatIsThere(Database &db, const QString &statement)
 {
-    QStringList have;
-    for (Cursor c = db.query(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(table))); !c.eof();
-         c.next())
-        have << c.text(QStringLiteral("name"));
-    for (const auto &[column, declaration] : columns)
-        if (!have.contains(QLatin1String(column)))
-            db.execute(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
-                           .arg(QLatin1String(table), QLatin1String(column), QLatin1String(declaration)));
+    const QStringList words = statement.split(u' ', Qt::SkipEmptyParts);
+    if (words.size() < 6 || words.at(0) != u"ALTER" || words.at(3) != u"ADD" || words.at(4) != u"COLUMN")
+        return false;
+    for (Cursor c = db.query(QStringLiteral("PRAGMA table_info(%1)").arg(words.at(2))); !c.eof(); c.next())
+        if (c.text(QStringLiteral("name")) == words.at(5))
+            return true;
+    return false;
 }
 
 template <size_t N> QStringList toList(const char *const (&statements)[N])
@@ -194,10 +191,9 @@ Outcome migrate(
     if (current >= latest())
         return Outcome::Current; // the transaction rolls back with nothing written
     for (int n = current + 1; n <= latest(); ++n) {
-        if (n == 10)
-            addColumns(db, "X_import_line", step10Columns);
         for (const QString &statement : step(n))
-            db.execute(statement);
+            if (!addsAColumnThatIsThere(db, statement))
+                db.execute(statement);
         // The copy is folded before its index exists and then indexed in one go, quicker than
         // row by row through the index's triggers, which keep it right from then on.
         if (n == 3)
