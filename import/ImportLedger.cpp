@@ -8,6 +8,7 @@
 #include "ImportRules.h"
 #include "ImportWrites.h"
 #include "Ledger.h"
+#include "PreparedStatements.h"
 
 #include <QDate>
 #include <QHash>
@@ -350,6 +351,8 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
         return *it;
     };
     holder(batch.place).balance = opening;
+    // The day of each place's latest stocktake: a line dated before it is inside a count.
+    QHash<QString, int> lastCount;
     qint64 total = 0;
     for (const Line &l : lines) {
         const bool withdrawal = l.line.amount < 0;
@@ -373,7 +376,15 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
         // A line dated before a stocktake of its place is inside that count: it moves no balance
         // of today and so meets no floor.
         const auto today = [&](const QString &place) {
-            return !place.isEmpty() && Ledger::countingStocktake(db, place, l.line.date).rowid == 0;
+            if (place.isEmpty())
+                return false;
+            auto last = lastCount.find(place);
+            if (last == lastCount.end())
+                last = lastCount.insert(place,
+                    int(scalar(db,
+                        QStringLiteral("SELECT COALESCE(MAX(K_day),0) FROM Ktanaorosi_T WHERE K_hokan = ?"),
+                        {place})));
+            return l.line.date >= *last;
         };
         const QString source = withdrawal ? batch.place : l.otherPlace;
         if (today(source)) {
@@ -394,14 +405,12 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
             {QStringLiteral("XB_preset"), batch.preset}, {QStringLiteral("XB_hokan"), batch.place},
             {QStringLiteral("XB_count"), int(lines.size())}, {QStringLiteral("XB_total"), total}});
     const qint64 no = lastRowId(db);
+    PreparedStatements records(db);
     const auto record = [&](const QString &key, int date, qint64 money, const QString &memo,
                             const QString &item, const QString &table, qint64 rowid, qint64 before) {
-        db.insert(QStringLiteral("X_import_line"),
-            {{QStringLiteral("XL_batch"), no}, {QStringLiteral("XL_hokan"), batch.place},
-                {QStringLiteral("XL_key"), key}, {QStringLiteral("XL_date"), date},
-                {QStringLiteral("XL_money"), money}, {QStringLiteral("XL_memo"), memo},
-                {QStringLiteral("XL_item"), item}, {QStringLiteral("XL_table"), table},
-                {QStringLiteral("XL_rowid"), rowid}, {QStringLiteral("XL_before"), before}});
+        records.run("INSERT INTO X_import_line (XL_batch,XL_hokan,XL_key,XL_date,XL_money,XL_memo,XL_item,"
+                    "XL_table,XL_rowid,XL_before) VALUES (?,?,?,?,?,?,?,?,?,?)",
+            {no, batch.place, key, date, money, memo, item, table, rowid, before});
     };
 
     ImportWrites writes(db);
@@ -440,6 +449,7 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
             l.line.key, l.line.date, l.line.amount, l.line.description, target, w.table, w.rowid, w.before);
         learner.learn(p, l.line.description, target);
     }
+    writes.finish();
     if (batch.bill) {
         CardLedger::addBill(db, batch.place, batch.bill->paymentDate, batch.bill->total, no);
         turnPaymentsIntoTransfers(db, batch.place, *batch.bill, no);

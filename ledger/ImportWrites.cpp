@@ -4,6 +4,8 @@
 #include "Amount.h"
 #include "Database.h"
 
+#include <sqlite3.h>
+
 namespace {
 
 const QString debitMemo = QStringLiteral("自動引落処理");
@@ -12,55 +14,58 @@ const QString debitMemo = QStringLiteral("自動引落処理");
 
 ImportWrites::ImportWrites(Database &db)
     : m_db(db)
+    , m_statements(db)
 { }
 
 qint64 ImportWrites::lastRow()
 {
-    return m_db.lookup(QStringLiteral("SELECT last_insert_rowid()"), {}).integer64(0);
+    return sqlite3_last_insert_rowid(m_db.handle());
+}
+
+void ImportWrites::finish()
+{
+    if (m_pending.isEmpty())
+        return;
+    const QList<Ledger::Movement> pending = std::exchange(m_pending, {});
+    if (!Ledger(m_db).move(pending).done())
+        throw DbError(QStringLiteral("lines checked before refused when written"));
 }
 
 ImportWrites::Written ImportWrites::posting(
     Ledger::Kind kind, const QString &item, const QString &place, qint32 money, int date, const QString &memo)
 {
-    // The balance first, then the rows, in the order of the posting window and the debit run.
-    const qint32 delta = kind == Ledger::Kind::Income ? money : Amount::sub(0, money);
-    if (!Ledger(m_db).move({{place, delta, date}}).done())
-        throw DbError(QStringLiteral("a line checked before refused when written"));
+    // The rows as the posting window and the debit run write them; the balance with the rest.
+    m_pending.append({place, kind == Ledger::Kind::Income ? money : Amount::sub(0, money), date});
     if (kind == Ledger::Kind::Income) {
-        m_db.insert(QStringLiteral("N"),
-            {{QStringLiteral("N_index"), item}, {QStringLiteral("N_hokan"), place},
-                {QStringLiteral("N_money"), money}, {QStringLiteral("N_date"), date},
-                {QStringLiteral("N_memo"), memo}});
+        m_statements.run("INSERT INTO N (N_index,N_hokan,N_money,N_date,N_memo) VALUES (?,?,?,?,?)",
+            {item, place, money, date, memo});
         return {QStringLiteral("N"), lastRow(), 0};
     }
     qint64 debitRow = 0;
     if (kind == Ledger::Kind::Debit) {
-        m_db.insert(QStringLiteral("Zidourireki_T"),
-            {{QStringLiteral("Z_index"), item}, {QStringLiteral("Z_hokan"), place},
-                {QStringLiteral("Z_money"), money}, {QStringLiteral("Z_beforeday"), date}});
+        m_statements.run("INSERT INTO Zidourireki_T (Z_index,Z_hokan,Z_money,Z_beforeday) VALUES (?,?,?,?)",
+            {item, place, money, date});
         debitRow = lastRow();
     }
-    m_db.insert(QStringLiteral("S"),
-        {{QStringLiteral("S_index"), item}, {QStringLiteral("S_hokan"), place},
-            {QStringLiteral("S_money"), money}, {QStringLiteral("S_date"), date},
-            {QStringLiteral("S_memo"), kind == Ledger::Kind::Debit ? debitMemo : memo}});
+    m_statements.run("INSERT INTO S (S_index,S_hokan,S_money,S_date,S_memo) VALUES (?,?,?,?,?)",
+        {item, place, money, date, kind == Ledger::Kind::Debit ? debitMemo : memo});
     return {kind == Ledger::Kind::Debit ? QStringLiteral("Z") : QStringLiteral("S"), lastRow(), debitRow};
 }
 
 ImportWrites::Written ImportWrites::transfer(
     const QString &from, const QString &to, qint32 money, int date, const QString &memo)
 {
-    if (!Ledger(m_db).move({{from, Amount::sub(0, money), date}, {to, money, date}}).done())
-        throw DbError(QStringLiteral("a transfer checked before refused when written"));
-    m_db.insert(QStringLiteral("Idourireki_T"),
-        {{QStringLiteral("I_hokanmoto"), from}, {QStringLiteral("I_hokansaki"), to},
-            {QStringLiteral("I_money"), money}, {QStringLiteral("I_day"), date},
-            {QStringLiteral("I_memo"), memo}});
+    m_pending.append({from, Amount::sub(0, money), date});
+    m_pending.append({to, money, date});
+    m_statements.run(
+        "INSERT INTO Idourireki_T (I_hokanmoto,I_hokansaki,I_money,I_day,I_memo) VALUES (?,?,?,?,?)",
+        {from, to, money, date, memo});
     return {QStringLiteral("I"), lastRow(), 0};
 }
 
 ImportWrites::Written ImportWrites::recount(const Ledger::Stocktake &stocktake, qint32 before, qint32 today)
 {
+    finish();
     Ledger(m_db).recount(stocktake, before, today);
     return {QStringLiteral("Ktanaorosi_T"), lastRow(), before};
 }
@@ -68,6 +73,7 @@ ImportWrites::Written ImportWrites::recount(const Ledger::Stocktake &stocktake, 
 qint64 ImportWrites::turnIntoTransfer(
     qint64 expenseRow, const QString &bank, const QString &card, qint32 money, int date, const QString &memo)
 {
+    finish();
     m_db.execute(QStringLiteral("DELETE FROM S WHERE rowid = ?"), {expenseRow});
     if (!Ledger(m_db).move({{card, money, date}}).done())
         throw DbError(QStringLiteral("a card's balance could not take its payment"));
@@ -81,6 +87,7 @@ qint64 ImportWrites::turnIntoTransfer(
 qint64 ImportWrites::turnIntoExpense(
     qint64 transferRow, const QString &bank, const QString &item, qint32 money, int date, const QString &memo)
 {
+    finish();
     m_db.execute(QStringLiteral("DELETE FROM Idourireki_T WHERE rowid = ?"), {transferRow});
     m_db.insert(QStringLiteral("S"),
         {{QStringLiteral("S_index"), item}, {QStringLiteral("S_hokan"), bank},

@@ -3,6 +3,7 @@
 
 #include "Ledger.h"
 #include "PostingChange.h"
+#include "PreparedStatements.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -10,9 +11,10 @@
 class Database;
 
 // The rows a statement import writes into the history, each as the window of its kind writes
-// it, inside the caller's write transaction. The balance of each line moves through Ledger by
-// the order of the day (a line dated before a stocktake of its place goes into that count);
-// the caller checked every line against the floors first. Every value is bound.
+// it, inside the caller's write transaction, by prepared statements with bound values. The
+// balances the lines move, through Ledger by the order of the day (a line dated before a
+// stocktake of its place goes into that count), are moved together by finish(), netted by
+// place: the caller checked every line against the floors in its order first.
 //
 // What a written line is, as the import's record keeps it: the table ("N", "S", "I" for a
 // transfer, "Z" for an automatic debit, "Ktanaorosi_T" for the import's own stocktake), the
@@ -22,6 +24,10 @@ class ImportWrites
 {
 public:
     explicit ImportWrites(Database &db);
+
+    // Moves the balances of the lines written so far. A refusal (the caller's check let through
+    // what the floors do not) is a DbError: the caller rolls back.
+    void finish();
 
     struct Written
     {
@@ -38,6 +44,8 @@ public:
     Written transfer(const QString &from, const QString &to, qint32 money, int date, const QString &memo);
     // The import's stocktake at the start of the first line's day (see Ledger::recount).
     Written recount(const Ledger::Stocktake &stocktake, qint32 before, qint32 today);
+
+    // (Each of the following moves what is pending first.)
 
     // A card's bill paid by a bank line an import booked as the expense `expenseRow`: that row
     // goes and the transfer from the bank to the card takes its place. The bank's balance went
@@ -67,4 +75,6 @@ private:
     qint64 lastRow();
 
     Database &m_db;
+    PreparedStatements m_statements;
+    QList<Ledger::Movement> m_pending;
 };
