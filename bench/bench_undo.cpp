@@ -9,7 +9,7 @@
 #include "BenchSupport.h"
 #include "Database.h"
 #include "LedgerGenerator.h"
-#include "MasterQueries.h"
+#include "MasterChange.h"
 #include "Migrations.h"
 
 #include <QDateTime>
@@ -86,16 +86,11 @@ void undoPosting(benchmark::State &state, qint64 postings)
 // The storage master's rename of the busiest place, in its one transaction, recorded.
 void rename(const QString &path, const QString &from, const QString &to)
 {
-    static const char *const columns[][2] = {{"N", "N_hokan"}, {"S", "S_hokan"}, {"Nyuukin_T", "N_hokan"},
-        {"Syukkin_T", "S_hokan"}, {"Idourireki_T", "I_hokanmoto"}, {"Idourireki_T", "I_hokansaki"},
-        {"Zidourireki_T", "Z_hokan"}, {"Ktanaorosi_T", "K_hokan"}};
     Database db(path);
     db.beginAction(QStringLiteral("F_hokanM"),
         QStringLiteral("保管場所「") + from + QStringLiteral("」を「") + to + QStringLiteral("」に変更"),
         QDateTime::currentDateTime());
-    MasterQueries::rename(db, QStringLiteral("Hokan_T"), QStringLiteral("H_index"), from, to);
-    for (const auto &c : columns)
-        MasterQueries::renameWhereUsed(db, QString::fromLatin1(c[0]), QString::fromLatin1(c[1]), from, to);
+    MasterChange::renamePlace(db, from, to);
     db.commit();
 }
 

@@ -10,31 +10,11 @@ namespace CardLedger {
 
 namespace {
 
-// For the cascades of the storage master below, which keep their statements' forms.
-QString quoted(const QString &text)
-{
-    return QStringLiteral("'") + Database::escape(text) + QStringLiteral("'");
-}
-
 bool haveTables(Database &db)
 {
     Cursor c = db.query(
         QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'X_card'"));
     return !c.eof() && c.value(0).toInt() > 0;
-}
-
-QList<Card> read(Database &db, const QString &where, const QVariantList &values)
-{
-    QList<Card> list;
-    if (!haveTables(db))
-        return list;
-    for (Cursor c
-         = db.query(QStringLiteral("SELECT XC_place,XC_closing,XC_payment,XC_pay_from,XC_limit FROM X_card")
-                 + where + QStringLiteral(" ORDER BY XC_place"),
-             values);
-         !c.eof(); c.next())
-        list << Card {c.text(0), c.integer(1), c.integer(2), c.text(3), c.integer64(4)};
-    return list;
 }
 
 int numberOf(const QDate &d)
@@ -48,19 +28,6 @@ QDate dayOf(int yyyymmdd)
 }
 
 } // namespace
-
-std::optional<Card> card(Database &db, const QString &place)
-{
-    const QList<Card> list = read(db, QStringLiteral(" WHERE XC_place = ?"), {place});
-    if (list.isEmpty())
-        return std::nullopt;
-    return list.first();
-}
-
-QList<Card> cards(Database &db)
-{
-    return read(db, QString(), {});
-}
 
 qint64 available(const Card &card, qint64 balance)
 {
@@ -158,43 +125,6 @@ void addBill(Database &db, const QString &card, int paymentDate, qint64 total, q
     db.insert(QStringLiteral("X_card_bill"),
         {{QStringLiteral("XCB_place"), card}, {QStringLiteral("XCB_payment_date"), paymentDate},
             {QStringLiteral("XCB_total"), total}, {QStringLiteral("XCB_batch"), batch}});
-}
-
-namespace {
-
-void forgetRows(Database &db, const QString &place)
-{
-    db.execute(QStringLiteral("DELETE FROM X_card WHERE XC_place = ") + quoted(place));
-    db.execute(QStringLiteral("DELETE FROM X_card_bill WHERE XCB_place = ") + quoted(place));
-}
-
-} // namespace
-
-void renamePlace(Database &db, const QString &from, const QString &to)
-{
-    if (!haveTables(db))
-        return;
-    // Rows still kept under the new name belong to a place deleted long ago.
-    forgetRows(db, to);
-    const QString f = quoted(from), t = quoted(to);
-    db.execute(
-        QStringLiteral("UPDATE X_card SET XC_place = ") + t + QStringLiteral(" WHERE XC_place = ") + f);
-    db.execute(
-        QStringLiteral("UPDATE X_card SET XC_pay_from = ") + t + QStringLiteral(" WHERE XC_pay_from = ") + f);
-    db.execute(QStringLiteral("UPDATE X_card_bill SET XCB_place = ") + t
-        + QStringLiteral(" WHERE XCB_place = ") + f);
-}
-
-void forgetPlace(Database &db, const QString &place)
-{
-    if (haveTables(db))
-        forgetRows(db, place);
-}
-
-QString cardPaidFrom(Database &db, const QString &place)
-{
-    const QList<Card> list = read(db, QStringLiteral(" WHERE XC_pay_from = ?"), {place});
-    return list.isEmpty() ? QString() : list.first().place;
 }
 
 } // namespace CardLedger

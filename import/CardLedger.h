@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "MasterChange.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -15,19 +17,10 @@ class Database;
 // opened; the writing ones inside its write transaction.
 namespace CardLedger {
 
-struct Card
-{
-    QString place;
-    int closing = 31; // 1..31, 31 the month's last day
-    int payment = 27; // 1..31
-    QString payFrom;
-    qint64 limit = 0;
-};
-
-// The card settings of a place; nullopt for a place that is no card.
-std::optional<Card> card(Database &db, const QString &place);
-// Every card, by name.
-QList<Card> cards(Database &db);
+// A card's settings, as the card master keeps them (see MasterChange).
+using Card = MasterChange::Card;
+using MasterChange::card;
+using MasterChange::cards;
 
 // What a card may still be used for: the limit less what is owed. `balance` is the place's
 // balance (below zero when something is owed).
@@ -59,12 +52,5 @@ QList<Bill> billsPaidFrom(Database &db, const QString &place);
 // its payment date or on the next bank business day after it.
 bool pays(const Bill &bill, int date, qint64 amount);
 void addBill(Database &db, const QString &card, int paymentDate, qint64 total, qint64 batch);
-
-// A place renamed or deleted in the storage master: the cards and bills follow. A deleted
-// card's settings and bills go.
-void renamePlace(Database &db, const QString &from, const QString &to);
-void forgetPlace(Database &db, const QString &place);
-// The card a place pays (its first, by name), "" when it pays none: such a place is not deleted.
-QString cardPaidFrom(Database &db, const QString &place);
 
 } // namespace CardLedger

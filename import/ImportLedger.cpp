@@ -8,6 +8,7 @@
 #include "ImportRules.h"
 #include "ImportWrites.h"
 #include "Ledger.h"
+#include "MasterChange.h"
 #include "PreparedStatements.h"
 
 #include <QDate>
@@ -18,12 +19,6 @@
 namespace ImportLedger {
 
 namespace {
-
-// For the cascades of the masters below, which keep their statements' forms.
-QString quoted(const QString &text)
-{
-    return QStringLiteral("'") + Database::escape(text) + QStringLiteral("'");
-}
 
 QDate dayOf(int yyyymmdd)
 {
@@ -48,7 +43,7 @@ qint64 scalar(Database &db, const QString &sql, const QVariantList &values = {})
 }
 
 // What the import's record says of a line it wrote: as written, or changed or deleted since in
-// a correction (LineRecord in ImportWrites).
+// a correction (ImportWrites::followCorrection).
 enum RecordState { AsImported = 0, ChangedSince = 1, DeletedSince = 2 };
 
 // The keys of the lines imported into the place, each with the record's state (a line
@@ -74,22 +69,9 @@ qint32 balanceOf(Database &db, const QString &place)
 
 bool tableExists(Database &db, const QString &table)
 {
-    return scalar(db,
-               QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ")
-                   + quoted(table))
+    return scalar(db, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ?"),
+               {table})
         > 0;
-}
-
-// Every table and column of the import that holds a storage place's name.
-constexpr std::pair<const char *, const char *> PlaceColumns[]
-    = {{"X_import_line", "XL_hokan"}, {"X_import_batch", "XB_hokan"}, {"X_import_rule", "XR_hokan"},
-        {"X_import_place", "XA_hokan"}, {"X_import_pattern", "XQ_hokan"}};
-
-void forgetPlaceRows(Database &db, const QString &place)
-{
-    for (const auto &[table, column] : PlaceColumns)
-        db.execute(QStringLiteral("DELETE FROM ") + QLatin1String(table) + QStringLiteral(" WHERE ")
-            + QLatin1String(column) + QStringLiteral(" = ") + quoted(place));
 }
 
 // An imported line given an automatic debit's item: its rowid is that of its expense row, its
@@ -282,7 +264,7 @@ std::optional<qint32> balanceAtStartOf(Database &db, const QString &place, int d
 
 QString transferTarget(bool withdrawal, const QString &otherPlace)
 {
-    return (withdrawal ? QStringLiteral("→ ") : QStringLiteral("← ")) + otherPlace;
+    return MasterChange::transferTarget(withdrawal, otherPlace);
 }
 
 QString transferPlace(bool withdrawal, const QString &target)
@@ -681,10 +663,11 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
         db.execute(QStringLiteral("UPDATE X_import_line SET XL_table = 'S', XL_rowid = ?, XL_item = ?,"
                                   " XL_paid_by = NULL, XL_paid_item = NULL WHERE rowid = ?"),
             {expense, p.item, p.line});
-        // The rule the bill gave the payment goes back to the item chosen for it.
+        // The rule the bill gave the payment goes back to the item chosen for it, while it is one.
         db.execute(QStringLiteral("UPDATE X_import_rule SET XR_item = ? WHERE XR_kind = 'S' AND XR_hokan = ?"
-                                  " AND XR_key = ? AND XR_item = ?"),
-            {p.item, p.bank, StatementValues::normalise(p.memo), transferTarget(true, b->place)});
+                                  " AND XR_key = ? AND XR_item = ? AND EXISTS (SELECT 1 FROM Syukkin_T"
+                                  " WHERE S_index = ?)"),
+            {p.item, p.bank, StatementValues::normalise(p.memo), transferTarget(true, b->place), p.item});
     }
     if (tableExists(db, QStringLiteral("X_card_bill")))
         db.execute(QStringLiteral("DELETE FROM X_card_bill WHERE XCB_batch = ?"), {batch});
@@ -701,62 +684,6 @@ QString rememberedPlace(Database &db, const QString &preset, const QString &acco
                                        "XA_hokan = H_index WHERE XA_preset = ? AND XA_account = ?"),
         {preset, account});
     return c.eof() ? QString() : c.text(0);
-}
-
-void renamePlace(Database &db, const QString &from, const QString &to)
-{
-    if (!tableExists(db, QStringLiteral("X_import_line")))
-        return;
-    // Whatever is still kept under the new name belongs to a place deleted long ago; left there
-    // it would become the renamed place's.
-    forgetPlaceRows(db, to);
-    for (const auto &[table, column] : PlaceColumns)
-        db.execute(QStringLiteral("UPDATE ") + QLatin1String(table) + QStringLiteral(" SET ")
-            + QLatin1String(column) + QStringLiteral(" = ") + quoted(to) + QStringLiteral(" WHERE ")
-            + QLatin1String(column) + QStringLiteral(" = ") + quoted(from));
-    // Transfers the rules and lines name by the place.
-    for (const bool out : {true, false}) {
-        db.execute(QStringLiteral("UPDATE X_import_rule SET XR_item = ") + quoted(transferTarget(out, to))
-            + QStringLiteral(" WHERE XR_item = ") + quoted(transferTarget(out, from)));
-        db.execute(QStringLiteral("UPDATE X_import_line SET XL_item = ") + quoted(transferTarget(out, to))
-            + QStringLiteral(" WHERE XL_table = 'I' AND XL_item = ") + quoted(transferTarget(out, from)));
-        ImportRules::renameItem(db, QString(), transferTarget(out, from), transferTarget(out, to));
-    }
-}
-
-void forgetPlace(Database &db, const QString &place)
-{
-    if (!tableExists(db, QStringLiteral("X_import_line")))
-        return;
-    forgetPlaceRows(db, place);
-    // A rule would offer a transfer to a place that is gone.
-    for (const bool out : {true, false}) {
-        db.execute(QStringLiteral("DELETE FROM X_import_rule WHERE XR_item = ")
-            + quoted(transferTarget(out, place)));
-        ImportRules::forgetItem(db, QString(), transferTarget(out, place));
-    }
-}
-
-void renameItem(Database &db, const QString &kind, const QString &from, const QString &to)
-{
-    if (!tableExists(db, QStringLiteral("X_import_line")))
-        return;
-    db.execute(QStringLiteral("UPDATE X_import_rule SET XR_item = ") + quoted(to)
-        + QStringLiteral(" WHERE XR_kind = ") + quoted(kind) + QStringLiteral(" AND XR_item = ")
-        + quoted(from));
-    db.execute(QStringLiteral("UPDATE X_import_line SET XL_item = ") + quoted(to)
-        + QStringLiteral(" WHERE XL_table = ") + quoted(kind) + QStringLiteral(" AND XL_item = ")
-        + quoted(from));
-    ImportRules::renameItem(db, kind, from, to);
-}
-
-void forgetItem(Database &db, const QString &kind, const QString &item)
-{
-    if (!tableExists(db, QStringLiteral("X_import_line")))
-        return;
-    db.execute(QStringLiteral("DELETE FROM X_import_rule WHERE XR_kind = ") + quoted(kind)
-        + QStringLiteral(" AND XR_item = ") + quoted(item));
-    ImportRules::forgetItem(db, kind, item);
 }
 
 void rememberPlace(Database &db, const QString &preset, const QString &account, const QString &place)

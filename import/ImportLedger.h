@@ -136,16 +136,6 @@ bool undo(Database &db, qint64 batch, Refusal &refusal);
 QString rememberedPlace(Database &db, const QString &preset, const QString &account);
 void rememberPlace(Database &db, const QString &preset, const QString &account, const QString &place);
 
-// A storage place or an item renamed or deleted in its master: what the import keeps of it
-// follows, in the caller's write transaction. A ledger without the import's tables is left
-// as it is. `kind` is "N" for an income item, "S" for an expense item.
-void renamePlace(Database &db, const QString &from, const QString &to);
-// The place's batches, lines, rules and remembered accounts go: a place registered later under
-// the same name starts afresh, and no batch can take money off it.
-void forgetPlace(Database &db, const QString &place);
-void renameItem(Database &db, const QString &kind, const QString &from, const QString &to);
-void forgetItem(Database &db, const QString &kind, const QString &item);
-
 // The presets the user made, and saving one (replacing one of the same name).
 QList<Preset> userPresets(Database &db);
 void saveUserPreset(Database &db, const Preset &preset);

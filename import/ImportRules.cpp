@@ -14,12 +14,6 @@ namespace {
 
 using Match = RuleMatcher::Match;
 
-// For the cascades of the masters below, which keep their statements' forms.
-QString quoted(const QString &text)
-{
-    return QStringLiteral("'") + Database::escape(text) + QStringLiteral("'");
-}
-
 // The written leading parts and parts; the whole descriptions live with the learnt ones.
 QString matchCode(Match m)
 {
@@ -162,26 +156,6 @@ QString save(Database &db, const QString &place, const Rule &old, const Rule &no
 void remove(Database &db, const QString &place, const Rule &rule)
 {
     erase(db, place, rule);
-}
-
-namespace {
-
-QString ofKind(const QString &kind)
-{
-    return kind.isEmpty() ? QString() : QStringLiteral(" AND XQ_kind = ") + quoted(kind);
-}
-
-} // namespace
-
-void renameItem(Database &db, const QString &kind, const QString &from, const QString &to)
-{
-    db.execute(QStringLiteral("UPDATE X_import_pattern SET XQ_item = ") + quoted(to)
-        + QStringLiteral(" WHERE XQ_item = ") + quoted(from) + ofKind(kind));
-}
-
-void forgetItem(Database &db, const QString &kind, const QString &item)
-{
-    db.execute(QStringLiteral("DELETE FROM X_import_pattern WHERE XQ_item = ") + quoted(item) + ofKind(kind));
 }
 
 } // namespace ImportRules

@@ -51,8 +51,4 @@ private:
 QString save(Database &db, const QString &place, const Rule &old, const Rule &now);
 void remove(Database &db, const QString &place, const Rule &rule);
 
-// An item or transfer target renamed or gone: the written rules follow (`kind` "" for both).
-void renameItem(Database &db, const QString &kind, const QString &from, const QString &to);
-void forgetItem(Database &db, const QString &kind, const QString &item);
-
 } // namespace ImportRules

@@ -134,7 +134,7 @@ ForecastWindow::ForecastWindow(const AppContext &context, QWidget *parent)
         ruleNames << Schedule::amountText(r);
     m_schedules->setChoiceColumn(ColShift, choiceList(shiftNames));
     m_schedules->setChoiceColumn(ColAmount, choiceList(ruleNames));
-    m_schedules->setIntegerColumn(ColFixed, 0, std::numeric_limits<qint32>::max());
+    m_schedules->setNumericColumn(ColFixed, 0, std::numeric_limits<qint32>::max(), false);
     m_schedules->setButtonColumn(ColSave, QStringLiteral("更新"));
     m_schedules->setButtonColumn(ColRemove, QStringLiteral("削除"));
     m_schedules->setMinimumWidth(fitWidth(m_schedules, ColRemove));

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CardMaster.h"
 
-#include "CardLedger.h"
 #include "Database.h"
 #include "Grid.h"
+#include "MasterChange.h"
 #include "MasterLayout.h"
 #include "MasterQueries.h"
 
@@ -14,11 +14,6 @@
 namespace {
 
 const QString Caption = QStringLiteral("カード設定");
-
-QString quoted(const QString &text)
-{
-    return QStringLiteral("'") + Database::escape(text) + QStringLiteral("'");
-}
 
 } // namespace
 
@@ -38,7 +33,7 @@ CardMaster::CardMaster(const AppContext &context, QWidget *parent)
     m_grid->setIntegerColumn(ColClosing, 1, 31);
     m_grid->setIntegerColumn(ColPayment, 1, 31);
     m_grid->setChoiceColumn(ColPayFrom, QString());
-    m_grid->setIntegerColumn(ColLimit, 0, std::numeric_limits<qint32>::max());
+    m_grid->setNumericColumn(ColLimit, 0, std::numeric_limits<qint32>::max(), false);
     m_grid->setButtonColumn(ColSave, QStringLiteral("更新"));
     m_grid->setButtonColumn(ColDelete, QStringLiteral("削除"));
     MasterLayout::fitGrid(m_grid, 10);
@@ -60,10 +55,10 @@ CardMaster::CardMaster(const AppContext &context, QWidget *parent)
 
 void CardMaster::load()
 {
-    QList<CardLedger::Card> cards;
+    QList<MasterChange::Card> cards;
     withRead([&](Database &db) {
         m_places = MasterQueries::readColumn(db, QStringLiteral("Hokan_T"), QStringLiteral("H_index"));
-        cards = CardLedger::cards(db);
+        cards = MasterChange::cards(db);
     });
     const QString list = m_places.join(u'\t') + u'\t';
     m_grid->setColumnChoiceList(ColPlace, list);
@@ -76,7 +71,7 @@ void CardMaster::load()
         return i < 0 ? QString() : QString::number(i);
     };
     for (int r = 1; r <= m_cards; ++r) {
-        const CardLedger::Card &c = cards.at(r - 1);
+        const MasterChange::Card &c = cards.at(r - 1);
         m_grid->setText(ColPlace, r, index(c.place));
         m_grid->setCellLocked(ColPlace, r, true); // renamed in the storage master
         m_grid->setText(ColClosing, r, QString::number(c.closing));
@@ -124,9 +119,9 @@ void CardMaster::save(int row)
     bool payFromIsCard = false, already = false;
     QString paidCard;
     if (!withRead([&](Database &db) {
-            payFromIsCard = CardLedger::card(db, payFrom).has_value();
-            already = registering && CardLedger::card(db, place).has_value();
-            paidCard = registering ? CardLedger::cardPaidFrom(db, place) : QString();
+            payFromIsCard = MasterChange::card(db, payFrom).has_value();
+            already = registering && MasterChange::card(db, place).has_value();
+            paidCard = registering ? MasterChange::cardPaidFrom(db, place) : QString();
         }))
         return;
     if (!paidCard.isEmpty()) {
@@ -148,19 +143,7 @@ void CardMaster::save(int row)
     const QString description = QStringLiteral("カード「") + place
         + (registering ? QStringLiteral("」を登録") : QStringLiteral("」を更新"));
     if (!withWrite(description, [&](Database &db) {
-            if (registering)
-                db.insert(QStringLiteral("X_card"),
-                    {{QStringLiteral("XC_place"), place}, {QStringLiteral("XC_closing"), closing},
-                        {QStringLiteral("XC_payment"), payment}, {QStringLiteral("XC_pay_from"), payFrom},
-                        {QStringLiteral("XC_limit"), limit}});
-            else
-                db.execute(
-                    QStringLiteral("UPDATE X_card SET XC_closing = %1, XC_payment = %2, XC_limit = %3, "
-                                   "XC_pay_from = ")
-                        .arg(closing)
-                        .arg(payment)
-                        .arg(limit)
-                    + quoted(payFrom) + QStringLiteral(" WHERE XC_place = ") + quoted(place));
+            MasterChange::saveCard(db, {place, closing, payment, payFrom, limit}, registering);
         }))
         return;
     dialogs().info(
@@ -178,7 +161,7 @@ void CardMaster::deleteRow(int row)
         return;
     // The place stays; it is no card any more, and its bills go with its settings.
     if (!withWrite(QStringLiteral("カード「") + place + QStringLiteral("」を削除"),
-            [&](Database &db) { CardLedger::forgetPlace(db, place); }))
+            [&](Database &db) { MasterChange::deleteCard(db, place); }))
         return;
     dialogs().info(place + QStringLiteral("を削除しました"));
     load();

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CategoryMaster.h"
-#include "BudgetPlan.h"
 
 #include "Database.h"
 #include "Grid.h"
+#include "MasterChange.h"
 #include "MasterLayout.h"
 #include "MasterQueries.h"
 
@@ -12,12 +12,6 @@
 namespace {
 
 const QString Caption = QStringLiteral("入出金区分マスタメンテンナス");
-const QString Automatic = QStringLiteral("自動");
-
-QString q(const QString &text)
-{
-    return Database::escape(text);
-}
 
 } // namespace
 
@@ -77,7 +71,7 @@ void CategoryMaster::registerCategory()
     bool duplicate = false;
     if (!withRead([&](Database &db) {
             duplicate
-                = MasterQueries::anyRowHas(db, QStringLiteral("Kubun_T"), QStringLiteral("K_index"), name);
+                = MasterChange::anyRowHas(db, QStringLiteral("Kubun_T"), QStringLiteral("K_index"), name);
         }))
         return;
     if (duplicate) {
@@ -91,10 +85,8 @@ void CategoryMaster::registerCategory()
     if (!dialogs().ask(QStringLiteral("登録します　よろしいですか？")))
         return;
 
-    if (!withWrite(QStringLiteral("入出金区分「") + name + QStringLiteral("」を登録"), [&](Database &db) {
-            db.insert(QStringLiteral("Kubun_T"),
-                {{QStringLiteral("K_index"), name}, {QStringLiteral("K_memo"), memo}});
-        }))
+    if (!withWrite(QStringLiteral("入出金区分「") + name + QStringLiteral("」を登録"),
+            [&](Database &db) { MasterChange::registerCategory(db, name, memo); }))
         return;
     dialogs().info(QStringLiteral("登録完了しました"));
     load();
@@ -114,35 +106,24 @@ void CategoryMaster::updateRow(int row)
         // Only the remark changed; "自動" too may have its remark changed.
         if (!dialogs().ask(QStringLiteral("更新します　よろしいですか？")))
             return;
-        if (!withWrite(QStringLiteral("入出金区分「") + name + QStringLiteral("」を更新"), [&](Database &db) {
-                db.execute(QStringLiteral("UPDATE Kubun_T SET K_memo = '") + q(memo)
-                    + QStringLiteral("' WHERE (K_index = '") + q(name) + QStringLiteral("')"));
-            }))
+        if (!withWrite(QStringLiteral("入出金区分「") + name + QStringLiteral("」を更新"),
+                [&](Database &db) { MasterChange::updateCategory(db, name, memo); }))
             return;
         dialogs().info(QStringLiteral("更新終了しました"));
         load();
         return;
     }
 
-    if (oldName == Automatic) {
-        dialogs().info(QStringLiteral("この区分名(自動)は変更できません"));
-        load();
-        return;
-    }
     // An empty name, or one another category has, would leave items without a category or
-    // merge two categories; both are refused before anything is written. The edit stays in
-    // the cell so that it can be corrected.
-    if (name.isEmpty()) {
-        dialogs().info(QStringLiteral("区分名が入力されていません"));
+    // merge two categories: refused before anything is written.
+    QString refusal;
+    if (!withRead([&](Database &db) { refusal = MasterChange::categoryRenameRefusal(db, oldName, name); }))
         return;
-    }
-    bool taken = false;
-    if (!withRead([&](Database &db) {
-            taken = MasterQueries::hasRow(db, QStringLiteral("Kubun_T"), QStringLiteral("K_index"), name);
-        }))
-        return;
-    if (taken) {
-        dialogs().info(QStringLiteral("この区分名は既に使用されています 変更できません"));
+    if (MasterLayout::refused(dialogs(), refusal)) {
+        // 自動 keeps its name and the cell shows it again; any other edit stays in the cell so
+        // that it can be corrected.
+        if (oldName == MasterChange::automaticCategory())
+            load();
         return;
     }
 
@@ -153,16 +134,9 @@ void CategoryMaster::updateRow(int row)
     // One transaction: the item masters and the category row change together or not at all.
     if (!withWrite(QStringLiteral("入出金区分「") + oldName + QStringLiteral("」を「") + name
                 + QStringLiteral("」に変更"),
-            [&](Database &db) {
-                MasterQueries::renameWhereUsed(
-                    db, QStringLiteral("Nyuukin_T"), QStringLiteral("N_kubun"), oldName, name);
-                MasterQueries::renameWhereUsed(
-                    db, QStringLiteral("Syukkin_T"), QStringLiteral("S_kubun"), oldName, name);
-                BudgetPlan::renameCategory(db, oldName, name);
-                db.execute(QStringLiteral("UPDATE Kubun_T SET K_index = '") + q(name)
-                    + QStringLiteral("',K_memo = '") + q(memo) + QStringLiteral("' WHERE K_index = '")
-                    + q(oldName) + QStringLiteral("'"));
-            }))
+            [&](Database &db) { refusal = MasterChange::renameCategory(db, oldName, name, memo); }))
+        return;
+    if (MasterLayout::refused(dialogs(), refusal))
         return;
     dialogs().info(name + QStringLiteral("に変更しました"));
     load();
@@ -174,32 +148,17 @@ void CategoryMaster::deleteRow(int row)
         return;
     // The remembered name: an unsaved edit of the name cell does not change which row goes.
     const QString oldName = m_rowNames[row - 1];
-    if (oldName == Automatic) {
-        dialogs().info(QStringLiteral("この区分名(自動)は削除できません"));
+    QString refusal;
+    if (!withRead([&](Database &db) { refusal = MasterChange::categoryDeletionRefusal(db, oldName); }))
         return;
-    }
-
-    using MasterQueries::ItemUse;
-    ItemUse use = ItemUse::None;
-    if (!withRead([&](Database &db) {
-            use = MasterQueries::itemUse(db, QStringLiteral("S_kubun"), QStringLiteral("N_kubun"), oldName);
-        }))
+    if (MasterLayout::refused(dialogs(), refusal))
         return;
-    if (use == ItemUse::Expense) {
-        dialogs().info(QStringLiteral("この区分名は支出ﾏｽﾀで使用されています 削除できません"));
-        return;
-    }
-    if (use == ItemUse::Income) {
-        dialogs().info(QStringLiteral("この区分名は収入ﾏｽﾀで使用されています 削除できません"));
-        return;
-    }
     if (!dialogs().ask(oldName + QStringLiteral("を削除します　よろしいですか？")))
         return;
-    if (!withWrite(QStringLiteral("入出金区分「") + oldName + QStringLiteral("」を削除"), [&](Database &db) {
-            db.execute(QStringLiteral("DELETE K_index FROM kubun_T WHERE (K_index = '") + q(oldName)
-                + QStringLiteral("')"));
-            BudgetPlan::forgetCategory(db, oldName);
-        }))
+    if (!withWrite(QStringLiteral("入出金区分「") + oldName + QStringLiteral("」を削除"),
+            [&](Database &db) { refusal = MasterChange::deleteCategory(db, oldName); }))
+        return;
+    if (MasterLayout::refused(dialogs(), refusal))
         return;
     dialogs().info(oldName + QStringLiteral("を削除しました"));
     load();

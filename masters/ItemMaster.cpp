@@ -1,22 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ItemMaster.h"
 
-#include "BudgetPlan.h"
 #include "Database.h"
 #include "Grid.h"
-#include "ImportLedger.h"
+#include "MasterChange.h"
 #include "MasterLayout.h"
 #include "MasterQueries.h"
-#include "Schedule.h"
 
 #include <QVBoxLayout>
 
 namespace {
-
-QString q(const QString &text)
-{
-    return Database::escape(text);
-}
 
 // The list text of a choice cell: every entry followed by a TAB.
 QString choiceList(const QStringList &names)
@@ -138,7 +131,7 @@ void ItemMaster::registerItem()
 
     bool duplicate = false;
     if (!withRead([&](Database &db) {
-            duplicate = MasterQueries::anyRowHas(db, m_v.itemTable, m_v.indexColumn, name);
+            duplicate = MasterChange::anyRowHas(db, m_v.itemTable, m_v.indexColumn, name);
         }))
         return;
     if (duplicate) {
@@ -162,9 +155,7 @@ void ItemMaster::registerItem()
 
     if (!withWrite(
             m_v.nameHeading + QStringLiteral("「") + name + QStringLiteral("」を登録"), [&](Database &db) {
-                db.insert(m_v.itemTable,
-                    {{m_v.indexColumn, name}, {m_v.kubunColumn, kubun}, {m_v.hokanColumn, hokan},
-                        {m_v.memoColumn, memo}});
+                MasterChange::registerItem(db, m_v.postingTable, {name, kubun, hokan, memo});
             }))
         return;
     dialogs().info(QStringLiteral("登録完了しました"));
@@ -183,20 +174,13 @@ void ItemMaster::updateRow(int row)
     // unless the user picks another entry.
     const QString kubun = chosenName(m_sp2, 2, row, m_categories, m_rowKubun[row - 1]);
     const QString hokan = chosenName(m_sp2, 3, row, m_places, m_rowHokan[row - 1]);
-    const QString memo = m_sp2->text(4, row);
-    const QString otherColumns = m_v.kubunColumn + QStringLiteral(" = '") + q(kubun) + QStringLiteral("',")
-        + m_v.hokanColumn + QStringLiteral(" = '") + q(hokan) + QStringLiteral("',") + m_v.memoColumn
-        + QStringLiteral(" = '") + q(memo) + QStringLiteral("'");
+    const MasterChange::Item item {name, kubun, hokan, m_sp2->text(4, row)};
 
     if (name == oldName) {
         if (!dialogs().ask(QStringLiteral("更新します　よろしいですか？")))
             return;
         if (!withWrite(m_v.nameHeading + QStringLiteral("「") + name + QStringLiteral("」を更新"),
-                [&](Database &db) {
-                    db.execute(QStringLiteral("UPDATE ") + m_v.itemTable + QStringLiteral(" SET ")
-                        + otherColumns + QStringLiteral(" WHERE (") + m_v.indexColumn + QStringLiteral(" = '")
-                        + q(name) + QStringLiteral("')"));
-                }))
+                [&](Database &db) { MasterChange::updateItem(db, m_v.postingTable, item); }))
             return;
         dialogs().info(QStringLiteral("更新終了しました"));
         load();
@@ -205,18 +189,13 @@ void ItemMaster::updateRow(int row)
 
     // An empty name, or one another item has, is refused before anything is written; the
     // edit stays in the cell so that it can be corrected.
-    if (name.isEmpty()) {
-        dialogs().info(m_v.nameMissing);
+    QString refusal;
+    if (!withRead([&](Database &db) {
+            refusal = MasterChange::itemRenameRefusal(db, m_v.postingTable, oldName, name);
+        }))
         return;
-    }
-    bool taken = false;
-    if (!withRead(
-            [&](Database &db) { taken = MasterQueries::hasRow(db, m_v.itemTable, m_v.indexColumn, name); }))
+    if (MasterLayout::refused(dialogs(), refusal))
         return;
-    if (taken) {
-        dialogs().info(m_v.duplicateOnRename);
-        return;
-    }
 
     if (!dialogs().ask(
             QStringLiteral("[") + oldName + QStringLiteral("]を[") + name + m_v.renameQuestionTail))
@@ -225,19 +204,9 @@ void ItemMaster::updateRow(int row)
     // One transaction: the postings and the item row take the new name together or not at all.
     if (!withWrite(m_v.nameHeading + QStringLiteral("「") + oldName + QStringLiteral("」を「") + name
                 + QStringLiteral("」に変更"),
-            [&](Database &db) {
-                MasterQueries::renameWhereUsed(db, m_v.postingTable, m_v.indexColumn, oldName, name);
-                // A debit item's history is named by the item as well.
-                if (m_v.postingTable == u"S")
-                    MasterQueries::renameWhereUsed(
-                        db, QStringLiteral("Zidourireki_T"), QStringLiteral("Z_index"), oldName, name);
-                ImportLedger::renameItem(db, m_v.postingTable, oldName, name);
-                BudgetPlan::renameItem(db, m_v.postingTable, oldName, name);
-                Schedule::renameItem(db, m_v.postingTable, oldName, name);
-                db.execute(QStringLiteral("UPDATE %1 SET %2 = '").arg(m_v.itemTable, m_v.indexColumn)
-                    + q(name) + QStringLiteral("',") + otherColumns + QStringLiteral(" WHERE (")
-                    + m_v.indexColumn + QStringLiteral(" = '") + q(oldName) + QStringLiteral("')"));
-            }))
+            [&](Database &db) { refusal = MasterChange::renameItem(db, m_v.postingTable, oldName, item); }))
+        return;
+    if (MasterLayout::refused(dialogs(), refusal))
         return;
     dialogs().info(name + QStringLiteral("に変更しました"));
     load();
@@ -251,14 +220,8 @@ void ItemMaster::deleteRow(int row)
     if (!dialogs().ask(oldName + QStringLiteral("を削除します　よろしいですか？")))
         return;
     // The item's postings stay as they are.
-    if (!withWrite(
-            m_v.nameHeading + QStringLiteral("「") + oldName + QStringLiteral("」を削除"), [&](Database &db) {
-                db.execute(QStringLiteral("DELETE * FROM ") + m_v.itemTable + QStringLiteral(" WHERE (")
-                    + m_v.indexColumn + QStringLiteral(" = '") + q(oldName) + QStringLiteral("')"));
-                ImportLedger::forgetItem(db, m_v.postingTable, oldName);
-                BudgetPlan::forgetItem(db, m_v.postingTable, oldName);
-                Schedule::forgetItem(db, m_v.postingTable, oldName);
-            }))
+    if (!withWrite(m_v.nameHeading + QStringLiteral("「") + oldName + QStringLiteral("」を削除"),
+            [&](Database &db) { MasterChange::deleteItem(db, m_v.postingTable, oldName); }))
         return;
     dialogs().info(oldName + QStringLiteral("を削除しました"));
     load();

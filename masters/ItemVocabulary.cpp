@@ -14,7 +14,6 @@ const ItemVocabulary &ItemVocabulary::income()
         QStringLiteral("N_memo"),
         QStringLiteral("N"),
         QStringLiteral("この収入名は既に使用されています 登録できません"),
-        QStringLiteral("この収入名は既に使用されています 変更できません"),
         QStringLiteral("収入名が入力されていません"),
         QStringLiteral("]に変更し、現在までの収入実績データも変更します。　よろしいですか？"),
     };
@@ -34,7 +33,6 @@ const ItemVocabulary &ItemVocabulary::expense()
         QStringLiteral("S_memo"),
         QStringLiteral("S"),
         QStringLiteral("この支出名は既に使用されています 登録できません"),
-        QStringLiteral("この支出名は既に使用されています 変更できません"),
         QStringLiteral("支出名が入力されていません"),
         QStringLiteral("]に変更し、現在までの支出実績データも変更します。　よろしいですか？"),
     };

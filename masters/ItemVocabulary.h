@@ -19,7 +19,6 @@ struct ItemVocabulary
     QString postingTable; // the postings, whose item-name column is indexColumn too
 
     QString duplicateOnRegister;
-    QString duplicateOnRename;
     QString nameMissing;
     QString renameQuestionTail; // follows "[old]を[new"
 

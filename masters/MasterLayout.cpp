@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MasterLayout.h"
 
+#include "Dialogs.h"
 #include "Grid.h"
 #include "TaskWindow.h"
 
@@ -103,6 +104,14 @@ void connectButtons(QObject *receiver, Grid *sp1, int registerCol, const std::fu
         else if (col == deleteCol)
             onDelete(row);
     });
+}
+
+bool refused(Dialogs &dialogs, const QString &refusal)
+{
+    if (refusal.isEmpty())
+        return false;
+    dialogs.info(refusal);
+    return true;
 }
 
 } // namespace MasterLayout

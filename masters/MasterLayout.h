@@ -6,6 +6,7 @@
 #include <functional>
 #include <initializer_list>
 
+class Dialogs;
 class Grid;
 class QHBoxLayout;
 class QLabel;
@@ -47,5 +48,8 @@ QHBoxLayout *closeRow(QWidget *window);
 void connectButtons(QObject *receiver, Grid *sp1, int registerCol, const std::function<void()> &onRegister,
     Grid *sp2, int updateCol, const std::function<void(int)> &onUpdate, int deleteCol,
     const std::function<void(int)> &onDelete);
+
+// Shows a refusal the ledger gave; true when there was one.
+bool refused(Dialogs &dialogs, const QString &refusal);
 
 } // namespace MasterLayout

@@ -26,42 +26,4 @@ QList<QStringList> readRows(Database &db, const QString &select, const QStringLi
     return rows;
 }
 
-bool anyRowHas(Database &db, const QString &table, const QString &column, const QString &value)
-{
-    for (Cursor c = db.query(QStringLiteral("SELECT * FROM ") + table); !c.eof(); c.next()) {
-        if (c.text(column) == value)
-            return true;
-    }
-    return false;
-}
-
-bool hasRow(Database &db, const QString &table, const QString &column, const QString &value)
-{
-    Cursor c = db.query(QStringLiteral("SELECT %1 FROM %2 WHERE (%1 = '").arg(column, table)
-        + Database::escape(value) + QStringLiteral("')"));
-    return !c.eof();
-}
-
-ItemUse itemUse(Database &db, const QString &expenseColumn, const QString &incomeColumn, const QString &value)
-{
-    if (anyRowHas(db, QStringLiteral("Syukkin_T"), expenseColumn, value))
-        return ItemUse::Expense;
-    if (anyRowHas(db, QStringLiteral("Nyuukin_T"), incomeColumn, value))
-        return ItemUse::Income;
-    return ItemUse::None;
-}
-
-void rename(Database &db, const QString &table, const QString &column, const QString &from, const QString &to)
-{
-    db.execute(QStringLiteral("UPDATE %1 SET %2 = '").arg(table, column) + Database::escape(to)
-        + QStringLiteral("' WHERE %1 = '").arg(column) + Database::escape(from) + QStringLiteral("'"));
-}
-
-void renameWhereUsed(
-    Database &db, const QString &table, const QString &column, const QString &from, const QString &to)
-{
-    if (hasRow(db, table, column, from))
-        rename(db, table, column, from, to);
-}
-
 } // namespace MasterQueries

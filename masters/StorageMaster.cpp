@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "StorageMaster.h"
 
-#include "CardLedger.h"
 #include "Database.h"
 #include "Grid.h"
-#include "ImportLedger.h"
+#include "MasterChange.h"
 #include "MasterLayout.h"
 #include "MasterQueries.h"
 #include "TypedCombo.h"
@@ -20,29 +19,6 @@
 namespace {
 
 const QString Caption = QStringLiteral("保管場所マスタメンテナンス");
-
-QString q(const QString &text)
-{
-    return Database::escape(text);
-}
-
-// Every table and column that holds a storage-place name, in the order a rename rewrites
-// them (after Hokan_T itself).
-struct NameColumn
-{
-    const char *table;
-    const char *column;
-};
-constexpr NameColumn RenamedColumns[] = {
-    {"N", "N_hokan"},
-    {"S", "S_hokan"},
-    {"Nyuukin_T", "N_hokan"},
-    {"Syukkin_T", "S_hokan"},
-    {"Idourireki_T", "I_hokanmoto"},
-    {"Idourireki_T", "I_hokansaki"},
-    {"Zidourireki_T", "Z_hokan"},
-    {"Ktanaorosi_T", "K_hokan"},
-};
 
 } // namespace
 
@@ -152,7 +128,7 @@ void StorageMaster::registerPlace()
     bool duplicate = false;
     if (!withRead([&](Database &db) {
             duplicate
-                = MasterQueries::anyRowHas(db, QStringLiteral("Hokan_T"), QStringLiteral("H_index"), name);
+                = MasterChange::anyRowHas(db, QStringLiteral("Hokan_T"), QStringLiteral("H_index"), name);
         }))
         return;
     if (duplicate) {
@@ -170,11 +146,8 @@ void StorageMaster::registerPlace()
     if (!dialogs().ask(QStringLiteral("登録します　よろしいですか？")))
         return;
 
-    if (!withWrite(QStringLiteral("保管場所「") + name + QStringLiteral("」を登録"), [&](Database &db) {
-            db.insert(QStringLiteral("Hokan_T"),
-                {{QStringLiteral("H_index"), name}, {QStringLiteral("H_money"), 0},
-                    {QStringLiteral("H_name"), keeper}, {QStringLiteral("H_memo"), memo}});
-        }))
+    if (!withWrite(QStringLiteral("保管場所「") + name + QStringLiteral("」を登録"),
+            [&](Database &db) { MasterChange::registerPlace(db, name, keeper, memo); }))
         return;
     dialogs().info(QStringLiteral("登録完了しました"));
     load();
@@ -189,11 +162,8 @@ void StorageMaster::updateRow(int row)
     const QString memo = m_sp2->text(5, row);
     if (!dialogs().ask(QStringLiteral("更新します　よろしいですか？")))
         return;
-    if (!withWrite(QStringLiteral("保管場所「") + name + QStringLiteral("」を更新"), [&](Database &db) {
-            db.execute(QStringLiteral("UPDATE Hokan_T SET H_name = '") + q(keeper)
-                + QStringLiteral("', H_memo = '") + q(memo) + QStringLiteral("' WHERE H_index = '") + q(name)
-                + QStringLiteral("'"));
-        }))
+    if (!withWrite(QStringLiteral("保管場所「") + name + QStringLiteral("」を更新"),
+            [&](Database &db) { MasterChange::updatePlace(db, name, keeper, memo); }))
         return;
     dialogs().info(name + QStringLiteral("を更新しました"));
     load();
@@ -204,37 +174,17 @@ void StorageMaster::deleteRow(int row)
     const QString name = m_sp2->text(2, row);
 
     // Expense items are examined first, so a place both kinds use gets the 支出 message.
-    using MasterQueries::ItemUse;
-    ItemUse use = ItemUse::None;
-    if (!withRead([&](Database &db) {
-            use = MasterQueries::itemUse(db, QStringLiteral("S_hokan"), QStringLiteral("N_hokan"), name);
-        }))
+    QString refusal;
+    if (!withRead([&](Database &db) { refusal = MasterChange::placeDeletionRefusal(db, name); }))
         return;
-    if (use == ItemUse::Expense) {
-        dialogs().info(QStringLiteral("この保管場所名は支出ﾏｽﾀで使用されています 削除できません"));
+    if (MasterLayout::refused(dialogs(), refusal))
         return;
-    }
-    if (use == ItemUse::Income) {
-        dialogs().info(QStringLiteral("この保管場所名は収入ﾏｽﾀで使用されています 削除できません"));
-        return;
-    }
-    // A card's bill is paid from a place: without it the card would name a place that is gone.
-    QString paidCard;
-    if (!withRead([&](Database &db) { paidCard = CardLedger::cardPaidFrom(db, name); }))
-        return;
-    if (!paidCard.isEmpty()) {
-        dialogs().info(QStringLiteral("この保管場所名はカード「") + paidCard
-            + QStringLiteral("」の引落口座で使用されています 削除できません"));
-        return;
-    }
     if (!dialogs().ask(QStringLiteral("削除します　よろしいですか？")))
         return;
-    if (!withWrite(QStringLiteral("保管場所「") + name + QStringLiteral("」を削除"), [&](Database &db) {
-            db.execute(QStringLiteral("DELETE H_index FROM Hokan_T WHERE (H_index = '") + q(name)
-                + QStringLiteral("')"));
-            ImportLedger::forgetPlace(db, name);
-            CardLedger::forgetPlace(db, name);
-        }))
+    if (!withWrite(QStringLiteral("保管場所「") + name + QStringLiteral("」を削除"),
+            [&](Database &db) { refusal = MasterChange::deletePlace(db, name); }))
+        return;
+    if (MasterLayout::refused(dialogs(), refusal))
         return;
     dialogs().info(name + QStringLiteral("を削除しました"));
     load();
@@ -244,22 +194,13 @@ void StorageMaster::rename()
 {
     const QString oldName = m_hokan->currentText();
     const QString newName = m_newName->text();
-    if (oldName.isEmpty() || newName.isEmpty()) {
-        dialogs().info(QStringLiteral("全ての値が入力されていない為処理できません"));
+    // A missing name, or a new name that another place already has (which would merge the two
+    // places' balances and histories), is refused before anything is written.
+    QString refusal;
+    if (!withRead([&](Database &db) { refusal = MasterChange::placeRenameRefusal(db, oldName, newName); }))
         return;
-    }
-
-    // A new name that another place already has would merge the two places' balances and
-    // histories under one name; it is refused before anything is written.
-    bool taken = false;
-    if (newName != oldName && !withRead([&](Database &db) {
-            taken = MasterQueries::hasRow(db, QStringLiteral("Hokan_T"), QStringLiteral("H_index"), newName);
-        }))
+    if (MasterLayout::refused(dialogs(), refusal))
         return;
-    if (taken) {
-        dialogs().info(QStringLiteral("この保管場所名は既に使用されています 変更できません"));
-        return;
-    }
 
     if (!dialogs().ask(QStringLiteral("[") + oldName + QStringLiteral("]を[") + newName
             + QStringLiteral("]に変更し、その他データも変更します。　よろしいですか？")))
@@ -268,17 +209,9 @@ void StorageMaster::rename()
     // All or nothing: a failure half-way leaves every table under the old name.
     if (!withWrite(QStringLiteral("保管場所「") + oldName + QStringLiteral("」を「") + newName
                 + QStringLiteral("」に変更"),
-            [&](Database &db) {
-                MasterQueries::rename(
-                    db, QStringLiteral("Hokan_T"), QStringLiteral("H_index"), oldName, newName);
-                for (const NameColumn &nc : RenamedColumns) {
-                    MasterQueries::renameWhereUsed(
-                        db, QString::fromLatin1(nc.table), QString::fromLatin1(nc.column), oldName, newName);
-                }
-                // The statement import's batches, lines, rules and remembered accounts as well.
-                ImportLedger::renamePlace(db, oldName, newName);
-                CardLedger::renamePlace(db, oldName, newName);
-            }))
+            [&](Database &db) { refusal = MasterChange::renamePlace(db, oldName, newName); }))
+        return;
+    if (MasterLayout::refused(dialogs(), refusal))
         return;
     dialogs().info(
         QStringLiteral("[") + oldName + QStringLiteral("]を[") + newName + QStringLiteral("]に変更しました"));

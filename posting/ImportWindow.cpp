@@ -2,8 +2,10 @@
 #include "ImportWindow.h"
 
 #include "ActionHistory.h"
+#include "BasGeneral.h"
 #include "CardLedger.h"
 #include "Database.h"
+#include "FileHeader.h"
 #include "Grid.h"
 #include "PresetEditor.h"
 #include "RuleWindow.h"
@@ -75,60 +77,28 @@ ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
 
     auto *title = makeHeading("Label1", QStringLiteral("明細取込"), this);
 
-    m_fileButton = new QPushButton(QStringLiteral("ファイル選択..."), this);
-    m_fileButton->setObjectName(QStringLiteral("cmd_file"));
-    m_fileLabel = new QLabel(this);
-    m_fileLabel->setObjectName(QStringLiteral("lbl_file"));
-    m_fileLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_preset = new QComboBox(this);
-    m_preset->setObjectName(QStringLiteral("cb_preset"));
-    m_preset->setMinimumContentsLength(18);
-    m_presetButton = new QPushButton(QStringLiteral("形式の登録..."), this);
-    m_presetButton->setObjectName(QStringLiteral("cmd_preset"));
     m_hokan = newTypedCombo(QStringLiteral("cb_hokan"), 14, this);
-
-    // What to do first, while no statement is open.
-    m_hint = new QLabel(QStringLiteral("はじめに、銀行のサイトから入出金明細をCSVファイルで保存し、"
-                                       "「ファイル選択...」でそのファイルを開いてください。"
-                                       "明細の形式と保管場所は自動で選ばれます。"),
-        this);
-    m_hint->setObjectName(QStringLiteral("lbl_hint"));
-    m_hint->setWordWrap(true);
-
-    auto *top = new QHBoxLayout;
-    top->addWidget(m_fileButton);
-    top->addWidget(m_fileLabel, 1);
-    auto *choices = new QHBoxLayout;
-    auto *presetLabel = new QLabel(QStringLiteral("明細の形式"), this);
-    presetLabel->setObjectName(QStringLiteral("Label2"));
-    auto *hokanLabel = new QLabel(QStringLiteral("保管場所"), this);
-    hokanLabel->setObjectName(QStringLiteral("Label3"));
-    choices->addWidget(presetLabel);
-    choices->addWidget(m_preset);
-    choices->addWidget(m_presetButton);
-    choices->addSpacing(16);
-    choices->addWidget(hokanLabel);
-    choices->addWidget(m_hokan);
-    choices->addStretch();
+    // Its hint says what to do first, while no statement is open.
+    auto *header = new FileHeader(
+        {QStringLiteral("はじめに、銀行やカード会社のサイトから明細をCSVファイルで"
+                        "保存し、「ファイル選択...」でそのファイルを開いて下さい。"
+                        "明細の形式は自動で選ばれます。保管場所は、一度取り込んだ"
+                        "口座なら自動で選ばれます。"),
+            QStringLiteral("明細の形式"), QStringLiteral("形式の登録..."), QStringLiteral("保管場所")},
+        m_hokan, this);
+    m_fileLabel = header->fileLabel();
+    m_hint = header->hint();
+    m_preset = header->preset();
 
     m_grid = new Grid(ColCount, 0, this);
     m_grid->setObjectName(QStringLiteral("SP"));
-    const struct
-    {
-        int col;
-        const char *heading;
-        double width;
-    } cols[] = {{ColCheck, "取込", 4}, {ColDate, "日付", 9}, {ColText, "内容", 24}, {ColOut, "出金", 10},
-        {ColIn, "入金", 10}, {ColBalance, "残高", 11}, {ColItem, "項目", 14}, {ColState, "状態", 7}};
-    for (const auto &c : cols) {
-        m_grid->setHeading(c.col, QString::fromUtf8(c.heading));
-        m_grid->setColumnWidthChars(c.col, c.width);
-        if (c.col == ColOut || c.col == ColIn || c.col == ColBalance)
-            m_grid->setNumericColumn(
-                c.col, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
-        else if (c.col != ColCheck && c.col != ColItem)
-            m_grid->setTextColumn(c.col);
-    }
+    FileHeader::setColumns(*m_grid,
+        {{ColCheck, "取込", 4}, {ColDate, "日付", 9}, {ColText, "内容", 24}, {ColOut, "出金", 10},
+            {ColIn, "入金", 10}, {ColBalance, "残高", 11}, {ColItem, "項目", 18}, {ColState, "状態", 7}});
+    for (int col : {int(ColOut), int(ColIn), int(ColBalance)})
+        m_grid->setNumericColumn(col, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
+    for (int col : {int(ColDate), int(ColText), int(ColState)})
+        m_grid->setTextColumn(col);
     // The description takes whatever width the window has beyond the other columns.
     m_grid->horizontalHeader()->setSectionResizeMode(ColText - 1, QHeaderView::Stretch);
     m_grid->setButtonColumn(ColCheck, QString());
@@ -157,9 +127,7 @@ ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(title);
-    layout->addLayout(top);
-    layout->addWidget(m_hint);
-    layout->addLayout(choices);
+    layout->addWidget(header);
     layout->addWidget(m_grid, 1);
     layout->addWidget(m_kekka);
     layout->addLayout(buttons);
@@ -181,8 +149,8 @@ ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
     };
     m_runEditor = [](PresetEditor &editor) { return editor.exec() == QDialog::Accepted; };
 
-    connect(m_fileButton, &QPushButton::clicked, this, &ImportWindow::chooseFile);
-    connect(m_presetButton, &QPushButton::clicked, this, &ImportWindow::editCurrentPreset);
+    connect(header->fileButton(), &QPushButton::clicked, this, &ImportWindow::chooseFile);
+    connect(header->presetButton(), &QPushButton::clicked, this, &ImportWindow::editCurrentPreset);
     connect(m_preset, &QComboBox::activated, this, &ImportWindow::presetChosen);
     connect(m_hokan, &QComboBox::currentTextChanged, this, [this] {
         if (m_statement.matched)
@@ -444,7 +412,8 @@ void ImportWindow::showMessages()
                 + (m_statement.paymentDate ? dayText(*m_statement.paymentDate)
                                            : QStringLiteral("（カード設定の締め日・支払日から）"))
                 + QStringLiteral("　ご請求額 ")
-                + (m_statement.billTotal ? yen(*m_statement.billTotal) : QStringLiteral("（明細の合計）"));
+                + (m_statement.billTotal ? BasGeneral::amountLabel(*m_statement.billTotal)
+                                         : QStringLiteral("（明細の合計）"));
     text << m_statement.notes;
     for (int i = 0; i < m_states.size() && i < m_statement.lines.size(); ++i)
         if (!m_states.at(i).note.isEmpty())
@@ -626,7 +595,7 @@ void ImportWindow::undoBatch()
     QStringList entries;
     for (const ImportLedger::BatchInfo &b : list)
         entries << QStringList {b.when, b.file, b.preset, b.place,
-            QString::number(b.count) + QStringLiteral("件"), yen(b.total)}
+            QString::number(b.count) + QStringLiteral("件"), BasGeneral::amountLabel(b.total)}
                        .join(u'　');
     const std::optional<int> chosen = m_pickFromList(QStringLiteral("取り消す取込"), entries);
     if (!chosen || *chosen < 0 || *chosen >= list.size())

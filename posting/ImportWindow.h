@@ -101,11 +101,9 @@ private:
     ListPicker m_pickFromList;
     EditorRunner m_runEditor;
 
-    QPushButton *m_fileButton = nullptr;
     QLabel *m_fileLabel = nullptr;
     QLabel *m_hint = nullptr;
     QComboBox *m_preset = nullptr;
-    QPushButton *m_presetButton = nullptr;
     QComboBox *m_hokan = nullptr;
     Grid *m_grid = nullptr;
     QPlainTextEdit *m_kekka = nullptr;

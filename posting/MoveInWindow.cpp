@@ -4,6 +4,7 @@
 #include "Backup.h"
 #include "BusyCursor.h"
 #include "Database.h"
+#include "FileHeader.h"
 #include "Grid.h"
 #include "GridColumns.h"
 #include "ImportLedger.h"
@@ -28,6 +29,8 @@ namespace {
 // The largest file read: ten years of a household are a few megabytes.
 constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
 constexpr int EditorLines = 30;
+// The largest balance, either way, a place can be given.
+constexpr qint64 MaxBalance = 2147483647;
 
 QString dayText(int yyyymmdd)
 {
@@ -46,79 +49,41 @@ MoveInWindow::MoveInWindow(const AppContext &context, QWidget *parent)
     setWindowTitle(QStringLiteral("他の家計簿から移行"));
     auto *title = makeHeading("Label1", QStringLiteral("他の家計簿から移行"), this);
 
-    m_fileButton = new QPushButton(QStringLiteral("ファイル選択..."), this);
-    m_fileButton->setObjectName(QStringLiteral("cmd_file"));
-    m_fileLabel = new QLabel(this);
-    m_fileLabel->setObjectName(QStringLiteral("lbl_file"));
-    m_fileLabel->setWordWrap(true);
-    auto *hint = new QLabel(
-        QStringLiteral("マネーフォワード ME の入出金履歴、Zaim の CSV、表計算の CSV を読みます。"
-                       "いくつかの月のファイルをまとめて選択できます。表計算の CSV は「列の指定...」で"
-                       "列を指定して下さい。移行実行まで家計簿には何も書き込みません。"),
-        this);
-    hint->setObjectName(QStringLiteral("lbl_hint"));
-    hint->setWordWrap(true);
-    m_preset = new QComboBox(this);
-    m_preset->setObjectName(QStringLiteral("cb_preset"));
-    m_preset->setMinimumContentsLength(16);
-    m_presetButton = new QPushButton(QStringLiteral("列の指定..."), this);
-    m_presetButton->setObjectName(QStringLiteral("cmd_preset"));
     m_other = new QComboBox(this);
     m_other->setObjectName(QStringLiteral("cb_aite"));
     m_other->setMinimumContentsLength(12);
-
-    auto *top = new QHBoxLayout;
-    top->addWidget(m_fileButton);
-    top->addWidget(m_fileLabel, 1);
-    auto *choices = new QHBoxLayout;
-    auto *presetLabel = new QLabel(QStringLiteral("表計算の列"), this);
-    presetLabel->setObjectName(QStringLiteral("Label2"));
-    auto *otherLabel = new QLabel(QStringLiteral("相手のない振替の保管場所"), this);
-    otherLabel->setObjectName(QStringLiteral("Label3"));
-    choices->addWidget(presetLabel);
-    choices->addWidget(m_preset);
-    choices->addWidget(m_presetButton);
-    choices->addSpacing(16);
-    choices->addWidget(otherLabel);
-    choices->addWidget(m_other);
-    choices->addStretch();
+    auto *header = new FileHeader(
+        {QStringLiteral("マネーフォワード ME の入出金履歴、Zaim の CSV、表計算の CSV を読みます。"
+                        "いくつかの月のファイルをまとめて選択できます。表計算の CSV は「列の指定...」で"
+                        "列を指定して下さい。移行実行まで家計簿には何も書き込みません。"),
+            QStringLiteral("表計算の列"), QStringLiteral("列の指定..."),
+            QStringLiteral("相手のない振替の保管場所")},
+        m_other, this);
+    m_fileLabel = header->fileLabel();
+    m_preset = header->preset();
 
     m_masters = new Grid(MCount, 0, this);
     m_masters->setObjectName(QStringLiteral("SP_M"));
-    const struct
-    {
-        int col;
-        const char *heading;
-        double width;
-    } masterCols[] = {{MKind, "種類", 8}, {MSource, "元の名前", 16}, {MName, "移行後の名前", 16},
-        {MState, "状態", 10}, {MSum, "ファイルの合計", 11}, {MBalance, "今日の残高", 11}};
-    for (const auto &c : masterCols) {
-        m_masters->setHeading(c.col, QString::fromUtf8(c.heading));
-        m_masters->setColumnWidthChars(c.col, c.width);
-    }
-    for (int col : {int(MKind), int(MSource), int(MState), int(MSum)})
+    FileHeader::setColumns(*m_masters,
+        {{MKind, "種類", 8}, {MSource, "元の名前", 16}, {MName, "移行後の名前", 16}, {MState, "状態", 10},
+            {MSum, "ファイルの合計", 11}, {MBalance, "今日の残高", 11}});
+    for (int col : {int(MKind), int(MSource), int(MState)})
         m_masters->setTextColumn(col);
     m_masters->setTextColumn(MName, 0, false);
-    m_masters->setTextColumn(MBalance, 0, false);
+    // The sums and balances are written grouped like every amount; a balance typed in is held
+    // to what a place's balance can be.
+    m_masters->setNumericColumn(MSum, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
+    m_masters->setNumericColumn(MBalance, -MaxBalance, MaxBalance, false);
 
     m_grid = new Grid(ColCount, 0, this);
     m_grid->setObjectName(QStringLiteral("SP"));
-    const struct
-    {
-        int col;
-        const char *heading;
-        double width;
-    } cols[] = {{ColTake, "移行", 4}, {ColDate, "日付", 10.5}, {ColPlace, "保管場所", 12},
-        {ColItem, "項目", 16}, {ColAmount, "金額", 10}, {ColMemo, "内容", 26}, {ColState, "状態", 7}};
-    for (const auto &c : cols) {
-        m_grid->setHeading(c.col, QString::fromUtf8(c.heading));
-        m_grid->setColumnWidthChars(c.col, c.width);
-        if (c.col == ColAmount)
-            m_grid->setNumericColumn(
-                c.col, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
-        else if (c.col != ColTake)
-            m_grid->setTextColumn(c.col);
-    }
+    FileHeader::setColumns(*m_grid,
+        {{ColTake, "移行", 4}, {ColDate, "日付", 10.5}, {ColPlace, "保管場所", 12}, {ColItem, "項目", 16},
+            {ColAmount, "金額", 10}, {ColMemo, "内容", 26}, {ColState, "状態", 7}});
+    m_grid->setNumericColumn(
+        ColAmount, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max());
+    for (int col : {int(ColDate), int(ColPlace), int(ColItem), int(ColMemo), int(ColState)})
+        m_grid->setTextColumn(col);
     m_grid->setButtonColumn(ColTake, QString());
     m_grid->setMinimumWidth(m_grid->fontMetrics().averageCharWidth() * 100);
 
@@ -138,9 +103,7 @@ MoveInWindow::MoveInWindow(const AppContext &context, QWidget *parent)
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(title);
-    layout->addLayout(top);
-    layout->addWidget(hint);
-    layout->addLayout(choices);
+    layout->addWidget(header);
     layout->addWidget(m_masters, 1);
     layout->addWidget(m_grid, 2);
     layout->addWidget(m_kekka);
@@ -152,8 +115,8 @@ MoveInWindow::MoveInWindow(const AppContext &context, QWidget *parent)
     };
     m_runEditor = [](PresetEditor &editor) { return editor.exec() == QDialog::Accepted; };
 
-    connect(m_fileButton, &QPushButton::clicked, this, &MoveInWindow::chooseFiles);
-    connect(m_presetButton, &QPushButton::clicked, this, &MoveInWindow::editPreset);
+    connect(header->fileButton(), &QPushButton::clicked, this, &MoveInWindow::chooseFiles);
+    connect(header->presetButton(), &QPushButton::clicked, this, &MoveInWindow::editPreset);
     connect(m_preset, &QComboBox::activated, this, &MoveInWindow::readAgain);
     connect(m_grid, &Grid::buttonClicked, this, [this](int col, int row, bool) { toggle(col, row); });
     connect(m_ok, &QPushButton::clicked, this, &MoveInWindow::execute);
@@ -340,7 +303,7 @@ bool MoveInWindow::takeMasters()
         const QString typed = m_masters->text(MBalance, row).trimmed();
         bool ok = false;
         const qint64 balance = typed.toLongLong(&ok);
-        if (!ok || balance < -2147483647LL || balance > 2147483647LL) {
+        if (!ok || balance < -MaxBalance || balance > MaxBalance) {
             dialogs().info(QStringLiteral("保管場所「%1」の今日の残高に数値を入力して下さい").arg(e.source));
             return false;
         }

@@ -59,10 +59,8 @@ private:
 
     FilesPicker m_pickFiles;
     EditorRunner m_runEditor;
-    QPushButton *m_fileButton = nullptr;
     QLabel *m_fileLabel = nullptr;
     QComboBox *m_preset = nullptr;
-    QPushButton *m_presetButton = nullptr;
     QComboBox *m_other = nullptr;
     Grid *m_masters = nullptr;
     Grid *m_grid = nullptr;

@@ -10,11 +10,6 @@ namespace BudgetPlan {
 
 namespace {
 
-QString quoted(const QString &text)
-{
-    return QStringLiteral("'") + Database::escape(text) + QStringLiteral("'");
-}
-
 QString sideKey(Side side)
 {
     return side == Side::Income ? QStringLiteral("N") : QStringLiteral("S");
@@ -40,41 +35,16 @@ bool tablesExist(Database &db)
     return !c.eof() && c.integer(0) > 0;
 }
 
-QString whereYear(Side side, int year, const char *prefix)
+// " WHERE <prefix>_year = ? AND <prefix>_side = ?", bound to yearValues().
+QString whereYear(const char *prefix)
 {
     const QString p = QLatin1String(prefix);
-    return QStringLiteral(" WHERE ") + p + QStringLiteral("_year = ") + QString::number(year)
-        + QStringLiteral(" AND ") + p + QStringLiteral("_side = ") + quoted(sideKey(side));
+    return QStringLiteral(" WHERE ") + p + QStringLiteral("_year = ? AND ") + p + QStringLiteral("_side = ?");
 }
 
-// Renames the rows of the sides and level given; whatever is still kept under the new name in
-// the same plan (a name deleted long ago) gives way first.
-void renameRows(
-    Database &db, const QStringList &sides, const QString &by, const QString &from, const QString &to)
+QVariantList yearValues(Side side, int year)
 {
-    if (!tablesExist(db))
-        return;
-    for (const QString &side : sides) {
-        const QString years
-            = QStringLiteral(" AND XZ_year IN (SELECT XY_year FROM X_budget_year WHERE XY_side = ")
-            + quoted(side) + QStringLiteral(" AND XY_by = ") + quoted(by) + QStringLiteral(")");
-        db.execute(QStringLiteral("DELETE FROM X_budget_row WHERE XZ_side = ") + quoted(side)
-            + QStringLiteral(" AND XZ_name = ") + quoted(to) + years);
-        db.execute(QStringLiteral("UPDATE X_budget_row SET XZ_name = ") + quoted(to)
-            + QStringLiteral(" WHERE XZ_side = ") + quoted(side) + QStringLiteral(" AND XZ_name = ")
-            + quoted(from) + years);
-    }
-}
-
-void forgetRows(Database &db, const QStringList &sides, const QString &by, const QString &name)
-{
-    if (!tablesExist(db))
-        return;
-    for (const QString &side : sides)
-        db.execute(QStringLiteral("DELETE FROM X_budget_row WHERE XZ_side = ") + quoted(side)
-            + QStringLiteral(" AND XZ_name = ") + quoted(name)
-            + QStringLiteral(" AND XZ_year IN (SELECT XY_year FROM X_budget_year WHERE XY_side = ")
-            + quoted(side) + QStringLiteral(" AND XY_by = ") + quoted(by) + QStringLiteral(")"));
+    return {year, sideKey(side)};
 }
 
 } // namespace
@@ -83,14 +53,16 @@ std::optional<Plan> load(Database &db, Side side, int year)
 {
     if (!tablesExist(db))
         return std::nullopt;
-    Cursor y = db.query(QStringLiteral("SELECT XY_by FROM X_budget_year") + whereYear(side, year, "XY"));
+    Cursor y = db.query(
+        QStringLiteral("SELECT XY_by FROM X_budget_year") + whereYear("XY"), yearValues(side, year));
     if (y.eof())
         return std::nullopt;
     Plan plan;
     plan.by = y.text(0) == QLatin1String("I") ? By::Item : By::Category;
     Cursor c = db.query(QStringLiteral("SELECT XZ_name, XZ_carry, ") + monthColumns()
-        + QStringLiteral(" FROM X_budget_row") + whereYear(side, year, "XZ")
-        + QStringLiteral(" ORDER BY XZ_order, XZ_name"));
+            + QStringLiteral(" FROM X_budget_row") + whereYear("XZ")
+            + QStringLiteral(" ORDER BY XZ_order, XZ_name"),
+        yearValues(side, year));
     for (; !c.eof(); c.next()) {
         Row row;
         row.name = c.text(0);
@@ -104,23 +76,24 @@ std::optional<Plan> load(Database &db, Side side, int year)
 
 void remove(Database &db, Side side, int year)
 {
-    db.execute(QStringLiteral("DELETE FROM X_budget_row") + whereYear(side, year, "XZ"));
-    db.execute(QStringLiteral("DELETE FROM X_budget_year") + whereYear(side, year, "XY"));
+    db.execute(QStringLiteral("DELETE FROM X_budget_row") + whereYear("XZ"), yearValues(side, year));
+    db.execute(QStringLiteral("DELETE FROM X_budget_year") + whereYear("XY"), yearValues(side, year));
 }
 
 void save(Database &db, Side side, int year, const Plan &plan)
 {
     remove(db, side, year);
-    db.execute(QStringLiteral("INSERT INTO X_budget_year (XY_year, XY_side, XY_by) VALUES (")
-        + QString::number(year) + u',' + quoted(sideKey(side)) + u',' + quoted(byKey(plan.by)) + u')');
+    db.execute(QStringLiteral("INSERT INTO X_budget_year (XY_year, XY_side, XY_by) VALUES (?,?,?)"),
+        {year, sideKey(side), byKey(plan.by)});
+    const QString insertRow
+        = QStringLiteral("INSERT INTO X_budget_row (XZ_year, XZ_side, XZ_name, XZ_order, XZ_carry, ")
+        + monthColumns() + QStringLiteral(") VALUES (?,?,?,?,?") + QStringLiteral(",?").repeated(12) + u')';
     int order = 0;
     for (const Row &row : plan.rows) {
-        QString values = QString::number(year) + u',' + quoted(sideKey(side)) + u',' + quoted(row.name) + u','
-            + QString::number(order++) + u',' + (row.carry ? u'1' : u'0');
+        QVariantList values {year, sideKey(side), row.name, order++, row.carry ? 1 : 0};
         for (qint32 v : row.months)
-            values += u',' + QString::number(v);
-        db.execute(QStringLiteral("INSERT INTO X_budget_row (XZ_year, XZ_side, XZ_name, XZ_order, XZ_carry, ")
-            + monthColumns() + QStringLiteral(") VALUES (") + values + u')');
+            values << v;
+        db.execute(insertRow, values);
     }
 }
 
@@ -202,26 +175,6 @@ std::optional<Plan> fromActual(const CategoryTotals::Year &actual, By by)
         plan.rows << row;
     }
     return plan;
-}
-
-void renameCategory(Database &db, const QString &from, const QString &to)
-{
-    renameRows(db, {QStringLiteral("N"), QStringLiteral("S")}, QStringLiteral("K"), from, to);
-}
-
-void forgetCategory(Database &db, const QString &name)
-{
-    forgetRows(db, {QStringLiteral("N"), QStringLiteral("S")}, QStringLiteral("K"), name);
-}
-
-void renameItem(Database &db, const QString &kind, const QString &from, const QString &to)
-{
-    renameRows(db, {kind}, QStringLiteral("I"), from, to);
-}
-
-void forgetItem(Database &db, const QString &kind, const QString &name)
-{
-    forgetRows(db, {kind}, QStringLiteral("I"), name);
 }
 
 } // namespace BudgetPlan

@@ -70,11 +70,4 @@ Sheet compare(const Plan &plan, const CategoryTotals::Year &actual);
 std::optional<Plan> fromActual(const CategoryTotals::Year &actual, By by);
 std::optional<qint32> roundedUp(qint64 yen);
 
-// A category or item renamed or deleted in its master: the plans follow in the caller's
-// transaction. `kind` is the item's posting table, N or S; categories are shared by both sides.
-void renameCategory(Database &db, const QString &from, const QString &to);
-void forgetCategory(Database &db, const QString &name);
-void renameItem(Database &db, const QString &kind, const QString &from, const QString &to);
-void forgetItem(Database &db, const QString &kind, const QString &name);
-
 } // namespace BudgetPlan

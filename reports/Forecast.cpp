@@ -2,6 +2,7 @@
 #include "Forecast.h"
 
 #include "BankCalendar.h"
+#include "BasGeneral.h"
 #include "CardLedger.h"
 #include "Database.h"
 
@@ -504,7 +505,7 @@ QString dayText(const QDate &day)
 QString shortfallText(const Shortfall &s)
 {
     return dayText(s.date) + QStringLiteral("の") + s.item + QStringLiteral("で") + s.place
-        + QStringLiteral("の残高が \\") + QString::number(s.missing) + QStringLiteral(" 不足します");
+        + QStringLiteral("の残高が ") + BasGeneral::amountLabel(s.missing) + QStringLiteral(" 不足します");
 }
 
 } // namespace Forecast

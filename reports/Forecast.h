@@ -79,7 +79,8 @@ std::optional<Shortfall> firstShortfall(Database &db, const QDate &today, int da
 // cannot be read: the start goes on as ever).
 QString startWarning(const QString &dbPath, const QDate &today);
 
-// "<日付>の<項目>で<保管場所>の残高が \<不足額> 不足します", the date as yyyy/MM/dd.
+// "<日付>の<項目>で<保管場所>の残高が \<不足額> 不足します", the date as yyyy/MM/dd and the amount
+// grouped by threes.
 QString shortfallText(const Shortfall &s);
 QString dayText(const QDate &day);
 

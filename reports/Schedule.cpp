@@ -11,11 +11,6 @@ namespace Schedule {
 
 namespace {
 
-QString quoted(const QString &text)
-{
-    return QStringLiteral("'") + Database::escape(text) + QStringLiteral("'");
-}
-
 QString sideKey(Side side)
 {
     return side == Side::Income ? QStringLiteral("N") : QStringLiteral("S");
@@ -115,36 +110,14 @@ void save(Database &db, const Entry &e)
         : e.amount == AmountRule::SameMonthLastYear  ? u'Y'
                                                      : u'L';
     db.execute(QStringLiteral("INSERT INTO X_schedule (XS_side, XS_item, XS_day, XS_months, XS_shift, "
-                              "XS_amount, XS_fixed) VALUES (")
-        + quoted(sideKey(e.side)) + u',' + quoted(e.item) + u',' + QString::number(e.day) + u','
-        + QString::number(e.months) + QStringLiteral(",'") + shift + QStringLiteral("','") + rule
-        + QStringLiteral("',") + QString::number(e.fixed) + u')');
+                              "XS_amount, XS_fixed) VALUES (?,?,?,?,?,?,?)"),
+        {sideKey(e.side), e.item, e.day, e.months, QString(shift), QString(rule), e.fixed});
 }
 
 void remove(Database &db, Side side, const QString &item)
 {
-    db.execute(QStringLiteral("DELETE FROM X_schedule WHERE XS_side = ") + quoted(sideKey(side))
-        + QStringLiteral(" AND XS_item = ") + quoted(item));
-}
-
-void renameItem(Database &db, const QString &kind, const QString &from, const QString &to)
-{
-    if (!tableExists(db))
-        return;
-    // A schedule still kept under the new name (an item deleted long ago) gives way.
-    db.execute(QStringLiteral("DELETE FROM X_schedule WHERE XS_side = ") + quoted(kind)
-        + QStringLiteral(" AND XS_item = ") + quoted(to));
-    db.execute(QStringLiteral("UPDATE X_schedule SET XS_item = ") + quoted(to)
-        + QStringLiteral(" WHERE XS_side = ") + quoted(kind) + QStringLiteral(" AND XS_item = ")
-        + quoted(from));
-}
-
-void forgetItem(Database &db, const QString &kind, const QString &name)
-{
-    if (!tableExists(db))
-        return;
-    db.execute(QStringLiteral("DELETE FROM X_schedule WHERE XS_side = ") + quoted(kind)
-        + QStringLiteral(" AND XS_item = ") + quoted(name));
+    db.execute(
+        QStringLiteral("DELETE FROM X_schedule WHERE XS_side = ? AND XS_item = ?"), {sideKey(side), item});
 }
 
 QString monthsText(int months)

@@ -51,11 +51,6 @@ QList<Entry> scheduled(Database &db);
 void save(Database &db, const Entry &entry);
 void remove(Database &db, Side side, const QString &item);
 
-// An item renamed or deleted in its master: its schedule follows, in the caller's transaction.
-// `kind` is the item's posting table, N or S.
-void renameItem(Database &db, const QString &kind, const QString &from, const QString &to);
-void forgetItem(Database &db, const QString &kind, const QString &name);
-
 // The months as the schedule grid shows them: "毎月", "奇数月", "偶数月", or the months
 // joined by "," ("6,12").
 QString monthsText(int months);

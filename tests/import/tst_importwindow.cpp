@@ -476,7 +476,7 @@ private slots:
         QCOMPARE(f.balance("A%2"), 148000);
         f.press("cmd_undo");
         QCOMPARE(
-            entries, QStringList({"2024/12/08 09:05:07　明細%1%2.csv　ゆうちょ銀行　A%2　3件　\\48000"}));
+            entries, QStringList({"2024/12/08 09:05:07　明細%1%2.csv　ゆうちょ銀行　A%2　3件　\\48,000"}));
         QCOMPARE(f.balance("A%2"), 0);
     }
 
@@ -537,7 +537,7 @@ private slots:
             "\"取消\",\"\",\"国内\",\"\",\"\""});
         f.window->openFile(f.write("jcb.csv", jcb));
         QCOMPARE(f.get<QComboBox>("cb_preset")->currentText(), QStringLiteral("JCBカード"));
-        QCOMPARE(f.kekka(), QStringLiteral("請求：お支払日 2024/12/07　ご請求額 \\4000"));
+        QCOMPARE(f.kekka(), QStringLiteral("請求：お支払日 2024/12/07　ご請求額 \\4,000"));
         f.get<QComboBox>("cb_hokan")->setEditText("JCB");
         // A refund takes an expense item (it is a negative expense), or a transfer from a place.
         QCOMPARE(f.grid()->choiceEntries(ImportWindow::ColItem, 2),

@@ -245,7 +245,7 @@ private slots:
     {
         QTest::addColumn<qint64>("bank");
         QTest::addColumn<QString>("line");
-        QTest::newRow("short") << qint64(10000) << u"2026/12/10の保険料で銀行の残高が \\2000 不足します"_s;
+        QTest::newRow("short") << qint64(10000) << u"2026/12/10の保険料で銀行の残高が \\2,000 不足します"_s;
         QTest::newRow("covered") << qint64(12000) << QString();
     }
     void mainMenuLine()

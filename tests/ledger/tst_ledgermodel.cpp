@@ -7,6 +7,10 @@
 // stocktake's balance-before equal the model's, the ledger equals the replay of its history, and an action
 // the model refuses is refused and changes nothing.
 //
+// Among them, in a block of their own, the masters' changes: places and items renamed, deleted
+// (a deletion the storage master refuses is refused here too) and registered again; after each,
+// no table holds a name that is no longer in use, and the balances and the replay still hold.
+//
 // VELMO_LEDGER_ACTIONS sets the actions per seed (default 400; `make test-long` runs 2000),
 // VELMO_LEDGER_SEEDS the number of seeds (default 3). A failure prints its seed and the shortest sequence
 // found that still fails.
@@ -16,11 +20,13 @@
 #include "ImportLedger.h"
 #include "Ledger.h"
 #include "LedgerCheck.h"
+#include "MasterChange.h"
 #include "PostingChange.h"
 #include "TestSupport.h"
 
 #include <QFileInfo>
 #include <QMap>
+#include <QSet>
 #include <QTest>
 #include <random>
 
@@ -53,12 +59,17 @@ struct Action
     int pick = 0; // which row, or how many actions to take back
     int field = 0; // what a change changes
     int advance = 0; // days today moves on afterwards
+    // A change of the masters in place of the action above (0: none); see the masters' block.
+    int master = 0;
 };
 
 QString describe(const Action &a)
 {
     static const char *names[] = {"income", "expense", "debit", "transfer", "stocktake", "change", "delete",
         "takeback", "import", "cardbill", "undoimport"};
+    static const char *masters[] = {"", "rename place", "delete place", "rename item", "delete item"};
+    if (a.master)
+        return QStringLiteral("%1 p=%2").arg(QLatin1String(masters[a.master])).arg(a.place);
     return QStringLiteral("%1 p=%2/%3 amount=%4 back=%5 pick=%6 field=%7 adv=%8")
         .arg(QLatin1String(names[a.kind]))
         .arg(a.place)
@@ -86,6 +97,11 @@ std::vector<Action> draw(quint32 seed, int count)
 {
     std::mt19937 rng(seed);
     const auto in = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    // The masters' changes draw from a stream of their own, so that the other actions stay as
+    // they are.
+    std::mt19937 masterRng(seed ^ 0x4d415354u);
+    const auto masterIn
+        = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(masterRng); };
     std::vector<Action> actions;
     for (int i = 0; i < count; ++i) {
         Action a;
@@ -108,6 +124,10 @@ std::vector<Action> draw(quint32 seed, int count)
         a.field = in(0, 3);
         a.advance = in(0, 3) == 0 ? 1 : 0;
         drawImport(rng, a);
+        if (masterIn(0, 11) == 0) {
+            a.master = masterIn(1, 4);
+            a.place = masterIn(0, a.master >= 3 ? 1 : 2);
+        }
         actions.push_back(a);
     }
     return actions;
@@ -149,7 +169,54 @@ struct Model
     QList<Movement> movements;
     QList<Batch> batches;
 
-    static qint64 floorOf(const QString &place) { return place == card ? -cardLimit : 0; }
+    // A place deleted: its batches and its lines' records go (its postings stay, no longer an
+    // import's), and no bill of it gives a bank's payment back.
+    void forgetImportsOf(const QString &place)
+    {
+        QSet<qint64> gone;
+        for (const Batch &b : std::as_const(batches))
+            if (b.place == place)
+                gone.insert(b.no);
+        batches.removeIf([&](const Batch &b) { return gone.contains(b.no); });
+        for (Movement &m : movements) {
+            if (gone.contains(m.batch)) {
+                m.batch = m.line = m.paidBy = 0;
+                m.changedSince = false;
+            }
+            if (gone.contains(m.paidBy))
+                m.paidBy = 0;
+        }
+    }
+
+    // ---- The masters: the place in each of three slots ("" while deleted; the third is a
+    // card), the income and the expense item ("" while deleted), the cards' limits and the
+    // names deleted, whose postings and histories stay.
+    QStringList names = places;
+    QStringList items {QStringLiteral("給与"), QStringLiteral("食費")};
+    QMap<QString, qint64> limits {{card, cardLimit}};
+    QSet<QString> deleted;
+
+    qint64 floorOf(const QString &place) const { return -limits.value(place, 0); }
+
+    void renamePlace(const QString &from, const QString &to)
+    {
+        for (Batch &b : batches)
+            if (b.place == from)
+                b.place = to;
+        names[names.indexOf(from)] = to;
+        balance.insert(to, balance.take(from));
+        if (limits.contains(from))
+            limits.insert(to, limits.take(from));
+        for (Count &c : counts)
+            if (c.place == from)
+                c.place = to;
+        for (Movement &m : movements) {
+            if (m.place == from)
+                m.place = to;
+            if (m.place2 == from)
+                m.place2 = to;
+        }
+    }
 
     // The first stocktake of the place dated after `date`, by day then row.
     int countOf(const QString &place, int date) const
@@ -181,11 +248,17 @@ struct Model
         QMap<std::pair<QString, int>, qint64> net; // (place, count index or -1)
         for (const auto &[place, delta, date] : moves)
             net[{place, countOf(place, date)}] += delta;
-        for (auto it = net.begin(); it != net.end(); ++it)
+        for (auto it = net.begin(); it != net.end(); ++it) {
+            // A deleted place's balance cannot take a difference.
+            if (it.key().second < 0 && it.value() != 0 && !balance.contains(it.key().first))
+                return false;
             if (it.key().second < 0 && it.value() < 0
                 && balance[it.key().first] + it.value() < floorOf(it.key().first))
                 return false;
+        }
         for (auto it = net.begin(); it != net.end(); ++it) {
+            if (it.value() == 0)
+                continue; // nothing moves (and a deleted place stays deleted)
             if (it.key().second < 0)
                 balance[it.key().first] += it.value();
             else
@@ -206,21 +279,26 @@ public:
         dir.exec(QStringLiteral("INSERT INTO X_card (XC_place,XC_closing,XC_payment,XC_pay_from,XC_limit) "
                                 "VALUES ('カード',15,10,'銀行',%1)")
                      .arg(cardLimit));
-        // The items an import names.
-        dir.exec(QStringLiteral("INSERT INTO Kubun_T (K_index,K_memo) VALUES ('生活',''),('自動','')"));
+        // An automatic debit's item for the import's lines, kept at no place (the masters' block
+        // deletes the bank once no item names it).
         dir.exec(QStringLiteral(
-            "INSERT INTO Nyuukin_T (N_index,N_kubun,N_hokan,N_memo) VALUES ('給与','生活','銀行','')"));
-        dir.exec(QStringLiteral("INSERT INTO Syukkin_T (S_index,S_kubun,S_hokan,S_memo) VALUES "
-                                "('品','生活','銀行',''),('引落','自動','銀行','')"));
+            "INSERT INTO Syukkin_T (S_index,S_kubun,S_hokan,S_memo) VALUES ('引落','自動','','')"));
         for (const QString &p : places)
             m_model.balance[p] = 0;
+        seedMasters();
     }
 
     // Runs one action on both sides; a text naming the first difference, or empty.
     QString step(const Action &a)
     {
-        const QString place = places[a.place];
-        const QString place2 = places[a.place2];
+        if (a.master)
+            return masterStep(a);
+        const QString place = m_model.names[a.place];
+        const QString place2 = m_model.names[a.place2];
+        // A place deleted is offered by no window until another is registered in its slot.
+        const bool placeGone = place.isEmpty() || (a.kind == Action::Transfer && place2.isEmpty());
+        if (placeGone && a.kind != Action::Change && a.kind != Action::Delete && a.kind != Action::TakeBack)
+            return {};
         const int date = m_today - a.daysBack;
         const qint64 entries = lastEntry();
         const Model before = m_model;
@@ -235,9 +313,12 @@ public:
                 : a.kind == Action::Expense            ? Ledger::Kind::Expense
                                                        : Ledger::Kind::Debit;
             const QString table = a.kind == Action::Income ? QStringLiteral("N") : QStringLiteral("S");
+            const QString item = m_model.items[a.kind == Action::Income ? 0 : 1];
+            if (item.isEmpty())
+                return {};
             const qint64 rowid = act(
                 [&](Ledger &l) {
-                    done = l.post({kind, QStringLiteral("品"), place, a.amount, date, QString()}).done();
+                    done = l.post({kind, item, place, a.amount, date, QString()}).done();
                     return done;
                 },
                 table);
@@ -289,7 +370,8 @@ public:
                     changed->money = a.amount;
                 else if (a.field == 1)
                     changed->date = date;
-                else if (a.field == 2 && old.table == u"Idourireki_T" && place != old.place2)
+                else if (a.field == 2 && old.table == u"Idourireki_T" && !place.isEmpty()
+                    && place != old.place2)
                     changed->place = place;
                 else
                     changed->money = old.money + 500;
@@ -383,13 +465,13 @@ private:
                     date = c.day;
         const bool out = bill || a.pick % 2 == 0;
         QList<Drawn> lines {{out ? -a.amount : a.amount, date,
-            !out                           ? QStringLiteral("給与")
+            !out                           ? m_model.items[0]
                 : !bill && a.pick % 4 == 2 ? QStringLiteral("引落")
-                                           : QStringLiteral("品")}};
+                                           : m_model.items[1]}};
         if (a.pick % 3 == 0) {
             const bool refund = bill && a.pick % 5 == 0;
             lines << Drawn {
-                refund ? 500 : -500 * (1 + a.pick / 7 % 8), date - a.pick / 11 % 5, QStringLiteral("品")};
+                refund ? 500 : -500 * (1 + a.pick / 7 % 8), date - a.pick / 11 % 5, m_model.items[1]};
         }
         return lines;
     }
@@ -401,7 +483,7 @@ private:
         int found = -1;
         for (int i = 0; i < m.movements.size(); ++i) {
             const Model::Movement &x = m.movements[i];
-            if (x.line != 0 && x.table == u"S" && !x.debit && !x.changedSince && x.place == places[1]
+            if (x.line != 0 && x.table == u"S" && !x.debit && !x.changedSince && x.place == m.names[1]
                 && x.money == total && x.date == date) {
                 if (found >= 0)
                     return -2;
@@ -450,9 +532,9 @@ private:
                         moves.append({p, -d, day});
                 }
                 if (x.paidBy == b.no) {
-                    if (x.place != places[1] || x.place2 != card)
+                    if (x.place != next.names[1] || x.place2 != b.place)
                         expectDone = false;
-                    moves.append({card, -qint64(x.money), x.date});
+                    moves.append({b.place, -qint64(x.money), x.date});
                 }
             }
             if (expectDone)
@@ -477,8 +559,14 @@ private:
             }
         } else {
             const bool bill = a.kind == Action::CardBill;
-            const QString place = bill ? card : places[a.place];
+            const QString place = next.names[bill ? 2 : a.place];
+            const QString card = next.names[2];
+            // A place deleted takes no statement, a line no item deleted.
+            if (place.isEmpty())
+                return {};
             QList<Drawn> lines = drawLines(a, place, bill);
+            if (std::any_of(lines.begin(), lines.end(), [](const Drawn &l) { return l.item.isEmpty(); }))
+                return {};
             std::optional<ImportLedger::Bill> theBill;
             int paid = -1;
             if (bill) {
@@ -489,7 +577,7 @@ private:
                 // else a bill of an odd amount no bank line pays.
                 for (int i = next.movements.size() - 1; i >= 0 && paid < 0; --i) {
                     const Model::Movement &x = next.movements[i];
-                    if (x.line != 0 && x.table == u"S" && x.place == places[1] && !x.debit
+                    if (x.line != 0 && x.table == u"S" && x.place == next.names[1] && !x.debit
                         && paymentOf(next, x.money, x.date) == i && x.money > 0)
                         paid = i;
                 }
@@ -513,7 +601,7 @@ private:
             qint64 running = next.balance[place];
             for (const Drawn &l : sorted)
                 if (next.countOf(place, l.date) < 0) {
-                    if (l.amount < 0 && running + l.amount < Model::floorOf(place))
+                    if (l.amount < 0 && running + l.amount < next.floorOf(place))
                         expectDone = false;
                     running += l.amount;
                 }
@@ -638,6 +726,11 @@ public:
     {
         {
             Database db(m_dir.dbPath());
+            if (db.query(QStringLiteral("SELECT COUNT(*) FROM Hokan_T"), {}).integer64(0)
+                != m_model.balance.size())
+                return QStringLiteral("the ledger has %1 places, the model %2")
+                    .arg(db.query(QStringLiteral("SELECT COUNT(*) FROM Hokan_T"), {}).integer64(0))
+                    .arg(m_model.balance.size());
             for (Cursor c = db.query(QStringLiteral("SELECT H_index, H_money FROM Hokan_T"), {}); !c.eof();
                  c.next())
                 if (c.integer64(1) != m_model.balance.value(c.text(0)))
@@ -661,8 +754,169 @@ public:
         const LedgerCheck::Result r = LedgerCheck::check(m_dir.dbPath());
         if (!r.ok())
             return QStringLiteral("replay: ") + r.problems.join(QStringLiteral("; "));
+        return checkNames();
+    }
+
+    // ---- The masters' block -------------------------------------------------------------------
+private:
+    // Item masters naming the bank (so the storage master refuses to delete it, as it refuses a
+    // place a card is paid from) and every side table that holds a name: import rules and
+    // patterns (items and transfers), schedules, a budget planned by item and a card's bill.
+    void seedMasters()
+    {
+        for (const char *sql : {
+                 "INSERT INTO Nyuukin_T (N_index,N_kubun,N_hokan,N_memo) VALUES ('給与','給料','銀行','')",
+                 "INSERT INTO Syukkin_T (S_index,S_kubun,S_hokan,S_memo) VALUES ('食費','生活','銀行','')",
+                 "INSERT INTO X_import_rule VALUES ('銀行','S','ｶｰﾄﾞ','→ カード'),('財布','N','ｷｭｳﾖ','給与'),"
+                 "('カード','S','ｽｰﾊﾟｰ','食費')",
+                 "INSERT INTO X_import_pattern VALUES ('銀行','S','P','ｶｰﾄﾞ','→ カード'),"
+                 "('財布','S','C','ﾏｰｹｯﾄ','食費')",
+                 "INSERT INTO X_schedule VALUES "
+                 "('N','給与',25,4095,'P','L',0),('S','食費',1,4095,'N','F',3000)",
+                 "INSERT INTO X_budget_year VALUES (2024,'N','I'),(2024,'S','I')",
+                 "INSERT INTO X_budget_row (XZ_year,XZ_side,XZ_name,XZ_m01) VALUES (2024,'N','給与',100),"
+                 "(2024,'S','食費',200)",
+                 "INSERT INTO X_card_bill (XCB_place,XCB_payment_date,XCB_total,XCB_batch) VALUES "
+                 "('カード',20240210,5000,0)",
+             })
+            m_dir.exec(QString::fromUtf8(sql));
+        m_everNamed = QSet<QString>(places.begin(), places.end());
+        for (const QString &i : std::as_const(m_model.items))
+            m_everNamed.insert(i);
+    }
+
+    QString freshName(const QString &stem)
+    {
+        const QString name = stem + QString::number(++m_serial);
+        m_everNamed.insert(name);
+        return name;
+    }
+
+    QString masterStep(const Action &a)
+    {
+        const qint64 entries = lastEntry();
+        const Model before = m_model;
+        Model next = m_model;
+        bool expectDone = true;
+        bool done = false;
+        const bool item = a.master >= 3;
+        QStringList &slot = item ? next.items : next.names;
+        const QString name = slot[a.place];
+        const QString kind = a.place == 0 ? QStringLiteral("N") : QStringLiteral("S");
+        const auto itemRow = [&](const QString &itemName) {
+            return MasterChange::Item {itemName,
+                a.place == 0 ? QStringLiteral("給料") : QStringLiteral("生活"), next.names[1], QString()};
+        };
+        if (a.master == 1 || a.master == 3) { // a rename
+            if (name.isEmpty())
+                return {};
+            const QString to = freshName(item ? QStringLiteral("品") : QStringLiteral("場所"));
+            act(
+                [&](Ledger &) {
+                    done = (item ? MasterChange::renameItem(*m_db, kind, name, itemRow(to))
+                                 : MasterChange::renamePlace(*m_db, name, to))
+                               .isEmpty();
+                    return done;
+                },
+                QString());
+            if (item)
+                slot[a.place] = to;
+            else
+                next.renamePlace(name, to);
+        } else if (name.isEmpty()) { // a slot emptied by a deletion: another name registered
+            const bool isCard = !item && a.place == 2;
+            // Items are kept at the bank and cards paid from it: none while it is gone.
+            if ((item || isCard) && next.names[1].isEmpty())
+                return {};
+            const QString fresh = freshName(item ? QStringLiteral("品") : QStringLiteral("場所"));
+            act(
+                [&](Ledger &) {
+                    if (item)
+                        MasterChange::registerItem(*m_db, kind, itemRow(fresh));
+                    else
+                        MasterChange::registerPlace(*m_db, fresh, QStringLiteral("父"), QString());
+                    if (isCard)
+                        MasterChange::saveCard(*m_db, {fresh, 15, 10, next.names[1], cardLimit}, true);
+                    done = true;
+                    return done;
+                },
+                QString());
+            slot[a.place] = fresh;
+            if (!item)
+                next.balance.insert(fresh, 0);
+            if (isCard)
+                next.limits.insert(fresh, cardLimit);
+        } else { // a deletion, refused for the bank while an item names it or a card is paid from it
+            const bool bankInUse = next.items != QStringList {QString(), QString()} || !next.limits.isEmpty();
+            expectDone = item || a.place != 1 || !bankInUse;
+            act(
+                [&](Ledger &) {
+                    done = true;
+                    if (item)
+                        MasterChange::deleteItem(*m_db, kind, name);
+                    else
+                        done = MasterChange::deletePlace(*m_db, name).isEmpty();
+                    return done;
+                },
+                QString());
+            slot[a.place].clear();
+            next.deleted.insert(name);
+            if (!item)
+                next.forgetImportsOf(name);
+            next.balance.remove(name);
+            next.limits.remove(name);
+        }
+        const QString diff = compare(expectDone, done, entries);
+        if (expectDone && done) {
+            m_model = next;
+            m_snapshots.push_back(before);
+        }
+        return diff;
+    }
+
+    // No table holds a name no longer in use (renamed away, or never kept after a take-back); no
+    // side table keeps a deleted name but the import's lines and the postings' histories.
+    QString checkNames()
+    {
+        static const char *const everyColumn[][2]
+            = {{"Hokan_T", "H_index"}, {"N", "N_hokan"}, {"N", "N_index"}, {"S", "S_hokan"}, {"S", "S_index"},
+                {"Nyuukin_T", "N_index"}, {"Nyuukin_T", "N_hokan"}, {"Syukkin_T", "S_index"},
+                {"Syukkin_T", "S_hokan"}, {"Idourireki_T", "I_hokanmoto"}, {"Idourireki_T", "I_hokansaki"},
+                {"Zidourireki_T", "Z_index"}, {"Zidourireki_T", "Z_hokan"}, {"Ktanaorosi_T", "K_hokan"}};
+        static const char *const sideColumns[][2]
+            = {{"X_card", "XC_place"}, {"X_card", "XC_pay_from"}, {"X_card_bill", "XCB_place"},
+                {"X_import_rule", "XR_hokan"}, {"X_import_rule", "XR_item"}, {"X_import_pattern", "XQ_hokan"},
+                {"X_import_pattern", "XQ_item"}, {"X_schedule", "XS_item"}, {"X_budget_row", "XZ_name"}};
+        // Each column's distinct values, a transfer ("→ 銀行") read as the place it names.
+        Database db(m_dir.dbPath());
+        const auto misnamed = [&](const char *table, const char *column, bool deletedToo) -> QString {
+            for (Cursor c = db.query(QStringLiteral("SELECT DISTINCT %1 FROM %2")
+                                         .arg(QLatin1String(column), QLatin1String(table)),
+                     {});
+                 !c.eof(); c.next()) {
+                QString name = c.text(0);
+                if (name.startsWith(QStringLiteral("→ ")) || name.startsWith(QStringLiteral("← ")))
+                    name = name.mid(2);
+                const bool inUse = m_model.names.contains(name) || m_model.items.contains(name);
+                const bool deleted = m_model.deleted.contains(name);
+                if (m_everNamed.contains(name) && !inUse && (deletedToo || !deleted))
+                    return QStringLiteral("%1.%2 still holds %3%4")
+                        .arg(QLatin1String(table), QLatin1String(column), name,
+                            deleted ? QStringLiteral(" (deleted)") : QString());
+            }
+            return {};
+        };
+        for (const auto &c : everyColumn)
+            if (const QString why = misnamed(c[0], c[1], false); !why.isEmpty())
+                return why;
+        for (const auto &c : sideColumns)
+            if (const QString why = misnamed(c[0], c[1], true); !why.isEmpty())
+                return why;
         return {};
     }
+
+    QSet<QString> m_everNamed;
+    int m_serial = 0;
 
 private:
     const TempAppDir &m_dir;

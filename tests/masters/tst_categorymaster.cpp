@@ -119,15 +119,14 @@ private slots:
     }
 
     // The plans by category on both sides follow a rename; a row left under the new name gives way.
-    static QStringList planRename(const QString &from, const QString &to)
+    static QStringList planRename()
     {
-        QStringList out {"SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'X_budget_row'"};
-        for (const QString side : {"N", "S"}) {
-            const QString years = "' AND XZ_year IN (SELECT XY_year FROM X_budget_year WHERE XY_side = '"
-                + side + "' AND XY_by = 'K')";
-            out << "DELETE FROM X_budget_row WHERE XZ_side = '" + side + "' AND XZ_name = '" + to + years
-                << "UPDATE X_budget_row SET XZ_name = '" + to + "' WHERE XZ_side = '" + side
-                    + "' AND XZ_name = '" + from + years;
+        QStringList out;
+        for (int side = 0; side < 2; ++side) {
+            const QString years
+                = " AND XZ_year IN (SELECT XY_year FROM X_budget_year WHERE XY_side = ? AND XY_by = ?)";
+            out << "DELETE FROM X_budget_row WHERE XZ_side = ? AND XZ_name = ?" + years
+                << "UPDATE X_budget_row SET XZ_name = ? WHERE XZ_side = ? AND XZ_name = ?" + years;
         }
         return out;
     }
@@ -148,7 +147,7 @@ private slots:
         QCOMPARE(Fixture::from(rec.statements, "SELECT N_kubun"),
             QStringList({"SELECT N_kubun FROM Nyuukin_T WHERE (N_kubun = '趣味')",
                 "SELECT S_kubun FROM Syukkin_T WHERE (S_kubun = '趣味')"})
-                + planRename("趣味", "遊び")
+                + planRename()
                 + QStringList({"UPDATE Kubun_T SET K_index = '遊び',K_memo = '週末' WHERE K_index = '趣味'",
                     "SELECT * FROM Kubun_T"}));
         QCOMPARE(categories(f).last(), QStringLiteral("遊び:週末"));
@@ -170,7 +169,7 @@ private slots:
             QStringList({"SELECT N_kubun FROM Nyuukin_T WHERE (N_kubun = '生活')",
                 "SELECT S_kubun FROM Syukkin_T WHERE (S_kubun = '生活')",
                 "UPDATE Syukkin_T SET S_kubun = 'O''生活' WHERE S_kubun = '生活'"})
-                + planRename("生活", "O''生活")
+                + planRename()
                 + QStringList({"UPDATE Kubun_T SET K_index = 'O''生活',K_memo = '' WHERE K_index = '生活'",
                     "SELECT * FROM Kubun_T"}));
         // Only the year planned by category takes the new name.

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ActionHistory.h"
+#include "Database.h"
 #include "MasterFixture.h"
 #include "StorageMaster.h"
 
@@ -240,33 +242,31 @@ private slots:
                 "SELECT Z_hokan FROM Zidourireki_T WHERE (Z_hokan = '財布')",
                 "SELECT K_hokan FROM Ktanaorosi_T WHERE (K_hokan = '財布')",
                 "UPDATE Ktanaorosi_T SET K_hokan = 'ｻｲﾌ' WHERE K_hokan = '財布'",
-                // the statement import's tables: what a place deleted long ago left under the new
-                // name goes, then the name is carried
-                "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'X_import_line'",
-                "DELETE FROM X_import_line WHERE XL_hokan = 'ｻｲﾌ'",
-                "DELETE FROM X_import_batch WHERE XB_hokan = 'ｻｲﾌ'",
-                "DELETE FROM X_import_rule WHERE XR_hokan = 'ｻｲﾌ'",
-                "DELETE FROM X_import_place WHERE XA_hokan = 'ｻｲﾌ'",
-                "DELETE FROM X_import_pattern WHERE XQ_hokan = 'ｻｲﾌ'",
-                "UPDATE X_import_line SET XL_hokan = 'ｻｲﾌ' WHERE XL_hokan = '財布'",
-                "UPDATE X_import_batch SET XB_hokan = 'ｻｲﾌ' WHERE XB_hokan = '財布'",
-                "UPDATE X_import_rule SET XR_hokan = 'ｻｲﾌ' WHERE XR_hokan = '財布'",
-                "UPDATE X_import_place SET XA_hokan = 'ｻｲﾌ' WHERE XA_hokan = '財布'",
-                "UPDATE X_import_pattern SET XQ_hokan = 'ｻｲﾌ' WHERE XQ_hokan = '財布'",
-                // and the transfers the import's rules and lines name by the place
-                "UPDATE X_import_rule SET XR_item = '→ ｻｲﾌ' WHERE XR_item = '→ 財布'",
-                "UPDATE X_import_line SET XL_item = '→ ｻｲﾌ' WHERE XL_table = 'I' AND XL_item = '→ 財布'",
-                "UPDATE X_import_pattern SET XQ_item = '→ ｻｲﾌ' WHERE XQ_item = '→ 財布'",
-                "UPDATE X_import_rule SET XR_item = '← ｻｲﾌ' WHERE XR_item = '← 財布'",
-                "UPDATE X_import_line SET XL_item = '← ｻｲﾌ' WHERE XL_table = 'I' AND XL_item = '← 財布'",
-                "UPDATE X_import_pattern SET XQ_item = '← ｻｲﾌ' WHERE XQ_item = '← 財布'",
-                // the cards' tables, the same way
-                "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'X_card'",
-                "DELETE FROM X_card WHERE XC_place = 'ｻｲﾌ'",
-                "DELETE FROM X_card_bill WHERE XCB_place = 'ｻｲﾌ'",
-                "UPDATE X_card SET XC_place = 'ｻｲﾌ' WHERE XC_place = '財布'",
-                "UPDATE X_card SET XC_pay_from = 'ｻｲﾌ' WHERE XC_pay_from = '財布'",
-                "UPDATE X_card_bill SET XCB_place = 'ｻｲﾌ' WHERE XCB_place = '財布'",
+                // the side tables, with bound values: what a place deleted long ago left under
+                // the new name goes, then the name is carried
+                "DELETE FROM X_import_line WHERE XL_hokan = ?",
+                "DELETE FROM X_import_batch WHERE XB_hokan = ?",
+                "DELETE FROM X_import_rule WHERE XR_hokan = ?",
+                "DELETE FROM X_import_place WHERE XA_hokan = ?",
+                "DELETE FROM X_import_pattern WHERE XQ_hokan = ?",
+                "DELETE FROM X_card WHERE XC_place = ?",
+                "DELETE FROM X_card_bill WHERE XCB_place = ?",
+                "UPDATE X_import_line SET XL_hokan = ? WHERE XL_hokan = ?",
+                "UPDATE X_import_batch SET XB_hokan = ? WHERE XB_hokan = ?",
+                "UPDATE X_import_rule SET XR_hokan = ? WHERE XR_hokan = ?",
+                "UPDATE X_import_place SET XA_hokan = ? WHERE XA_hokan = ?",
+                "UPDATE X_import_pattern SET XQ_hokan = ? WHERE XQ_hokan = ?",
+                // the transfers the import's rules, lines and patterns name by the place, out and in
+                "UPDATE X_import_rule SET XR_item = ? WHERE XR_item = ?",
+                "UPDATE X_import_line SET XL_item = ? WHERE XL_table = 'I' AND XL_item = ?",
+                "UPDATE X_import_pattern SET XQ_item = ? WHERE XQ_item = ?",
+                "UPDATE X_import_rule SET XR_item = ? WHERE XR_item = ?",
+                "UPDATE X_import_line SET XL_item = ? WHERE XL_table = 'I' AND XL_item = ?",
+                "UPDATE X_import_pattern SET XQ_item = ? WHERE XQ_item = ?",
+                // the cards
+                "UPDATE X_card SET XC_place = ? WHERE XC_place = ?",
+                "UPDATE X_card SET XC_pay_from = ? WHERE XC_pay_from = ?",
+                "UPDATE X_card_bill SET XCB_place = ? WHERE XCB_place = ?",
                 // the reload
                 "SELECT H_index FROM Hokan_T",
                 "SELECT * FROM Hokan_T",
@@ -308,6 +308,63 @@ private slots:
         QVERIFY(f.dialogs.asked.isEmpty());
         QCOMPARE(namesEverywhere(f.dir), before);
         QVERIFY(!rec.statements.join('\n').contains("UPDATE"));
+    }
+
+    // A rename reaches the side tables (cards and their bills, the import's batches, lines, rules,
+    // patterns and remembered accounts, transfers named by the place), and taking it back puts
+    // every table back as it was.
+    void renameReachesTheSideTablesAndIsTakenBackWhole()
+    {
+        Fixture f;
+        f.seed(EveryTable
+            + QStringList {place("カード", -3000),
+                "INSERT INTO X_card VALUES ('カード', 15, 10, '財布', 100000)",
+                "INSERT INTO X_card_bill (XCB_place,XCB_payment_date,XCB_total,XCB_batch) VALUES "
+                "('カード', 20031010, 3000, 1)",
+                "INSERT INTO X_import_batch (XB_hokan, XB_count) VALUES ('財布', 1)",
+                "INSERT INTO X_import_line (XL_batch, XL_hokan, XL_key, XL_item, XL_table) VALUES "
+                "(1, '財布', 'k', '給与', 'N'), (1, '銀行', 'k2', '→ 財布', 'I')",
+                "INSERT INTO X_import_rule VALUES ('財布', 'N', 'ｷｭｳﾖ', '給与'), ('銀行', 'S', 'ｻｲﾌ', '→ "
+                "財布')",
+                "INSERT INTO X_import_pattern VALUES ('財布', 'S', 'P', 'ｶｰﾄﾞ', '→ カード'),"
+                "('銀行', 'N', 'C', 'ｻｲﾌ', '← 財布')",
+                "INSERT INTO X_import_place VALUES ('p', '1', '財布')",
+                "INSERT INTO X_schedule VALUES ('N', '給与', 25, 4095, 'P', 'L', 0)",
+                "INSERT INTO X_budget_year VALUES (2003, 'N', 'I')",
+                "INSERT INTO X_budget_row (XZ_year, XZ_side, XZ_name, XZ_m01) VALUES (2003, 'N', '給与', "
+                "300)"});
+        const QStringList tables = ledgerTables()
+            + QStringList {"X_card", "X_card_bill", "X_import_batch", "X_import_line", "X_import_rule",
+                "X_import_pattern", "X_import_place", "X_schedule", "X_budget_year", "X_budget_row"};
+        const QStringList before = ledgerDump(f.dir.dbPath(), tables);
+        f.open();
+        // A place renamed to its own name keeps its card, bills and import records.
+        rename(f, "財布", "財布");
+        QCOMPARE(ledgerDump(f.dir.dbPath(), tables), before);
+        rename(f, "財布", "ｻｲﾌ");
+        QCOMPARE(
+            f.dialogs.infos, QStringList({"[財布]を[財布]に変更しました", "[財布]を[ｻｲﾌ]に変更しました"}));
+        QCOMPARE(
+            f.dir.rows("SELECT XC_place || '>' || XC_pay_from FROM X_card"), QStringList({"カード>ｻｲﾌ"}));
+        QCOMPARE(f.dir.rows("SELECT XB_hokan FROM X_import_batch"), QStringList({"ｻｲﾌ"}));
+        QCOMPARE(f.dir.rows("SELECT XL_hokan || ':' || XL_item FROM X_import_line ORDER BY XL_key"),
+            QStringList({"ｻｲﾌ:給与", "銀行:→ ｻｲﾌ"}));
+        QCOMPARE(f.dir.rows("SELECT XR_hokan || ':' || XR_item FROM X_import_rule ORDER BY XR_key"),
+            QStringList({"ｻｲﾌ:給与", "銀行:→ ｻｲﾌ"}));
+        QCOMPARE(f.dir.rows("SELECT XQ_hokan || ':' || XQ_item FROM X_import_pattern ORDER BY XQ_key"),
+            QStringList({"ｻｲﾌ:→ カード", "銀行:← ｻｲﾌ"}));
+        QCOMPARE(f.dir.rows("SELECT XA_hokan FROM X_import_place"), QStringList({"ｻｲﾌ"}));
+        QVERIFY(ledgerDump(f.dir.dbPath(), tables) != before);
+
+        qint64 newest = 0;
+        {
+            Database db(f.dir.dbPath());
+            newest = ActionHistory::recent(db, 1).value(0).no;
+        }
+        const ActionHistory::Outcome undone = ActionHistory::takeBackFrom(
+            f.dir.dbPath(), newest, QStringLiteral("F_undo"), QDateTime::currentDateTime(), 1);
+        QVERIFY2(undone.done, qPrintable(undone.refusal));
+        QCOMPARE(ledgerDump(f.dir.dbPath(), tables), before);
     }
 
     // A ledger the program has not extended (its first extension declined) has no import

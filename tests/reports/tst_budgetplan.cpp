@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BudgetPlan.h"
 #include "Database.h"
+#include "MasterChange.h"
 #include "TestSupport.h"
 
 #include <QTest>
@@ -235,13 +236,13 @@ private slots:
             db.beginWrite();
             const QString from = QStringLiteral("生活"), to = QStringLiteral("生活費");
             if (change == 0)
-                BudgetPlan::renameCategory(db, from, to);
+                QVERIFY(MasterChange::renameCategory(db, from, to, QString()).isEmpty());
             else if (change == 1)
-                BudgetPlan::forgetCategory(db, from);
+                QVERIFY(MasterChange::deleteCategory(db, from).isEmpty());
             else if (change == 2)
-                BudgetPlan::renameItem(db, kind, from, to);
+                QVERIFY(MasterChange::renameItem(db, kind, from, {to, {}, {}, {}}).isEmpty());
             else
-                BudgetPlan::forgetItem(db, kind, from);
+                MasterChange::deleteItem(db, kind, from);
             db.commit();
         }
         if (change == 0 || (change == 2 && kind == "N"))

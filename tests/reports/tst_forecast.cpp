@@ -401,17 +401,17 @@ private slots:
         QTest::newRow("one yen short")
             << today << 21 << qint64(7999) << 0 << u"2026/12/21の電気代で銀行の残高が \\1 不足します"_s;
         QTest::newRow("moved into the window: the business day")
-            << today << 20 << qint64(500) << 0 << u"2026/12/21の電気代で銀行の残高が \\7500 不足します"_s;
+            << today << 20 << qint64(500) << 0 << u"2026/12/21の電気代で銀行の残高が \\7,500 不足します"_s;
         QTest::newRow("the 14th day counts")
-            << today << 23 << qint64(0) << 0 << u"2026/12/23の電気代で銀行の残高が \\8000 不足します"_s;
+            << today << 23 << qint64(0) << 0 << u"2026/12/23の電気代で銀行の残高が \\8,000 不足します"_s;
         QTest::newRow("the 15th day does not") << today << 24 << qint64(0) << 0 << QString();
         QTest::newRow("moved out of the window by the New Year")
             << QDate(2026, 12, 18) << 31 << qint64(0) << 0 << QString();
         QTest::newRow("due today") << today << 9 << qint64(100) << 0
-                                   << u"2026/12/09の電気代で銀行の残高が \\7900 不足します"_s;
+                                   << u"2026/12/09の電気代で銀行の残高が \\7,900 不足します"_s;
         QTest::newRow("due today and posted") << today << 9 << qint64(100) << 20261209 << QString();
         QTest::newRow("already below zero")
-            << today << 21 << qint64(-300) << 0 << u"2026/12/21の電気代で銀行の残高が \\8300 不足します"_s;
+            << today << 21 << qint64(-300) << 0 << u"2026/12/21の電気代で銀行の残高が \\8,300 不足します"_s;
     }
     void shortfallLine()
     {
@@ -577,7 +577,7 @@ private slots:
             << 27 << 27 << QDate(2027, 1, 15) << qint64(12000)
             << QStringList({"S:20261120:7000", "I:20261228:7000", "S:20261210:9000", "B:20270127:9000"})
             << QStringList({"カード|20270127||9000"})
-            << u"2027/01/27のカードの支払いで銀行の残高が \\4000 不足します"_s;
+            << u"2027/01/27のカードの支払いで銀行の残高が \\4,000 不足します"_s;
         QTest::newRow("payment recorded on its day ahead")
             << 15 << 10 << QDate(2027, 1, 25) << qint64(111000)
             << QStringList({"S:20261220:11000", "S:20270120:2000", "I:20270210:11000"})

@@ -10,6 +10,7 @@
 #include "BudgetWindow.h"
 #include "Cp932.h"
 #include "Database.h"
+#include "FirstMonth.h"
 #include "ForecastWindow.h"
 #include "Grid.h"
 #include "ImportLedger.h"
@@ -28,9 +29,12 @@
 #include <QFile>
 #include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -104,41 +108,38 @@ private:
 // purchases nobody typed. Its balances follow on from the ledger's at its first day.
 QString writeStatement(const AppContext &context)
 {
-    struct Row
-    {
-        int date;
-        const char *kind, *text;
-        qint32 amount;
-    };
-    const Row rows[] = {{20261115, "カード", "ATM", -50000}, {20261118, "デビット", "ｱﾏｿﾞﾝ", -3280},
-        {20261121, "デビット", "ﾄﾞﾗﾂｸﾞｽﾄｱ", -1960}, {20261125, "振込", "ｷﾕｳﾖ", 271000},
-        {20261126, "振替", "ﾕｳﾁﾖ", -30000}, {20261127, "口座振替", "ﾃﾞﾝｷﾘﾖｳｷﾝ", -6547},
-        {20261127, "口座振替", "ｶﾞｽﾘﾖｳｷﾝ", -7747}, {20261129, "カード", "ATM", -40000},
-        {20261130, "振替", "ﾕｳﾁﾖ", -140000}, {20261203, "デビット", "ｼﾈﾏ", -3600},
-        {20261205, "デビット", "ﾚｽﾄﾗﾝ", -4200}, {20261207, "デビット", "ｽｰﾊﾟｰ", -5830}};
     Database db(context.dbPath());
-    qint64 balance = ImportLedger::balanceAtStartOf(db, QStringLiteral("銀行"), rows[0].date).value_or(0);
-    QStringList lines {
-        QStringLiteral("\"日付\",\"摘要\",\"摘要内容\",\"支払い金額\",\"預かり金額\",\"差引残高\"")};
-    for (const Row &r : rows) {
-        balance += r.amount;
-        lines << QStringLiteral("\"%1/%2/%3\",\"%4\",\"%5\",\"%6\",\"%7\",\"%8\"")
-                     .arg(r.date / 10000)
-                     .arg(r.date / 100 % 100)
-                     .arg(r.date % 100)
-                     .arg(QString::fromUtf8(r.kind), QString::fromUtf8(r.text))
-                     .arg(r.amount < 0 ? QLocale(QLocale::English).toString(-r.amount) : QString())
-                     .arg(r.amount > 0 ? QString::number(r.amount) : QString())
-                     .arg(balance);
-    }
+    const qint64 opening = ImportLedger::balanceAtStartOf(db, QStringLiteral("銀行"), 20261115).value_or(0);
     const QString path = QDir(context.appDir).filePath(QStringLiteral("meisai_202612.csv"));
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly)
-        || f.write(Cp932::encode(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"))) < 0) {
+    if (!FirstMonth::writeBankStatement(path, opening,
+            {{20261115, "カード", "ATM", -50000}, {20261118, "デビット", "ｱﾏｿﾞﾝ", -3280},
+                {20261121, "デビット", "ﾄﾞﾗﾂｸﾞｽﾄｱ", -1960}, {20261125, "振込", "ｷﾕｳﾖ", 271000},
+                {20261126, "振替", "ﾕｳﾁﾖ", -30000}, {20261127, "口座振替", "ﾃﾞﾝｷﾘﾖｳｷﾝ", -6547},
+                {20261127, "口座振替", "ｶﾞｽﾘﾖｳｷﾝ", -7747}, {20261129, "カード", "ATM", -40000},
+                {20261130, "振替", "ﾕｳﾁﾖ", -140000}, {20261203, "デビット", "ｼﾈﾏ", -3600},
+                {20261205, "デビット", "ﾚｽﾄﾗﾝ", -4200}, {20261207, "デビット", "ｽｰﾊﾟｰ", -5830}})) {
         std::fprintf(stderr, "velmo-shots: cannot write %s\n", qPrintable(path));
         ++g_failures;
     }
     return path;
+}
+
+// The main menu with its help menu open, from the screen: the menu is a window of its own.
+void saveWithHelpOpen(QWidget *mainMenu, const QString &name)
+{
+    QMenuBar *bar = mainMenu->findChild<QMenuBar *>();
+    QAction *help = bar->actions().constLast();
+    bar->setActiveAction(help);
+    QTest::qWait(300);
+    const QRect shown = mainMenu->frameGeometry().united(help->menu()->geometry());
+    const QString path = QDir(g_outDir).filePath(name + QStringLiteral(".png"));
+    if (QGuiApplication::primaryScreen()
+            ->grabWindow(0, shown.x(), shown.y(), shown.width(), shown.height())
+            .save(path))
+        std::printf("%s\n", qPrintable(path));
+    else
+        ++g_failures;
+    help->menu()->close();
 }
 
 // A dark desktop theme's colours (as Adwaita-dark gives them): light text on dark fields.
@@ -169,65 +170,6 @@ QPalette darkPalette()
     p.setColor(QPalette::Disabled, QPalette::Base, window);
     p.setColor(QPalette::Disabled, QPalette::Button, window);
     return p;
-}
-
-// A card's statement of November as its issuer writes it: the payment date and total before
-// the heading, the purchases, one of them cancelled.
-QString writeCardStatement(const AppContext &context)
-{
-    struct Row
-    {
-        const char *date, *shop;
-        int amount;
-        bool cancelled;
-    };
-    const Row rows[] = {{"2026/11/02", "スーパーマルエツ", 6480, false},
-        {"2026/11/05", "ドラッグストア", 2150, false}, {"2026/11/08", "レストラン　ＸＹＺ", 5600, false},
-        {"2026/11/08", "シネマ　サンシャイン", 3800, false}, {"2026/11/12", "スーパーマルエツ", 4320, false},
-        {"2026/11/14", "ドラッグストア", 980, true}, {"2026/11/15", "スーパーマルエツ", 3110, false}};
-    int total = 0;
-    QStringList rowLines;
-    for (const Row &r : rows) {
-        total += r.cancelled ? 0 : r.amount;
-        rowLines << QStringLiteral("\"本人\",\"ショッピング\",\" %1\",\"%2\",\"%3\",\"1回払い\",\"\",\"%4\","
-                                   "\"%5\",\"国内\",\"\",\"\"")
-                        .arg(QString::fromUtf8(r.date), QString::fromUtf8(r.shop),
-                            QLocale(QLocale::English).toString(r.amount),
-                            r.cancelled ? QStringLiteral("取消") : QString(),
-                            r.cancelled ? QString() : QLocale(QLocale::English).toString(r.amount));
-    }
-    const QStringList lines
-        = QStringList {QStringLiteral("\"\",\"\",\"今回のお支払日\",\"2026/12/10\""),
-              QStringLiteral("\"\",\"\",\"今回のお支払金額合計(￥)\",\"%1\"")
-                  .arg(QLocale(QLocale::English).toString(total)),
-              QStringLiteral("\"【ご利用明細】\""),
-              QStringLiteral("\"ご利用者\",\"カテゴリ\",\"ご利用日\",\"ご利用先など\","
-                             "\"ご利用金額(￥)\",\"支払区分\",\"今回回数\",\"訂正サイン\","
-                             "\"お支払い金額(￥)\",\"国内／海外\",\"摘要\",\"備考\"")}
-        + rowLines;
-    const QString path = QDir(context.appDir).filePath(QStringLiteral("card_202611.csv"));
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly)
-        || f.write(Cp932::encode(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"))) < 0) {
-        std::fprintf(stderr, "velmo-shots: cannot write %s\n", qPrintable(path));
-        ++g_failures;
-    }
-    return path;
-}
-
-// Opens the statement at `path` for `place` in the import window and chooses, for each line
-// whose text holds one of the keys, that key's item.
-void openWithItems(
-    TaskWindow *w, const QString &place, const QString &path, const QList<QPair<QString, QString>> &items)
-{
-    Drive::setCombo(Drive::child<QComboBox>(w, "cb_hokan"), place);
-    qobject_cast<ImportWindow *>(w)->openFile(path);
-    auto *grid = Drive::child<Grid>(w, "SP");
-    for (int r = 1; r <= grid->maxRows(); ++r)
-        for (const auto &[text, item] : items)
-            if (const qsizetype i = grid->choiceEntries(ImportWindow::ColItem, r).indexOf(item);
-                i >= 0 && grid->text(ImportWindow::ColText, r).contains(text))
-                grid->setText(ImportWindow::ColItem, r, QString::number(i));
 }
 
 } // namespace
@@ -284,6 +226,7 @@ int main(int argc, char *argv[])
           };
     const auto nothing = [](TaskWindow *) {};
     using Drive::child;
+    using FirstMonth::openWithItems;
 
     // The backups the restore window lists, at fixed times: last night's at the end of the
     // program, then two taken between the postings below, so that their counts differ.
@@ -520,7 +463,7 @@ int main(int argc, char *argv[])
     // The demo household's credit card, and its statement read into the import window with the
     // items chosen.
     shoot("card", QStringLiteral("F_card"), nothing);
-    const QString cardStatement = writeCardStatement(context);
+    const QString cardStatement = FirstMonth::writeCardStatement(context.appDir);
     shoot("import", QStringLiteral("F_import-card"), [&](TaskWindow *w) {
         openWithItems(w, QStringLiteral("クレジットカード"), cardStatement,
             {{QStringLiteral("スーパー"), QStringLiteral("食料品")},
@@ -564,14 +507,31 @@ int main(int argc, char *argv[])
         [](TaskWindow *w) { Drive::setCombo(child<QComboBox>(w, "cb_hokan"), QStringLiteral("財布")); });
     // Back in the main menu, the line under its heading warns of the shortfall.
     save(&m.menu, QStringLiteral("main-mitosi"));
-    // A card's owed amount typed in as its stocktake, a negative figure: the first month's step
-    // for what was bought before the first statement. Last, as it changes the balance ahead.
-    shoot("cmd_tanaorosi", QStringLiteral("F_tanaorosi-card"), [](TaskWindow *w) {
-        Drive::stocktake(
-            w, QStringLiteral("クレジットカード"), QStringLiteral("-25460"), QStringLiteral("記帳開始"));
-    });
-
     for (const QString &text : dialogs.shown)
         std::printf("  message: %s\n", qPrintable(text));
+
+    // The guide's first month on a new ledger: its own pictures, and what it saw for the text.
+    TempAppDir fresh;
+    FixedClock walkClock(clock.now());
+    const FirstMonth::Result walked = FirstMonth::walk(
+        fresh.context(dialogs, walkClock), walkClock, dialogs.shown, [](QWidget *w, const QString &name) {
+            if (name == u"main-help")
+                saveWithHelpOpen(w, name);
+            else
+                save(w, name);
+        });
+    for (const QString &problem : walked.problems) {
+        std::fprintf(stderr, "velmo-shots: first month: %s\n", qPrintable(problem));
+        ++g_failures;
+    }
+    std::printf("first month: %s\n", qPrintable(walked.bill));
+    for (const QString &line : walked.november + walked.december)
+        std::printf("  line %s\n", qPrintable(line));
+    for (const QString &text : walked.messages)
+        std::printf("  message: %s\n", qPrintable(text));
+    for (auto step = walked.balances.cbegin(); step != walked.balances.cend(); ++step)
+        for (auto place = step->cbegin(); place != step->cend(); ++place)
+            std::printf("  %s %s %lld\n", qPrintable(step.key()), qPrintable(place.key()),
+                static_cast<long long>(place.value()));
     return g_failures == 0 ? 0 : 1;
 }

@@ -263,7 +263,7 @@ private slots:
         menu.load();
         menu.show();
         auto *line = menu.findChild<QLabel *>("lbl_mitosi");
-        const QString shortfall = QStringLiteral("2026/12/10の電気で銀行の残高が \\7000 不足します");
+        const QString shortfall = QStringLiteral("2026/12/10の電気で銀行の残高が \\7,000 不足します");
         QCOMPARE(line->text(), shortfall);
 
         {
