@@ -4,12 +4,10 @@
 
 #include "BenchMain.h"
 #include "BenchSupport.h"
-#include "Cp932.h"
 #include "Database.h"
 #include "Grid.h"
 #include "ImportWindow.h"
 #include "LedgerGenerator.h"
-#include "Migrations.h"
 
 #include <QComboBox>
 #include <QDate>
@@ -50,20 +48,19 @@ QByteArray cardFile(int lines)
         QStringLiteral(
             "\"ご利用者\",\"カテゴリ\",\"ご利用日\",\"ご利用先など\",\"ご利用金額(￥)\",\"支払区分\","
             "\"今回回数\",\"訂正サイン\",\"お支払い金額(￥)\",\"国内／海外\",\"摘要\",\"備考\"")};
-    return Cp932::encode((out + rows).join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    return BenchSupport::statementFile(out + rows);
 }
 
 // A copy of the large ledger brought to the current version, one of its places made a card.
 struct Fixture
 {
-    BenchSupport::AppDir app;
+    BenchSupport::MigratedAppDir app;
     QString card = LedgerGenerator::storagePlaceNames().at(2);
     QString file;
 
     explicit Fixture(qint64 postings)
         : app(postings)
     {
-        Migrations::migrate(app.dbPath());
         {
             Database db(app.dbPath());
             db.beginWrite();

@@ -6,9 +6,7 @@
 #include "ActionHistory.h"
 #include "BenchMain.h"
 #include "BenchSupport.h"
-#include "Cp932.h"
 #include "Database.h"
-#include "Migrations.h"
 #include "MoveIn.h"
 
 #include <QDate>
@@ -62,26 +60,23 @@ QList<MoveIn::SourceFile> householdFiles()
         line(d, income ? 1000 * random.bounded(50, 300) : -10 * random.bounded(10, 3000), place, large,
             middle, false);
     }
-    const QByteArray heading
-        = Cp932::encode(QStringLiteral("\"計算対象\",\"日付\",\"内容\",\"金額（円）\",\"保有金融機関\","
-                                       "\"大項目\",\"中項目\",\"メモ\",\"振替\",\"ID\"\r\n"));
+    const QString heading = QStringLiteral("\"計算対象\",\"日付\",\"内容\",\"金額（円）\",\"保有金融機関\","
+                                           "\"大項目\",\"中項目\",\"メモ\",\"振替\",\"ID\"");
     QList<MoveIn::SourceFile> files;
     for (auto it = months.cbegin(); it != months.cend(); ++it)
         files.append({QStringLiteral("%1.csv").arg(it.key()),
-            heading + Cp932::encode(it.value().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"))});
+            BenchSupport::statementFile(QStringList {heading} + it.value())});
     return files;
 }
 
 struct Fixture
 {
-    BenchSupport::AppDir app;
+    BenchSupport::MigratedAppDir app;
     QList<MoveIn::SourceFile> files = householdFiles();
 
     explicit Fixture(qint64 postings)
         : app(postings)
-    {
-        Migrations::migrate(app.dbPath());
-    }
+    { }
 
     MoveIn::Plan preview()
     {

@@ -9,7 +9,6 @@
 #include "ImportLedger.h"
 #include "ImportRules.h"
 #include "LedgerGenerator.h"
-#include "Migrations.h"
 
 #include <QRandomGenerator>
 
@@ -38,14 +37,13 @@ QString description(QRandomGenerator &random, int n)
 
 struct Fixture
 {
-    BenchSupport::AppDir app;
+    BenchSupport::MigratedAppDir app;
     QString place = LedgerGenerator::storagePlaceNames().at(1);
     QList<StatementLine> lines;
 
     explicit Fixture(qint64 postings)
         : app(postings)
     {
-        Migrations::migrate(app.dbPath());
         QRandomGenerator random(11);
         const QStringList items = LedgerGenerator::expenseItemNames();
         Database db(app.dbPath());

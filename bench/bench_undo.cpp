@@ -123,8 +123,10 @@ void renameOrUndo(benchmark::State &state, qint64 postings, bool timeUndo)
             + QStringLiteral(") + (SELECT COUNT(*) FROM S WHERE S_hokan = ") + quoted + u')');
         state.counters["postings_renamed"] = double(c.integer64(0));
     }
-    if (timeUndo)
+    if (timeUndo) {
         state.counters["target_ratio"] = 1.2;
+        state.counters["target_ms"] = postings > LedgerGenerator::LargePostings ? 2000 : 500;
+    }
 }
 
 qint64 fileBytes(const QString &path)

@@ -3,6 +3,7 @@
 
 #include "ChangeRecorder.h"
 #include "Database.h"
+#include "SearchText.h"
 
 #include <QHash>
 #include <QStringList>
@@ -424,14 +425,23 @@ QString takeBack(Database &db, qint64 from)
     if (stored.empty() || stored.back().no != from)
         return QStringLiteral("この操作は履歴にないため取り消せません");
     Player player(db);
+    // A run (a rename) puts rows back before the masters: the search copy is told (see
+    // SearchText::setTakingBack).
+    bool marked = false;
     for (const Stored &s : stored) {
         const std::vector<RecordedChange> changes = ChangeRecorder::decode(s.changes);
         for (auto c = changes.rbegin(); c != changes.rend(); ++c) {
+            if (c->kind == RecordedChange::Run && !marked) {
+                SearchText::setTakingBack(db, true);
+                marked = true;
+            }
             const QString refusal = player.undo(*c);
             if (!refusal.isEmpty())
-                return refusal;
+                return refusal; // the caller rolls back, the mark with the rest
         }
     }
+    if (marked)
+        SearchText::setTakingBack(db, false);
     return QString();
 }
 

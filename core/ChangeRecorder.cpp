@@ -71,6 +71,41 @@ void putValue(QByteArray &out, sqlite3_value *v)
     }
 }
 
+void putValueOrNull(QByteArray &out, sqlite3_value *v)
+{
+    if (v)
+        putValue(out, v);
+    else
+        out.append(char(StoredValue::Null));
+}
+
+// Equal as putValue would encode them: the same storage class and the same contents.
+bool sameValue(sqlite3_value *a, sqlite3_value *b)
+{
+    const int type = a ? sqlite3_value_type(a) : SQLITE_NULL;
+    if (type != (b ? sqlite3_value_type(b) : SQLITE_NULL))
+        return false;
+    switch (type) {
+    case SQLITE_INTEGER:
+        return sqlite3_value_int64(a) == sqlite3_value_int64(b);
+    case SQLITE_FLOAT: {
+        const double x = sqlite3_value_double(a), y = sqlite3_value_double(b);
+        return std::memcmp(&x, &y, sizeof x) == 0;
+    }
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: {
+        const void *x
+            = type == SQLITE_TEXT ? static_cast<const void *>(sqlite3_value_text(a)) : sqlite3_value_blob(a);
+        const void *y
+            = type == SQLITE_TEXT ? static_cast<const void *>(sqlite3_value_text(b)) : sqlite3_value_blob(b);
+        const int n = sqlite3_value_bytes(a);
+        return n == sqlite3_value_bytes(b) && (n == 0 || std::memcmp(x, y, size_t(n)) == 0);
+    }
+    default:
+        return true;
+    }
+}
+
 class Reader
 {
 public:
@@ -184,10 +219,10 @@ void ChangeRecorder::hook(
 void ChangeRecorder::record(int op, const char *table, qint64 key1, qint64 key2)
 {
     const int n = sqlite3_preupdate_count(m_db);
-    const QByteArray name(table);
     sqlite3_value *v = nullptr;
     if (op == SQLITE_INSERT || op == SQLITE_DELETE) {
         flushRun();
+        const QByteArray name(table);
         m_out.append(op == SQLITE_INSERT ? char(RecordedChange::Insert) : char(RecordedChange::Delete));
         putBytes(m_out, name.constData(), name.size());
         putSigned(m_out, op == SQLITE_INSERT ? key2 : key1);
@@ -204,51 +239,56 @@ void ChangeRecorder::record(int op, const char *table, qint64 key1, qint64 key2)
         }
         return;
     }
-    // An update: which columns changed?
-    m_old.resize(size_t(n));
-    m_new.resize(size_t(n));
-    std::vector<int> changed;
+    // An update: which columns changed? A rename reaches every row of a large table, so the
+    // values are compared as the engine holds them, only what is kept is encoded, and the
+    // scratch space keeps its room from row to row.
+    m_oldValues.resize(size_t(n));
+    m_newValues.resize(size_t(n));
+    int changed = 0;
+    int first = -1;
     for (int i = 0; i < n; ++i) {
-        m_old[size_t(i)].clear();
-        m_new[size_t(i)].clear();
-        if (sqlite3_preupdate_old(m_db, i, &v) == SQLITE_OK && v)
-            putValue(m_old[size_t(i)], v);
-        else
-            m_old[size_t(i)].append(char(StoredValue::Null));
-        if (sqlite3_preupdate_new(m_db, i, &v) == SQLITE_OK && v)
-            putValue(m_new[size_t(i)], v);
-        else
-            m_new[size_t(i)].append(char(StoredValue::Null));
-        if (m_old[size_t(i)] != m_new[size_t(i)])
-            changed.push_back(i);
+        sqlite3_value *&o = m_oldValues[size_t(i)];
+        sqlite3_value *&w = m_newValues[size_t(i)];
+        if (sqlite3_preupdate_old(m_db, i, &o) != SQLITE_OK)
+            o = nullptr;
+        if (sqlite3_preupdate_new(m_db, i, &w) != SQLITE_OK)
+            w = nullptr;
+        if (!sameValue(o, w) && changed++ == 0)
+            first = i;
     }
-    if (changed.empty() && key1 == key2)
+    if (changed == 0 && key1 == key2)
         return; // nothing changed
-    if (changed.size() == 1 && key1 == key2) {
-        const int c = changed.front();
-        if (!(m_runColumn == c && m_runTable == name && m_runBefore == m_old[size_t(c)]
-                && m_runAfter == m_new[size_t(c)])) {
+    if (changed == 1 && key1 == key2) {
+        m_scratchBefore.resize(0);
+        m_scratchAfter.resize(0);
+        putValueOrNull(m_scratchBefore, m_oldValues[size_t(first)]);
+        putValueOrNull(m_scratchAfter, m_newValues[size_t(first)]);
+        if (!(m_runColumn == first && m_runTable == table && m_runBefore == m_scratchBefore
+                && m_runAfter == m_scratchAfter)) {
             flushRun();
-            m_runTable = name;
-            m_runColumn = c;
-            m_runBefore = m_old[size_t(c)];
-            m_runAfter = m_new[size_t(c)];
+            m_runTable = table;
+            m_runColumn = first;
+            m_runBefore = m_scratchBefore;
+            m_runAfter = m_scratchAfter;
         }
         m_runRows.push_back(key1);
         return;
     }
     flushRun();
+    const QByteArray name(table);
     m_out.append(char(RecordedChange::Update));
     putBytes(m_out, name.constData(), name.size());
     putSigned(m_out, key1);
     putSigned(m_out, key2);
     putVarint(m_out, quint64(n));
-    for (const QByteArray &o : m_old)
-        m_out.append(o);
-    putVarint(m_out, changed.size());
-    for (int c : changed) {
+    for (sqlite3_value *o : m_oldValues)
+        putValueOrNull(m_out, o);
+    putVarint(m_out, quint64(changed));
+    for (int c = 0; c < n; ++c) {
+        if (sameValue(m_oldValues[size_t(c)], m_newValues[size_t(c)]))
+            continue;
         putVarint(m_out, quint64(c));
-        m_out.append(m_new[size_t(c)]);
+        putValueOrNull(m_out, m_newValues[size_t(c)]);
     }
 }
 

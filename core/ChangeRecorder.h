@@ -6,6 +6,7 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_value;
 
 // One value as the engine stored it: its storage class and its exact contents.
 struct StoredValue
@@ -71,6 +72,7 @@ private:
     int m_runColumn = -1;
     QByteArray m_runBefore, m_runAfter;
     std::vector<qint64> m_runRows;
-    // Scratch space for one row's encoded columns.
-    std::vector<QByteArray> m_old, m_new;
+    // Scratch space for one row's values before and after, and one column's encoded.
+    std::vector<sqlite3_value *> m_oldValues, m_newValues;
+    QByteArray m_scratchBefore, m_scratchAfter;
 };

@@ -90,12 +90,12 @@ const char *const step9[] = {
     " PRIMARY KEY (XQ_hokan, XQ_kind, XQ_match, XQ_key))",
 };
 
-// Step 10: what the record of an imported line says after the fact. XL_state: 0 as imported,
+// Step 11: what the record of an imported line says after the fact. XL_state: 0 as imported,
 // 1 its amount or place changed in a correction since, 2 deleted since (its row id is 0 then);
 // either way the line is no longer known as imported. XL_paid_by and XL_paid_item: for a bank's
 // payment that a card's bill turned from an expense into the transfer to the card, the card's
 // batch and the expense item it had.
-const char *const step10[] = {
+const char *const step11[] = {
     "ALTER TABLE X_import_line ADD COLUMN XL_state INTEGER NOT NULL DEFAULT 0",
     "ALTER TABLE X_import_line ADD COLUMN XL_paid_by INTEGER",
     "ALTER TABLE X_import_line ADD COLUMN XL_paid_item TEXT",
@@ -128,7 +128,7 @@ template <size_t N> QStringList toList(const char *const (&statements)[N])
 
 int latest()
 {
-    return 10;
+    return 11;
 }
 
 QStringList step(int n)
@@ -139,15 +139,11 @@ QStringList step(int n)
     case 2:
         return toList(step2);
     case 3:
-        // The search over every posting: a folded copy of the searchable text, kept current by
-        // triggers (see SearchText).
-        return SearchText::createStatements();
+    case 5:
+        // The search copy (3) and its index (5) in their first forms: step 10 makes both anew.
+        return {};
     case 4:
         return toList(step4);
-    case 5:
-        // The trigram index of the search copy (see SearchIndex), with the copy's triggers in a
-        // form that keeps the index right; build() fills it from the rows already folded.
-        return SearchText::triggerStatements(true) + SearchIndex::createStatements();
     case 6:
         return toList(step6);
     case 7:
@@ -157,7 +153,14 @@ QStringList step(int n)
     case 9:
         return toList(step9);
     case 10:
-        return toList(step10);
+        // The search over every posting: a folded copy of the searchable text with its places
+        // numbered, kept current by triggers (see SearchText), and its trigram index (see
+        // SearchIndex), made anew in place of any earlier form (migrate() folds the copy before
+        // the index is made, and builds it).
+        return SearchIndex::dropStatements() + SearchText::dropStatements() + SearchText::createStatements()
+            + SearchIndex::createStatements();
+    case 11:
+        return toList(step11);
     default:
         return {};
     }
@@ -191,15 +194,22 @@ Outcome migrate(
     if (current >= latest())
         return Outcome::Current; // the transaction rolls back with nothing written
     for (int n = current + 1; n <= latest(); ++n) {
-        for (const QString &statement : step(n))
-            if (!addsAColumnThatIsThere(db, statement))
-                db.execute(statement);
+        const QStringList statements = step(n);
+        // Step 10 makes the index last; its rows are folded first (see below).
+        const qsizetype run
+            = n == 10 ? statements.size() - SearchIndex::createStatements().size() : statements.size();
+        for (qsizetype i = 0; i < run; ++i)
+            if (!addsAColumnThatIsThere(db, statements.at(i)))
+                db.execute(statements.at(i));
         // The copy is folded before its index exists and then indexed in one go, quicker than
-        // row by row through the index's triggers, which keep it right from then on.
-        if (n == 3)
+        // row by row through the index's triggers, which keep it right from then on. The copy's
+        // last form comes with step 10, which does both.
+        if (n == 10) {
             SearchText::foldPending(db, progress);
-        else if (n == 5)
+            for (const QString &statement : SearchIndex::createStatements())
+                db.execute(statement);
             SearchIndex::build(db, progress);
+        }
     }
     db.execute(QStringLiteral("PRAGMA user_version = %1").arg(latest()));
     db.commit();

@@ -60,17 +60,32 @@ QStringList createStatements()
     };
 }
 
+QStringList dropStatements()
+{
+    QStringList list;
+    for (const char *when : {"ins", "del", "upd"})
+        list << QStringLiteral("DROP TRIGGER IF EXISTS X_meisai_fts_%1").arg(QLatin1String(when));
+    list << QStringLiteral("DROP TABLE IF EXISTS X_meisai_terms")
+         << QStringLiteral("DROP TABLE IF EXISTS X_meisai_fts");
+    return list;
+}
+
 qint64 build(Database &db, const Progress &progress)
 {
-    constexpr qint64 Batch = 20000;
-    qint64 last = 0;
+    // In spans of row ids (the copy's row ids interleave the four tables; any may be negative).
+    constexpr qint64 Span = 80000;
+    qint64 first = 0, last = 0;
     {
-        Cursor c = db.query(QStringLiteral("SELECT coalesce(max(rowid), 0) FROM X_meisai"));
-        last = c.eof() ? 0 : c.integer64(0);
+        Cursor c = db.query(
+            QStringLiteral("SELECT coalesce(min(rowid), 1) - 1, coalesce(max(rowid), 0) FROM X_meisai"));
+        if (!c.eof()) {
+            first = c.integer64(0);
+            last = c.integer64(1);
+        }
     }
     qint64 indexed = 0;
-    for (qint64 from = 0; from < last; from += Batch) {
-        const qint64 to = qMin(from + Batch, last);
+    for (qint64 from = first; from < last; from += Span) {
+        const qint64 to = qMin(from + Span, last);
         db.execute(QStringLiteral("INSERT INTO X_meisai_fts (rowid, XM_norm)"
                                   " SELECT rowid, XM_norm || char(31) FROM X_meisai"
                                   " WHERE rowid > %1 AND rowid <= %2 AND XM_norm IS NOT NULL")
@@ -78,7 +93,7 @@ qint64 build(Database &db, const Progress &progress)
                        .arg(to));
         indexed += sqlite3_changes64(db.handle());
         if (progress)
-            progress(to, last);
+            progress(to - first, last - first);
     }
     return indexed;
 }

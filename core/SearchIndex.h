@@ -21,6 +21,9 @@ namespace SearchIndex {
 // build() must follow to fill it from the rows folded so far.
 QStringList createStatements();
 
+// The statements that drop the index and its triggers.
+QStringList dropStatements();
+
 using Progress = std::function<void(qint64 done, qint64 total)>;
 
 // Indexes every folded row of X_meisai, inside the caller's write transaction. Rows folded later

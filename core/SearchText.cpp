@@ -35,7 +35,8 @@ QString columnText(sqlite3_stmt *s, int column)
     return text ? QString::fromUtf8(text, sqlite3_column_bytes(s, column)) : QString();
 }
 
-// The source of each table's searchable fields.
+// The source of each table's folded text: the item and the memo (a stocktake's reason). Places
+// are kept apart, as numbers of X_meisai_hokan, and matched by their names (see PostingSearch).
 struct Source
 {
     const char *table;
@@ -43,33 +44,89 @@ struct Source
 };
 
 const Source sources[] = {
-    {"N", "N_index, N_hokan, N_memo"},
-    {"S", "S_index, S_hokan, S_memo"},
-    {"Idourireki_T", "I_hokanmoto, I_hokansaki, I_memo"},
-    {"Ktanaorosi_T", "K_hokan, K_riyuu, ''"},
+    {"N", "N_index, N_memo"},
+    {"S", "S_index, S_memo"},
+    {"Idourireki_T", "'', I_memo"},
+    {"Ktanaorosi_T", "'', K_riyuu"},
 };
 
-// What a trigger writes for a row of each table: table key, kind, date, amount, the places and
-// the item. A debit is the S row the debit run writes with its fixed memo.
+// What the copy holds of a row of each table: its key (whose code is its place in this list),
+// kind, date, amount and item (in terms of the row "r."), the columns whose change writes the
+// row again, those whose change sets its text anew, and the one or two columns of its places. A
+// debit is the S row the debit run writes with its fixed memo.
 struct TriggerRow
 {
     const char *table;
     const char *key;
-    const char *values; // in terms of the row "r."
+    const char *kind;
+    const char *dateAndMoney;
+    const char *item;
+    const char *columns;
+    const char *textColumns;
+    const char *places[2];
 };
 
 const TriggerRow triggerRows[] = {
-    {"N", "N", "'N', r.N_date, r.N_money, r.N_hokan, NULL, r.N_index"},
-    {"S", "S",
-        "CASE WHEN r.S_memo = '自動引落処理' THEN 'Z' ELSE 'S' END, r.S_date, r.S_money, r.S_hokan, NULL, "
-        "r.S_index"},
-    {"Idourireki_T", "I", "'I', r.I_day, r.I_money, r.I_hokanmoto, r.I_hokansaki, NULL"},
-    {"Ktanaorosi_T", "K", "'K', r.K_day, r.K_amoney - r.K_bmoney, r.K_hokan, NULL, NULL"},
+    {"N", "N", "'N'", "r.N_date, r.N_money", "r.N_index", "N_date, N_money", "N_index, N_memo",
+        {"N_hokan", nullptr}},
+    {"S", "S", "CASE WHEN r.S_memo = '自動引落処理' THEN 'Z' ELSE 'S' END", "r.S_date, r.S_money",
+        "r.S_index", "S_date, S_money", "S_index, S_memo", {"S_hokan", nullptr}},
+    {"Idourireki_T", "I", "'I'", "r.I_day, r.I_money", "NULL", "I_day, I_money", "I_memo",
+        {"I_hokanmoto", "I_hokansaki"}},
+    {"Ktanaorosi_T", "K", "'K'", "r.K_day, r.K_amoney - r.K_bmoney", "NULL", "K_day, K_amoney, K_bmoney",
+        "K_riyuu", {"K_hokan", nullptr}},
 };
 
+constexpr int Codes = 4;
+
+// The columns of a row of the copy as rowValues() gives them.
+constexpr const char *CopyColumns
+    = "rowid, XM_table, XM_rowid, XM_kind, XM_date, XM_money, XM_place, XM_place2, XM_item, XM_norm";
+
+int codeOf(const TriggerRow &t)
+{
+    return int(&t - triggerRows);
+}
+
+QString inTermsOf(const char *text, const QString &row)
+{
+    return QString::fromUtf8(text).replace(QStringLiteral("r."), row + u'.');
+}
+
+// The copy's row id of the row `row` of the table.
+QString copyRowid(const TriggerRow &t, const QString &row)
+{
+    return QStringLiteral("(%1.rowid * %2 + %3)").arg(row).arg(Codes).arg(codeOf(t));
+}
+
+QString placeNumber(const QString &name)
+{
+    return QStringLiteral("(SELECT XH_id FROM X_meisai_hokan WHERE XH_name = %1)").arg(name);
+}
+
+QString keepPlace(const QString &name)
+{
+    return QStringLiteral(" INSERT OR IGNORE INTO X_meisai_hokan (XH_name) SELECT %1 WHERE %1 IS NOT NULL;")
+        .arg(name);
+}
+
+// The values of the copy's row for the row `row` of the table, its places numbered already.
 QString rowValues(const TriggerRow &t, const QString &row)
 {
-    return QString::fromUtf8(t.values).replace(QStringLiteral("r."), row + u'.');
+    const QString place2
+        = t.places[1] ? placeNumber(row + u'.' + QLatin1String(t.places[1])) : QStringLiteral("NULL");
+    return QStringLiteral("%1, '%2', %3.rowid, %4, %5, %6, %7, NULL")
+        .arg(copyRowid(t, row), QLatin1String(t.key), row,
+            inTermsOf(t.kind, row) + QStringLiteral(", ") + inTermsOf(t.dateAndMoney, row),
+            placeNumber(row + u'.' + QLatin1String(t.places[0])), place2, inTermsOf(t.item, row));
+}
+
+QStringList placeColumns(const TriggerRow &t)
+{
+    QStringList list {QLatin1String(t.places[0])};
+    if (t.places[1])
+        list << QLatin1String(t.places[1]);
+    return list;
 }
 
 } // namespace
@@ -95,33 +152,86 @@ QStringList words(const QString &text)
     return out;
 }
 
-QStringList triggerStatements(bool replace)
+QStringList triggerStatements()
 {
     QStringList list;
     for (const TriggerRow &t : triggerRows) {
         const QString table = QString::fromUtf8(t.table);
-        const QString key = QString::fromUtf8(t.key);
-        // A row of the same key is deleted first rather than replaced: a replaced row leaves no
+        const QStringList places = placeColumns(t);
+        QString insert;
+        for (const QString &p : places)
+            insert += keepPlace(QStringLiteral("new.") + p);
+        // A row of the same id is deleted first rather than replaced: a replaced row leaves no
         // trace for the triggers on X_meisai itself (see SearchIndex).
-        const QString removeNew
-            = QStringLiteral("DELETE FROM X_meisai WHERE XM_table = '%1' AND XM_rowid = new.rowid;").arg(key);
-        const QString insert = removeNew
-            + QStringLiteral(" INSERT INTO X_meisai VALUES ('%1', new.rowid, %2, NULL);")
-                  .arg(key, rowValues(t, QStringLiteral("new")));
-        const QString remove
-            = QStringLiteral("DELETE FROM X_meisai WHERE XM_table = '%1' AND XM_rowid = old.rowid;").arg(key);
-        if (replace)
-            for (const char *when : {"ins", "upd", "del"})
-                list << QStringLiteral("DROP TRIGGER IF EXISTS X_meisai_%1_%2")
-                            .arg(table, QLatin1String(when));
-        list << QStringLiteral("CREATE TRIGGER IF NOT EXISTS X_meisai_%1_ins AFTER INSERT ON %1 BEGIN %2 END")
+        insert += QStringLiteral(
+            " DELETE FROM X_meisai WHERE rowid = %1; INSERT INTO X_meisai (%2) VALUES (%3);")
+                      .arg(copyRowid(t, QStringLiteral("new")), QLatin1String(CopyColumns),
+                          rowValues(t, QStringLiteral("new")));
+        const QString remove = QStringLiteral(" DELETE FROM X_meisai WHERE rowid = %1;")
+                                   .arg(copyRowid(t, QStringLiteral("old")));
+        // A change of the places alone (a rename) does something only when the row's number of
+        // a place is not that of its new name: a rename of the masters' place has renamed the
+        // name of its number already (see below). While a rename is taken back (its rows put
+        // back before the masters), a name that no row holds and no place of the masters has is the rename's:
+        // it takes over the number of the name it replaces, so the other rows of that name, put
+        // back next, keep theirs. When the place and more change, both triggers fire and agree.
+        QString renamed;
+        QStringList changed, sets, differ;
+        for (const QString &p : places) {
+            renamed += QStringLiteral(" UPDATE X_meisai_hokan SET XH_name = new.%1 WHERE XH_name = old.%1 "
+                                      "AND new.%1 IS NOT NULL"
+                                      " AND NOT EXISTS (SELECT 1 FROM X_meisai_hokan WHERE XH_name = new.%1)"
+                                      " AND NOT EXISTS (SELECT 1 FROM Hokan_T WHERE H_index = new.%1)"
+                                      " AND EXISTS (SELECT 1 FROM X_meisai_takeback);")
+                           .arg(p)
+                + keepPlace(QStringLiteral("new.") + p);
+            const QString column = sets.isEmpty() ? QStringLiteral("XM_place") : QStringLiteral("XM_place2");
+            const QString number = placeNumber(QStringLiteral("new.") + p);
+            changed << QStringLiteral("(SELECT %1 FROM X_meisai WHERE rowid = %2) IS NOT %3")
+                           .arg(column, copyRowid(t, QStringLiteral("new")), number);
+            sets << QStringLiteral("%1 = %2").arg(column, number);
+            differ << QStringLiteral("%1 IS NOT %2").arg(column, number);
+        }
+        list << QStringLiteral("CREATE TRIGGER X_meisai_%1_ins AFTER INSERT ON %1 BEGIN%2 END")
                     .arg(table, insert)
+             << QStringLiteral("CREATE TRIGGER X_meisai_%1_upd AFTER UPDATE OF rowid, %2 ON %1 BEGIN%3%4 END")
+                    .arg(table, QString::fromUtf8(t.columns), remove, insert)
+             // A change of the item or the memo (a rename of an item) sets them in the row as it
+             // is, pending, and its kind only when that changes: the row's indexes stay as they are.
              << QStringLiteral(
-                    "CREATE TRIGGER IF NOT EXISTS X_meisai_%1_upd AFTER UPDATE ON %1 BEGIN %2 %3 END")
-                    .arg(table, remove, insert)
-             << QStringLiteral("CREATE TRIGGER IF NOT EXISTS X_meisai_%1_del AFTER DELETE ON %1 BEGIN %2 END")
+                    "CREATE TRIGGER X_meisai_%1_text AFTER UPDATE OF %2 ON %1 WHEN old.rowid IS new.rowid"
+                    " BEGIN UPDATE X_meisai SET XM_item = %3, XM_norm = NULL WHERE rowid = %4;"
+                    " UPDATE X_meisai SET XM_kind = %5 WHERE rowid = %4 AND XM_kind IS NOT %5; END")
+                    .arg(table, QString::fromUtf8(t.textColumns), inTermsOf(t.item, QStringLiteral("new")),
+                        copyRowid(t, QStringLiteral("new")), inTermsOf(t.kind, QStringLiteral("new")))
+             << QStringLiteral("CREATE TRIGGER X_meisai_%1_place AFTER UPDATE OF %2 ON %1 WHEN %3 BEGIN%4"
+                               " UPDATE X_meisai SET %5 WHERE rowid = %6 AND (%7); END")
+                    .arg(table, places.join(QStringLiteral(", ")), changed.join(QStringLiteral(" OR ")),
+                        renamed, sets.join(QStringLiteral(", ")), copyRowid(t, QStringLiteral("new")),
+                        differ.join(QStringLiteral(" OR ")))
+             << QStringLiteral("CREATE TRIGGER X_meisai_%1_del AFTER DELETE ON %1 BEGIN%2 END")
                     .arg(table, remove);
     }
+    // A place renamed in the masters before its rows: its name's number is renamed with it.
+    list << QStringLiteral(
+        "CREATE TRIGGER X_meisai_hokan_rename AFTER UPDATE OF H_index ON Hokan_T"
+        " WHEN old.H_index IS NOT new.H_index BEGIN UPDATE X_meisai_hokan SET XH_name = new.H_index"
+        " WHERE XH_name = old.H_index AND new.H_index IS NOT NULL"
+        " AND NOT EXISTS (SELECT 1 FROM X_meisai_hokan WHERE XH_name = new.H_index); END");
+    return list;
+}
+
+QStringList dropStatements()
+{
+    QStringList list;
+    for (const char *table : {"N", "S", "Idourireki_T", "Ktanaorosi_T"})
+        for (const char *when : {"ins", "upd", "del", "place", "text"})
+            list << QStringLiteral("DROP TRIGGER IF EXISTS X_meisai_%1_%2")
+                        .arg(QLatin1String(table), QLatin1String(when));
+    list << QStringLiteral("DROP TRIGGER IF EXISTS X_meisai_hokan_rename")
+         << QStringLiteral("DROP TABLE IF EXISTS X_meisai")
+         << QStringLiteral("DROP TABLE IF EXISTS X_meisai_hokan")
+         << QStringLiteral("DROP TABLE IF EXISTS X_meisai_takeback");
     return list;
 }
 
@@ -129,19 +239,56 @@ QStringList createStatements()
 {
     QStringList list;
     list << QStringLiteral(
-        "CREATE TABLE IF NOT EXISTS X_meisai ("
-        " XM_table TEXT NOT NULL, XM_rowid INTEGER NOT NULL, XM_kind TEXT, XM_date INTEGER,"
-        " XM_money INTEGER, XM_hokan TEXT, XM_hokan2 TEXT, XM_item TEXT, XM_norm TEXT,"
-        " PRIMARY KEY (XM_table, XM_rowid))")
-         << QStringLiteral("CREATE INDEX IF NOT EXISTS X_meisai_date ON X_meisai (XM_date)")
-         << QStringLiteral("CREATE INDEX IF NOT EXISTS X_meisai_money ON X_meisai (XM_money)")
+        "CREATE TABLE X_meisai_hokan (XH_id INTEGER PRIMARY KEY, XH_name TEXT NOT NULL UNIQUE)")
+         << QStringLiteral("CREATE TABLE X_meisai_takeback (XT_on INTEGER)")
          << QStringLiteral(
-                "CREATE INDEX IF NOT EXISTS X_meisai_pending ON X_meisai (XM_table) WHERE XM_norm IS NULL");
-    list << triggerStatements(false);
+                "CREATE TABLE X_meisai ("
+                " XM_table TEXT NOT NULL, XM_rowid INTEGER NOT NULL, XM_kind TEXT, XM_date INTEGER,"
+                " XM_money INTEGER, XM_place INTEGER, XM_place2 INTEGER, XM_item TEXT, XM_norm TEXT)");
     for (const TriggerRow &t : triggerRows)
-        list << QStringLiteral("INSERT OR IGNORE INTO X_meisai SELECT '%1', r.rowid, %2, NULL FROM %3 r")
-                    .arg(QString::fromUtf8(t.key), rowValues(t, QStringLiteral("r")),
+        for (const QString &p : placeColumns(t))
+            list << QStringLiteral("INSERT OR IGNORE INTO X_meisai_hokan (XH_name) SELECT DISTINCT %1 FROM "
+                                   "%2 WHERE %1 IS NOT NULL")
+                        .arg(p, QString::fromUtf8(t.table));
+    for (const TriggerRow &t : triggerRows)
+        list << QStringLiteral("INSERT INTO X_meisai (%1) SELECT %2 FROM %3 r")
+                    .arg(QLatin1String(CopyColumns), rowValues(t, QStringLiteral("r")),
                         QString::fromUtf8(t.table));
+    // The first index of the places holds what a search counts and totals, so the rows of a
+    // place are counted from the index alone.
+    list << QStringLiteral("CREATE INDEX X_meisai_date ON X_meisai (XM_date)")
+         << QStringLiteral("CREATE INDEX X_meisai_money ON X_meisai (XM_money)")
+         << QStringLiteral("CREATE INDEX X_meisai_pending ON X_meisai (XM_table) WHERE XM_norm IS NULL")
+         << QStringLiteral("CREATE INDEX X_meisai_place ON X_meisai (XM_place, XM_date, XM_kind, XM_money)")
+         << QStringLiteral(
+                "CREATE INDEX X_meisai_place2 ON X_meisai (XM_place2) WHERE XM_place2 IS NOT NULL");
+    list << triggerStatements();
+    return list;
+}
+
+QString rowidOf(QChar key, const QString &rowid)
+{
+    for (const TriggerRow &t : triggerRows)
+        if (QLatin1String(t.key) == QString(key))
+            return QStringLiteral("(%1 * %2 + %3)").arg(rowid).arg(Codes).arg(codeOf(t));
+    return QStringLiteral("NULL");
+}
+
+void setTakingBack(Database &db, bool on)
+{
+    Cursor c = db.query(
+        QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'X_meisai_takeback'"));
+    if (c.eof())
+        return;
+    db.execute(on ? QStringLiteral("INSERT INTO X_meisai_takeback VALUES (1)")
+                  : QStringLiteral("DELETE FROM X_meisai_takeback"));
+}
+
+QList<std::pair<qint64, QString>> places(Database &db)
+{
+    QList<std::pair<qint64, QString>> list;
+    for (Cursor c = db.query(QStringLiteral("SELECT XH_id, XH_name FROM X_meisai_hokan")); !c.eof(); c.next())
+        list.append({c.integer64(0), c.text(1)});
     return list;
 }
 
@@ -156,17 +303,15 @@ int foldPending(Database &db, const Progress &progress)
         Cursor c = db.query(QStringLiteral("SELECT count(*) FROM X_meisai WHERE XM_norm IS NULL"));
         total = c.eof() ? 0 : c.integer64(0);
     }
-    Statement update = prepare(
-        db, QStringLiteral("UPDATE X_meisai SET XM_norm = ?1 WHERE XM_table = ?2 AND XM_rowid = ?3"));
+    Statement update = prepare(db, QStringLiteral("UPDATE X_meisai SET XM_norm = ?1 WHERE rowid = ?2"));
     for (const TriggerRow &t : triggerRows) {
         const Source *source = nullptr;
         for (const Source &s : sources)
             if (qstrcmp(s.table, t.table) == 0)
                 source = &s;
         const QString key = QString::fromUtf8(t.key);
-        const QByteArray keyUtf8 = key.toUtf8();
         Statement read = prepare(db,
-            QStringLiteral("SELECT x.XM_rowid, %1 FROM X_meisai x LEFT JOIN %2 r ON r.rowid = x.XM_rowid"
+            QStringLiteral("SELECT x.rowid, %1 FROM X_meisai x LEFT JOIN %2 r ON r.rowid = x.XM_rowid"
                            " WHERE x.XM_table = '%3' AND x.XM_norm IS NULL LIMIT %4")
                 .arg(QString::fromUtf8(source->fields), QString::fromUtf8(t.table), key)
                 .arg(Batch));
@@ -179,15 +324,13 @@ int foldPending(Database &db, const Progress &progress)
                     break;
                 if (rc != SQLITE_ROW)
                     throw DbError(QString::fromUtf8(sqlite3_errmsg(db.handle())), rc);
-                const QString joined = columnText(read.get(), 1) + Separator + columnText(read.get(), 2)
-                    + Separator + columnText(read.get(), 3);
+                const QString joined = columnText(read.get(), 1) + Separator + columnText(read.get(), 2);
                 batch.emplace_back(sqlite3_column_int64(read.get(), 0), fold(joined).toUtf8());
             }
             sqlite3_reset(read.get());
             for (const auto &[rowid, folded] : batch) {
                 sqlite3_bind_text(update.get(), 1, folded.constData(), int(folded.size()), SQLITE_STATIC);
-                sqlite3_bind_text(update.get(), 2, keyUtf8.constData(), int(keyUtf8.size()), SQLITE_STATIC);
-                sqlite3_bind_int64(update.get(), 3, rowid);
+                sqlite3_bind_int64(update.get(), 2, rowid);
                 const int u = sqlite3_step(update.get());
                 sqlite3_reset(update.get());
                 if (u != SQLITE_DONE)

@@ -4,14 +4,17 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <utility>
 
 class Database;
 
 // The searchable text of every posting, transfer and stocktake, kept in X_meisai: one row per
 // row of N, S, Idourireki_T and Ktanaorosi_T with its kind, date, amount, places and item,
 // kept current by triggers on those tables, so every writer keeps it right. The triggers copy
-// only what SQLite can copy; the folded text (XM_norm) is filled by the program and is NULL
-// until then ("pending").
+// only what SQLite can copy; the folded text (XM_norm: the item and the memo) is filled by the
+// program and is NULL until then ("pending"). The places stay out of the text: the copy holds
+// them as numbers of their names (X_meisai_hokan), which a search matches by the names, so that
+// renaming a place renames its number's name and writes no row of the copy.
 namespace SearchText {
 
 // The text as the search compares it: NFKC (full-width letters and digits to half width,
@@ -22,12 +25,28 @@ QString fold(const QString &text);
 // The words of a search box, folded, split at white space of either width; empty words dropped.
 QStringList words(const QString &text);
 
-// The statements that make X_meisai, its triggers, and fill it from the rows already there.
+// The statements that drop the copy, its numbers of places and their triggers, whatever their
+// earlier form (the index of the text is dropped first, see SearchIndex).
+QStringList dropStatements();
+
+// The statements that make X_meisai, its numbered places (X_meisai_hokan), indexes and triggers,
+// and fill it from the rows already there, every row pending.
 QStringList createStatements();
 
-// The statements that make the triggers on the four tables; with `replace`, each trigger of
-// the same name is dropped first (a ledger made with an earlier form of them).
-QStringList triggerStatements(bool replace);
+// The triggers on the four tables and on the places of the masters.
+QStringList triggerStatements();
+
+// The expression of the copy's row id of the row `rowid` (an expression) of a table by its key
+// (N, S, I or K): the copy's row of any row is found without a search.
+QString rowidOf(QChar key, const QString &rowid);
+
+// Marks the span in which an action is taken back, inside the caller's transaction: only then
+// may rows of a place be renamed before the place of the masters (see triggerStatements()).
+void setTakingBack(Database &db, bool on);
+
+// Every place name some row holds or has held, with its number in the copy (XM_place,
+// XM_place2).
+QList<std::pair<qint64, QString>> places(Database &db);
 
 // Told how many pending rows have been folded of how many, after each batch.
 using Progress = std::function<void(qint64 done, qint64 total)>;

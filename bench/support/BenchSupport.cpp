@@ -6,6 +6,7 @@
 #include "LedgerCheck.h"
 #include "LedgerFile.h"
 #include "LedgerGenerator.h"
+#include "Migrations.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -138,6 +139,17 @@ QString appDirTemplate()
 }
 
 } // namespace
+
+MigratedAppDir::MigratedAppDir(qint64 postings)
+    : AppDir(postings)
+{
+    Migrations::migrate(dbPath());
+}
+
+QByteArray statementFile(const QStringList &lines)
+{
+    return Cp932::encode(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+}
 
 AppDir::AppDir(qint64 postings, quint64 seed, int logLines)
     : m_dir(appDirTemplate())

@@ -86,6 +86,18 @@ private:
     QTemporaryDir m_dir;
 };
 
+// An application directory whose ledger is brought to the program's version first, as the
+// program does when it opens it: the setup of the benchmarks that read statements and exports.
+class MigratedAppDir : public AppDir
+{
+public:
+    explicit MigratedAppDir(qint64 postings);
+};
+
+// A statement or export file as the banks and services write it: code page 932, CR LF after
+// every line.
+QByteArray statementFile(const QStringList &lines);
+
 // A bare SQLite connection (C API) for the baselines: the engine alone, without Qt or the
 // connection layer. Aborts on failure; a benchmark has no use for a half-open handle.
 class RawDb

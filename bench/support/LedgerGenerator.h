@@ -19,7 +19,7 @@ constexpr qint64 HugePostings = 2'000'000;
 
 // Bumped whenever the content generated for a (size, seed) changes, so cached ledgers of an
 // older generator are not reused.
-constexpr int Version = 1;
+constexpr int Version = 2;
 
 // Postings are day-stamped from this date through LastDate; the opening balances are
 // counted (stocktakes) on the day before FirstDate.

@@ -34,7 +34,8 @@ private slots:
             QStringList({"X_budget_row", "X_budget_year", "X_card", "X_card_bill", "X_import_batch",
                 "X_import_line", "X_import_pattern", "X_import_place", "X_import_preset", "X_import_rule",
                 "X_meisai", "X_meisai_fts", "X_meisai_fts_config", "X_meisai_fts_data", "X_meisai_fts_idx",
-                "X_meisai_terms", "X_movein_id", "X_schedule", "X_undo_action"}));
+                "X_meisai_hokan", "X_meisai_takeback", "X_meisai_terms", "X_movein_id", "X_schedule",
+                "X_undo_action"}));
         int calls = 0;
         QCOMPARE(Migrations::migrate(dir.dbPath(), [&](int, int) { return ++calls, true; }),
             Migrations::Outcome::Current);
@@ -55,7 +56,7 @@ private slots:
         QCOMPARE(Migrations::migrate(dir.dbPath(), before), Migrations::Outcome::Migrated);
         QCOMPARE(calls, (QList<QPair<int, int>> {{0, Migrations::latest()}}));
         QCOMPARE(dir.scalar("PRAGMA user_version").toInt(), Migrations::latest());
-        QCOMPARE(xTables(dir).size(), 19);
+        QCOMPARE(xTables(dir).size(), 21);
         QCOMPARE(dir.rows("SELECT N_index,N_money FROM N"), QStringList({"給与|500"}));
         QCOMPARE(dir.scalar("SELECT H_money FROM Hokan_T").toInt(), 500);
         QCOMPARE(Migrations::migrate(dir.dbPath(), before), Migrations::Outcome::Current);
@@ -77,7 +78,7 @@ private slots:
         QVERIFY(xTables(dir).isEmpty());
         QCOMPARE(dir.scalar("PRAGMA user_version").toInt(), 0);
         QCOMPARE(Migrations::migrate(dir.dbPath()), Migrations::Outcome::Migrated);
-        QCOMPARE(xTables(dir).size(), 19);
+        QCOMPARE(xTables(dir).size(), 21);
     }
 
     void newerLedgerIsUsedAsItIs()
