@@ -25,8 +25,9 @@ namespace {
 constexpr int StatementLines = 10'000;
 
 // A postal-bank download (cp932, the lines before its heading, a comma after every line) of a
-// busy account over the ledger's last year. Its balances follow on from the place's balance,
-// so the import asks for no stocktake.
+// busy account over the year after the ledger's last: its balances follow on from the place's
+// balance, so the import asks for no stocktake, and no stocktake of the place counts a line (a
+// line dated before one would be inside that count, not in the balance the file follows on from).
 QByteArray statementFile(qint32 opening, int lines)
 {
     const QStringList payees {QStringLiteral("ｶｰﾄﾞ,ｺﾝﾋﾞﾆ"), QStringLiteral("ｶｰﾄﾞ,ｽｰﾊﾟｰ ﾏﾙｴﾂ"),
@@ -36,13 +37,13 @@ QByteArray statementFile(qint32 opening, int lines)
     const QStringList payers {
         QStringLiteral("振込,ｷﾕｳﾖ"), QStringLiteral("振込,ｳﾘｱｹﾞ"), QStringLiteral("利息,ﾌﾂｳﾖｷﾝ")};
     QStringList out {QStringLiteral("お客さま口座情報,"), QStringLiteral("現在高,0,"),
-        QStringLiteral("出力日時,令和8年1月5日 10時00分,"), QStringLiteral("口座番号,10170-99999991,"),
-        QStringLiteral("照会対象,普通預金,"), QStringLiteral("日付指定,20250101-20251231,"),
+        QStringLiteral("出力日時,令和9年1月5日 10時00分,"), QStringLiteral("口座番号,10170-99999991,"),
+        QStringLiteral("照会対象,普通預金,"), QStringLiteral("日付指定,20260101-20261231,"),
         QStringLiteral("明細件数,%1,").arg(lines),
         QStringLiteral("取引日,入出金明細ＩＤ,受入金額（円）,払出金額（円）,詳細１,詳細２,現在（貸付）高,")};
     QRandomGenerator random(7);
     qint64 balance = opening;
-    const QDate first(2025, 1, 1);
+    const QDate first(2026, 1, 1);
     for (int i = 0; i < lines; ++i) {
         const int date = first.addDays(qint64(i) * 365 / lines).toString(QStringLiteral("yyyyMMdd")).toInt();
         const qint32 amount = 100 * random.bounded(1, 200);

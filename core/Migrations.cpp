@@ -90,6 +90,32 @@ const char *const step9[] = {
     " PRIMARY KEY (XQ_hokan, XQ_kind, XQ_match, XQ_key))",
 };
 
+// Step 11: what the record of an imported line says after the fact. XL_state: 0 as imported,
+// 1 its amount or place changed in a correction since, 2 deleted since (its row id is 0 then);
+// either way the line is no longer known as imported. XL_paid_by and XL_paid_item: for a bank's
+// payment that a card's bill turned from an expense into the transfer to the card, the card's
+// batch and the expense item it had.
+const char *const step11[] = {
+    "ALTER TABLE X_import_line ADD COLUMN XL_state INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE X_import_line ADD COLUMN XL_paid_by INTEGER",
+    "ALTER TABLE X_import_line ADD COLUMN XL_paid_item TEXT",
+    "CREATE INDEX IF NOT EXISTS X_import_line_row ON X_import_line (XL_table, XL_rowid)",
+};
+
+// Whether a statement adds a column the table has already. Like the steps' CREATE ... IF NOT
+// EXISTS, a step that adds columns can then run again over a ledger that has them (one whose
+// version was set back).
+bool addsAColumnThatIsThere(Database &db, const QString &statement)
+{
+    const QStringList words = statement.split(u' ', Qt::SkipEmptyParts);
+    if (words.size() < 6 || words.at(0) != u"ALTER" || words.at(3) != u"ADD" || words.at(4) != u"COLUMN")
+        return false;
+    for (Cursor c = db.query(QStringLiteral("PRAGMA table_info(%1)").arg(words.at(2))); !c.eof(); c.next())
+        if (c.text(QStringLiteral("name")) == words.at(5))
+            return true;
+    return false;
+}
+
 template <size_t N> QStringList toList(const char *const (&statements)[N])
 {
     QStringList list;
@@ -102,7 +128,7 @@ template <size_t N> QStringList toList(const char *const (&statements)[N])
 
 int latest()
 {
-    return 10;
+    return 11;
 }
 
 QStringList step(int n)
@@ -133,6 +159,8 @@ QStringList step(int n)
         // the index is made, and builds it).
         return SearchIndex::dropStatements() + SearchText::dropStatements() + SearchText::createStatements()
             + SearchIndex::createStatements();
+    case 11:
+        return toList(step11);
     default:
         return {};
     }
@@ -171,7 +199,8 @@ Outcome migrate(
         const qsizetype run
             = n == 10 ? statements.size() - SearchIndex::createStatements().size() : statements.size();
         for (qsizetype i = 0; i < run; ++i)
-            db.execute(statements.at(i));
+            if (!addsAColumnThatIsThere(db, statements.at(i)))
+                db.execute(statements.at(i));
         // The copy is folded before its index exists and then indexed in one go, quicker than
         // row by row through the index's triggers, which keep it right from then on. The copy's
         // last form comes with step 10, which does both.

@@ -10,11 +10,6 @@ namespace CardLedger {
 
 namespace {
 
-QString quoted(const QString &text)
-{
-    return QStringLiteral("'") + Database::escape(text) + QStringLiteral("'");
-}
-
 bool haveTables(Database &db)
 {
     Cursor c = db.query(
@@ -81,14 +76,15 @@ QDate paymentDate(const Card &card, const QDate &newest, int billMonth)
 
 namespace {
 
-QList<Bill> readBills(Database &db, const QString &whereAndOrder)
+QList<Bill> readBills(Database &db, const QString &whereAndOrder, const QVariantList &values)
 {
     QList<Bill> list;
     if (!haveTables(db))
         return list;
     for (Cursor c
          = db.query(QStringLiteral("SELECT XCB_id,XCB_place,XCB_payment_date,XCB_total FROM X_card_bill ")
-             + whereAndOrder);
+                 + whereAndOrder,
+             values);
          !c.eof(); c.next())
         list << Bill {c.integer64(0), c.text(1), c.integer(2), c.integer64(3)};
     return list;
@@ -98,15 +94,15 @@ QList<Bill> readBills(Database &db, const QString &whereAndOrder)
 
 QList<Bill> billsOf(Database &db, const QString &card)
 {
-    return readBills(
-        db, QStringLiteral("WHERE XCB_place = ") + quoted(card) + QStringLiteral(" ORDER BY XCB_id"));
+    return readBills(db, QStringLiteral("WHERE XCB_place = ? ORDER BY XCB_id"), {card});
 }
 
 QList<Bill> billsPaidFrom(Database &db, const QString &place)
 {
     return readBills(db,
-        QStringLiteral("INNER JOIN X_card ON XCB_place = XC_place WHERE XC_pay_from = ") + quoted(place)
-            + QStringLiteral(" ORDER BY XCB_payment_date, XCB_id"));
+        QStringLiteral("INNER JOIN X_card ON XCB_place = XC_place WHERE XC_pay_from = ?"
+                       " ORDER BY XCB_payment_date, XCB_id"),
+        {place});
 }
 
 bool pays(const Bill &bill, int date, qint64 amount)
@@ -121,8 +117,9 @@ bool pays(const Bill &bill, int date, qint64 amount)
 void addBill(Database &db, const QString &card, int paymentDate, qint64 total, qint64 batch)
 {
     // The same statement imported in two goes is one bill.
-    Cursor c = db.query(QStringLiteral("SELECT COUNT(*) FROM X_card_bill WHERE XCB_place = ") + quoted(card)
-        + QStringLiteral(" AND XCB_payment_date = %1 AND XCB_total = %2").arg(paymentDate).arg(total));
+    Cursor c = db.query(QStringLiteral("SELECT COUNT(*) FROM X_card_bill WHERE XCB_place = ? AND "
+                                       "XCB_payment_date = ? AND XCB_total = ?"),
+        {card, paymentDate, total});
     if (!c.eof() && c.value(0).toInt() > 0)
         return;
     db.insert(QStringLiteral("X_card_bill"),

@@ -6,8 +6,10 @@
 #include "CardLedger.h"
 #include "Database.h"
 #include "ImportRules.h"
+#include "ImportWrites.h"
 #include "Ledger.h"
 #include "MasterChange.h"
+#include "PreparedStatements.h"
 
 #include <QDate>
 #include <QHash>
@@ -17,11 +19,6 @@
 namespace ImportLedger {
 
 namespace {
-
-QString quoted(const QString &text)
-{
-    return QStringLiteral("'") + Database::escape(text) + QStringLiteral("'");
-}
 
 QDate dayOf(int yyyymmdd)
 {
@@ -35,39 +32,45 @@ int numberOf(const QDate &d)
 
 qint64 lastRowId(Database &db)
 {
-    Cursor c = db.query(QStringLiteral("SELECT last_insert_rowid()"));
+    Cursor c = db.query(QStringLiteral("SELECT last_insert_rowid()"), {});
     return c.value(0).toLongLong();
 }
 
-qint64 scalar(Database &db, const QString &sql)
+qint64 scalar(Database &db, const QString &sql, const QVariantList &values = {})
 {
-    Cursor c = db.query(sql);
+    Cursor c = db.query(sql, values);
     return c.eof() ? 0 : c.value(0).toLongLong();
 }
 
-QSet<QString> importedKeys(Database &db, const QString &place)
+// What the import's record says of a line it wrote: as written, or changed or deleted since in
+// a correction (ImportWrites::followCorrection).
+enum RecordState { AsImported = 0, ChangedSince = 1, DeletedSince = 2 };
+
+// The keys of the lines imported into the place, each with the record's state (a line
+// imported as it stands wins over an older record of it changed or deleted since).
+QHash<QString, int> importedKeys(Database &db, const QString &place)
 {
-    QSet<QString> keys;
-    Cursor c = db.query(QStringLiteral("SELECT XL_key FROM X_import_line WHERE XL_hokan = ") + quoted(place));
+    QHash<QString, int> keys;
+    Cursor c = db.query(
+        QStringLiteral("SELECT XL_key, MIN(XL_state) FROM X_import_line WHERE XL_hokan = ? GROUP BY XL_key"),
+        {place});
     for (; !c.eof(); c.next())
-        keys.insert(c.text(0));
+        keys.insert(c.text(0), c.integer(1));
     return keys;
 }
 
 qint32 balanceOf(Database &db, const QString &place)
 {
-    const Cursor c = db.query(QStringLiteral("SELECT H_index,H_money FROM Hokan_T where (H_index = ")
-        + quoted(place) + QStringLiteral(")"));
+    const Cursor c = db.query(QStringLiteral("SELECT H_money FROM Hokan_T WHERE H_index = ?"), {place});
     if (c.eof())
         throw DbError(QStringLiteral("no storage place %1").arg(place));
-    return c.integer(QStringLiteral("H_money"));
+    return c.integer(0);
 }
 
 bool tableExists(Database &db, const QString &table)
 {
-    return scalar(db,
-               QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ")
-                   + quoted(table))
+    return scalar(db, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ?"),
+               {table})
         > 0;
 }
 
@@ -85,7 +88,7 @@ bool hasControl(const QString &text)
 QSet<QString> names(Database &db, const QString &sql)
 {
     QSet<QString> set;
-    for (Cursor c = db.query(sql); !c.eof(); c.next())
+    for (Cursor c = db.query(sql, {}); !c.eof(); c.next())
         set.insert(c.text(0));
     return set;
 }
@@ -102,16 +105,16 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
         first = std::min(first, l.date);
         last = std::max(last, l.date);
     }
-    const QSet<QString> imported = importedKeys(db, place);
+    const QHash<QString, int> imported = importedKeys(db, place);
     // A card's refunds are negative expenses: their items are learnt among the expense rules.
     const bool isCard = CardLedger::card(db, place).has_value();
 
     // Rows an import wrote are recognised by their keys, not by their amounts. A row id means a
     // row only within its own table: the stocktake an import wrote says nothing about S.
     QSet<qint64> importedN, importedS, importedI, importedZ;
-    for (Cursor c
-         = db.query(QStringLiteral("SELECT XL_table,XL_rowid,XL_before FROM X_import_line WHERE XL_hokan = ")
-             + quoted(place) + QStringLiteral(" AND XL_date BETWEEN %1 AND %2").arg(first).arg(last));
+    for (Cursor c = db.query(QStringLiteral("SELECT XL_table,XL_rowid,XL_before FROM X_import_line WHERE "
+                                            "XL_hokan = ? AND XL_date BETWEEN ? AND ? AND XL_state <> ?"),
+             {place, first, last, int(DeletedSince)});
          !c.eof(); c.next()) {
         if (c.text(0) == u"N")
             importedN.insert(c.value(1).toLongLong());
@@ -129,9 +132,10 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
     QHash<QPair<int, qint32>, int> postings;
     const auto load = [&](const QString &table, const QString &prefix, int sign, const QSet<qint64> &skip) {
         Cursor c = db.query(
-            QStringLiteral("SELECT rowid,%2_date,%2_money FROM %1 WHERE %2_hokan = ").arg(table, prefix)
-            + quoted(place)
-            + QStringLiteral(" AND %1_date BETWEEN %2 AND %3").arg(prefix).arg(first).arg(last));
+            QStringLiteral(
+                "SELECT rowid,%2_date,%2_money FROM %1 WHERE %2_hokan = ? AND %2_date BETWEEN ? AND ?")
+                .arg(table, prefix),
+            {place, first, last});
         for (; !c.eof(); c.next())
             if (!skip.contains(c.value(0).toLongLong()))
                 ++postings[qMakePair(c.integer(1), qint32(sign * c.integer(2)))];
@@ -141,9 +145,11 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
     // A transfer typed by hand (cash drawn at an ATM, savings moved) is a line of the bank's
     // statement as well: imported again it would count twice.
     for (const auto &[column, sign] : {std::pair {"I_hokanmoto", -1}, std::pair {"I_hokansaki", 1}}) {
-        Cursor c = db.query(QStringLiteral("SELECT rowid,I_day,I_money FROM Idourireki_T WHERE %1 = ")
-                                .arg(QLatin1String(column))
-            + quoted(place) + QStringLiteral(" AND I_day BETWEEN %1 AND %2").arg(first).arg(last));
+        Cursor c = db.query(
+            QStringLiteral(
+                "SELECT rowid,I_day,I_money FROM Idourireki_T WHERE %1 = ? AND I_day BETWEEN ? AND ?")
+                .arg(QLatin1String(column)),
+            {place, first, last});
         for (; !c.eof(); c.next())
             if (!importedI.contains(c.value(0).toLongLong()))
                 ++postings[qMakePair(c.integer(1), qint32(sign * c.integer(2)))];
@@ -152,9 +158,9 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
     QHash<qint32, QList<QDate>> debits;
     const QDate from = dayOf(first).addDays(-3), to = dayOf(last).addDays(3);
     for (Cursor c
-         = db.query(QStringLiteral("SELECT Z_beforeday,Z_money,rowid FROM Zidourireki_T WHERE Z_hokan = ")
-             + quoted(place)
-             + QStringLiteral(" AND Z_beforeday BETWEEN %1 AND %2").arg(numberOf(from)).arg(numberOf(to)));
+         = db.query(QStringLiteral("SELECT Z_beforeday,Z_money,rowid FROM Zidourireki_T WHERE Z_hokan = ?"
+                                   " AND Z_beforeday BETWEEN ? AND ?"),
+             {place, numberOf(from), numberOf(to)});
          !c.eof(); c.next())
         if (!importedZ.contains(c.value(2).toLongLong()))
             debits[c.integer(1)] << dayOf(c.integer(0));
@@ -170,12 +176,11 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
             return true;
         const QDate due = dayOf(b.paymentDate);
         return scalar(db,
-                   QStringLiteral("SELECT COUNT(*) FROM Idourireki_T WHERE I_hokanmoto = ") + quoted(place)
-                       + QStringLiteral(" AND I_hokansaki = ") + quoted(b.card)
-                       + QStringLiteral(" AND I_money = %1 AND I_day IN (%2, %3)")
-                             .arg(b.total)
-                             .arg(b.paymentDate)
-                             .arg(numberOf(due.isValid() ? BankCalendar::nextBusinessDay(due) : due)))
+                   QStringLiteral(
+                       "SELECT COUNT(*) FROM Idourireki_T WHERE I_hokanmoto = ? AND I_hokansaki = ?"
+                       " AND I_money = ? AND I_day IN (?, ?)"),
+                   {place, b.card, b.total, b.paymentDate,
+                       numberOf(due.isValid() ? BankCalendar::nextBusinessDay(due) : due)})
             > 0;
     });
 
@@ -187,10 +192,17 @@ QList<LineState> analyse(Database &db, const QString &place, const QList<Stateme
         s.item = found.item;
         if (found.rule >= 0)
             s.rule = ImportRules::describe(rules.at(found.rule), found.sameShop);
-        if (imported.contains(l.key)) {
-            s.state = State::Imported;
-            s.heldOnItsDay = true;
-            continue;
+        const auto record = imported.constFind(l.key);
+        if (record != imported.cend()) {
+            if (*record == AsImported) {
+                s.state = State::Imported;
+                s.heldOnItsDay = true;
+                continue;
+            }
+            // Imported before, then deleted or changed in a correction: the ledger no longer
+            // holds it as the statement has it. Offered again, for the user to decide.
+            s.note = *record == DeletedSince ? QStringLiteral("取込後に削除された明細です")
+                                             : QStringLiteral("取込後に金額か保管場所を修正した明細です");
         }
         const auto p = postings.find(qMakePair(l.date, l.amount));
         if (p != postings.end() && *p > 0) {
@@ -233,20 +245,17 @@ QString yen(qint64 amount)
 
 std::optional<qint32> balanceAtStartOf(Database &db, const QString &place, int date)
 {
-    const QString p = quoted(place);
-    const QString d = QString::number(date);
-    if (scalar(db,
-            QStringLiteral("SELECT COUNT(*) FROM Ktanaorosi_T WHERE K_hokan = ") + p
-                + QStringLiteral(" AND K_day >= ") + d)
+    if (scalar(db, QStringLiteral("SELECT COUNT(*) FROM Ktanaorosi_T WHERE K_hokan = ? AND K_day >= ?"),
+            {place, date})
         > 0)
         return std::nullopt;
     const qint64 since = scalar(db,
         QStringLiteral(
-            "SELECT (SELECT COALESCE(SUM(N_money),0) FROM N WHERE N_hokan = %1 AND N_date >= %2)"
-            " - (SELECT COALESCE(SUM(S_money),0) FROM S WHERE S_hokan = %1 AND S_date >= %2)"
-            " - (SELECT COALESCE(SUM(I_money),0) FROM Idourireki_T WHERE I_hokanmoto = %1 AND I_day >= %2)"
-            " + (SELECT COALESCE(SUM(I_money),0) FROM Idourireki_T WHERE I_hokansaki = %1 AND I_day >= %2)")
-            .arg(p, d));
+            "SELECT (SELECT COALESCE(SUM(N_money),0) FROM N WHERE N_hokan = ? AND N_date >= ?)"
+            " - (SELECT COALESCE(SUM(S_money),0) FROM S WHERE S_hokan = ? AND S_date >= ?)"
+            " - (SELECT COALESCE(SUM(I_money),0) FROM Idourireki_T WHERE I_hokanmoto = ? AND I_day >= ?)"
+            " + (SELECT COALESCE(SUM(I_money),0) FROM Idourireki_T WHERE I_hokansaki = ? AND I_day >= ?)"),
+        {place, date, place, date, place, date, place, date});
     const qint64 before = qint64(balanceOf(db, place)) - since;
     if (before < INT32_MIN || before > INT32_MAX)
         return std::nullopt;
@@ -273,34 +282,6 @@ struct Holder
     qint64 floor = 0;
 };
 
-void writeTransfer(
-    Database &db, const QString &from, const QString &to, qint32 money, int date, const QString &memo)
-{
-    // As the transfer window writes it: both balances, then the history row.
-    if (!Ledger(db).move({{from, Amount::sub(0, money), date}, {to, money, date}}).done())
-        throw DbError(QStringLiteral("a transfer checked before refused when written"));
-    db.insert(QStringLiteral("Idourireki_T"),
-        {{QStringLiteral("I_hokanmoto"), from}, {QStringLiteral("I_hokansaki"), to},
-            {QStringLiteral("I_money"), money}, {QStringLiteral("I_day"), date},
-            {QStringLiteral("I_memo"), memo}});
-}
-
-// As the automatic-debit run writes a debit, after the balance: its Zidourireki_T row, then its
-// expense row with the run's memo. The row ids of the expense row and the debit row.
-std::pair<qint64, qint64> writeDebit(
-    Database &db, const QString &place, const QString &item, qint32 money, int date)
-{
-    db.insert(QStringLiteral("Zidourireki_T"),
-        {{QStringLiteral("Z_index"), item}, {QStringLiteral("Z_hokan"), place},
-            {QStringLiteral("Z_money"), money}, {QStringLiteral("Z_beforeday"), date}});
-    const qint64 debitRow = lastRowId(db);
-    db.insert(QStringLiteral("S"),
-        {{QStringLiteral("S_index"), item}, {QStringLiteral("S_hokan"), place},
-            {QStringLiteral("S_money"), money}, {QStringLiteral("S_date"), date},
-            {QStringLiteral("S_memo"), DebitMemo}});
-    return {lastRowId(db), debitRow};
-}
-
 } // namespace
 
 std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> lines, Refusal &refusal)
@@ -320,8 +301,7 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
     }
 
     // Everything is checked before the first statement that writes.
-    if (scalar(db, QStringLiteral("SELECT COUNT(*) FROM Hokan_T WHERE H_index = ") + quoted(batch.place))
-        == 0) {
+    if (scalar(db, QStringLiteral("SELECT COUNT(*) FROM Hokan_T WHERE H_index = ?"), {batch.place}) == 0) {
         refusal.message = QStringLiteral("保管場所") + batch.place + QStringLiteral("がありません");
         return std::nullopt;
     }
@@ -331,7 +311,7 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
     const QSet<QString> debitItems
         = names(db, QStringLiteral("SELECT S_index FROM Syukkin_T where (S_kubun= '自動')"));
     const QSet<QString> places = names(db, QStringLiteral("SELECT H_index FROM Hokan_T"));
-    const QSet<QString> imported = importedKeys(db, batch.place);
+    const QHash<QString, int> imported = importedKeys(db, batch.place);
     const qint32 start = balanceOf(db, batch.place);
     // A stocktake sets the balance at the start of the first line's day: the balance now moves
     // by the difference it makes there.
@@ -353,6 +333,8 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
         return *it;
     };
     holder(batch.place).balance = opening;
+    // The day of each place's latest stocktake: a line dated before it is inside a count.
+    QHash<QString, int> lastCount;
     qint64 total = 0;
     for (const Line &l : lines) {
         const bool withdrawal = l.line.amount < 0;
@@ -365,7 +347,7 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
                 || (withdrawal && debitItems.contains(l.item)))) {
             return refuse(l, QStringLiteral("項目を選択して下さい"));
         }
-        if (imported.contains(l.line.key))
+        if (imported.value(l.line.key, -1) == AsImported)
             return refuse(l, QStringLiteral("この明細は取込済です"));
         // The statements that name a description (its rule, taking the batch back) are text:
         // a NUL would cut them short.
@@ -376,7 +358,15 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
         // A line dated before a stocktake of its place is inside that count: it moves no balance
         // of today and so meets no floor.
         const auto today = [&](const QString &place) {
-            return !place.isEmpty() && Ledger::countingStocktake(db, place, l.line.date).rowid == 0;
+            if (place.isEmpty())
+                return false;
+            auto last = lastCount.find(place);
+            if (last == lastCount.end())
+                last = lastCount.insert(place,
+                    int(scalar(db,
+                        QStringLiteral("SELECT COALESCE(MAX(K_day),0) FROM Ktanaorosi_T WHERE K_hokan = ?"),
+                        {place})));
+            return l.line.date >= *last;
         };
         const QString source = withdrawal ? batch.place : l.otherPlace;
         if (today(source)) {
@@ -397,25 +387,23 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
             {QStringLiteral("XB_preset"), batch.preset}, {QStringLiteral("XB_hokan"), batch.place},
             {QStringLiteral("XB_count"), int(lines.size())}, {QStringLiteral("XB_total"), total}});
     const qint64 no = lastRowId(db);
+    PreparedStatements records(db);
     const auto record = [&](const QString &key, int date, qint64 money, const QString &memo,
                             const QString &item, const QString &table, qint64 rowid, qint64 before) {
-        db.insert(QStringLiteral("X_import_line"),
-            {{QStringLiteral("XL_batch"), no}, {QStringLiteral("XL_hokan"), batch.place},
-                {QStringLiteral("XL_key"), key}, {QStringLiteral("XL_date"), date},
-                {QStringLiteral("XL_money"), money}, {QStringLiteral("XL_memo"), memo},
-                {QStringLiteral("XL_item"), item}, {QStringLiteral("XL_table"), table},
-                {QStringLiteral("XL_rowid"), rowid}, {QStringLiteral("XL_before"), before}});
+        records.run("INSERT INTO X_import_line (XL_batch,XL_hokan,XL_key,XL_date,XL_money,XL_memo,XL_item,"
+                    "XL_table,XL_rowid,XL_before) VALUES (?,?,?,?,?,?,?,?,?,?)",
+            {no, batch.place, key, date, money, memo, item, table, rowid, before});
     };
 
-    const QString place = quoted(batch.place);
+    ImportWrites writes(db);
     if (batch.stocktakeTo) {
         // As the stocktake window writes it; dated the first line's day, so that the history
         // replays the count before the lines it precedes.
-        Ledger(db).recount(
+        const ImportWrites::Written w = writes.recount(
             {batch.place, *batch.stocktakeTo, QStringLiteral("明細取込"), lines.first().line.date}, *replayed,
             opening);
         record(QString(), lines.first().line.date, *batch.stocktakeTo, QStringLiteral("明細取込"), QString(),
-            QStringLiteral("Ktanaorosi_T"), lastRowId(db), *replayed);
+            w.table, w.rowid, w.before);
     }
 
     ImportRules::Learner learner(db, batch.place);
@@ -427,46 +415,37 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
         const QString p = in && !refund ? QStringLiteral("N") : QStringLiteral("S");
         const qint32 money = in ? l.line.amount : -l.line.amount;
         QString target = l.item;
+        ImportWrites::Written w;
         if (!l.otherPlace.isEmpty()) {
             target = transferTarget(!in, l.otherPlace);
-            writeTransfer(db, in ? l.otherPlace : batch.place, in ? batch.place : l.otherPlace, money,
+            w = writes.transfer(in ? l.otherPlace : batch.place, in ? batch.place : l.otherPlace, money,
                 l.line.date, l.line.description);
-            record(l.line.key, l.line.date, l.line.amount, l.line.description, target, QStringLiteral("I"),
-                lastRowId(db), 0);
         } else {
-            // The balance update and the row of the posting window, in its order.
-            if (!Ledger(db).move({{batch.place, in ? money : Amount::sub(0, money), l.line.date}}).done())
-                throw DbError(QStringLiteral("a line checked before refused when written"));
-            if (!in && debitItems.contains(l.item)) {
-                const auto [expenseRow, debitRow] = writeDebit(db, batch.place, l.item, money, l.line.date);
-                record(l.line.key, l.line.date, l.line.amount, l.line.description, l.item, DebitTable,
-                    expenseRow, debitRow);
-                learner.learn(p, l.line.description, target);
-                continue;
-            }
-            db.insert(p,
-                {{p + QStringLiteral("_index"), l.item}, {p + QStringLiteral("_hokan"), batch.place},
-                    {p + QStringLiteral("_money"), refund ? -money : money},
-                    {p + QStringLiteral("_date"), l.line.date},
-                    {p + QStringLiteral("_memo"), l.line.description}});
-            record(l.line.key, l.line.date, l.line.amount, l.line.description, l.item, p, lastRowId(db), 0);
+            const Ledger::Kind kind = in && !refund  ? Ledger::Kind::Income
+                : !in && debitItems.contains(l.item) ? Ledger::Kind::Debit
+                                                     : Ledger::Kind::Expense;
+            w = writes.posting(
+                kind, l.item, batch.place, refund ? -money : money, l.line.date, l.line.description);
         }
+        record(
+            l.line.key, l.line.date, l.line.amount, l.line.description, target, w.table, w.rowid, w.before);
         learner.learn(p, l.line.description, target);
     }
+    writes.finish();
     if (batch.bill) {
         CardLedger::addBill(db, batch.place, batch.bill->paymentDate, batch.bill->total, no);
-        turnPaymentsIntoTransfers(db, batch.place, *batch.bill);
+        turnPaymentsIntoTransfers(db, batch.place, *batch.bill, no);
     }
     // What existed when the batch was written: later rows of the place come after these.
     db.execute(QStringLiteral("UPDATE X_import_batch SET XB_nmax = (SELECT COALESCE(MAX(rowid),0) FROM N),"
                               " XB_smax = (SELECT COALESCE(MAX(rowid),0) FROM S),"
                               " XB_imax = (SELECT COALESCE(MAX(rowid),0) FROM Idourireki_T),"
-                              " XB_kmax = (SELECT COALESCE(MAX(rowid),0) FROM Ktanaorosi_T) WHERE XB_no = ")
-        + QString::number(no));
+                              " XB_kmax = (SELECT COALESCE(MAX(rowid),0) FROM Ktanaorosi_T) WHERE XB_no = ?"),
+        {no});
     return no;
 }
 
-int turnPaymentsIntoTransfers(Database &db, const QString &card, const Bill &bill)
+int turnPaymentsIntoTransfers(Database &db, const QString &card, const Bill &bill, qint64 batch)
 {
     const std::optional<CardLedger::Card> c = CardLedger::card(db, card);
     if (!c || bill.total <= 0)
@@ -477,38 +456,31 @@ int turnPaymentsIntoTransfers(Database &db, const QString &card, const Bill &bil
     {
         qint64 line, row;
         int date;
-        QString memo;
+        QString memo, item;
     };
     std::vector<Paid> paid;
     // The bank line an import booked as the expense, with its row still as written.
-    for (Cursor r
-         = db.query(QStringLiteral("SELECT X_import_line.rowid,XL_rowid,XL_date,XL_memo FROM X_import_line "
-                                   "INNER JOIN S ON S.rowid = XL_rowid AND S_money = %1 AND S_date = XL_date "
-                                   "AND S_hokan = XL_hokan WHERE XL_table = 'S' AND XL_hokan = ")
-                        .arg(bill.total)
-             + quoted(c->payFrom)
-             + QStringLiteral(" AND XL_money = %1 AND XL_date IN (%2, %3) LIMIT 1")
-                   .arg(-bill.total)
-                   .arg(bill.paymentDate)
-                   .arg(next));
+    for (Cursor r = db.query(QStringLiteral("SELECT X_import_line.rowid,XL_rowid,XL_date,XL_memo,XL_item "
+                                            "FROM X_import_line INNER JOIN S ON S.rowid = XL_rowid AND "
+                                            "S_money = ? AND S_date = XL_date AND S_hokan = XL_hokan "
+                                            "WHERE XL_table = 'S' AND XL_state = ? AND XL_hokan = ? "
+                                            "AND XL_money = ? AND XL_date IN (?, ?) LIMIT 1"),
+             {bill.total, int(AsImported), c->payFrom, -bill.total, bill.paymentDate, next});
          !r.eof(); r.next())
-        paid.push_back({r.integer64(0), r.integer64(1), r.integer(2), r.text(3)});
+        paid.push_back({r.integer64(0), r.integer64(1), r.integer(2), r.text(3), r.text(4)});
+    ImportWrites writes(db);
+    const QString target = transferTarget(true, card);
     for (const Paid &p : paid) {
-        // The bank's balance already went down by the expense; only the card's goes up.
-        db.execute(QStringLiteral("DELETE FROM S WHERE rowid = ") + QString::number(p.row));
-        Ledger(db).move({{card, qint32(bill.total), p.date}});
-        db.insert(QStringLiteral("Idourireki_T"),
-            {{QStringLiteral("I_hokanmoto"), c->payFrom}, {QStringLiteral("I_hokansaki"), card},
-                {QStringLiteral("I_money"), bill.total}, {QStringLiteral("I_day"), p.date},
-                {QStringLiteral("I_memo"), p.memo}});
-        db.execute(QStringLiteral("UPDATE X_import_line SET XL_table = 'I', XL_rowid = ")
-            + QString::number(lastRowId(db)) + QStringLiteral(", XL_item = ")
-            + quoted(transferTarget(true, card)) + QStringLiteral(" WHERE rowid = ")
-            + QString::number(p.line));
+        const qint64 transfer
+            = writes.turnIntoTransfer(p.row, c->payFrom, card, qint32(bill.total), p.date, p.memo);
+        // The expense's item is kept, for the card's batch to give back if it is taken back.
+        db.execute(QStringLiteral("UPDATE X_import_line SET XL_table = 'I', XL_rowid = ?, XL_item = ?,"
+                                  " XL_paid_by = ?, XL_paid_item = ? WHERE rowid = ?"),
+            {transfer, target, batch, p.item, p.line});
         // The next month's payment is the transfer from the first.
-        db.execute(QStringLiteral("UPDATE X_import_rule SET XR_item = ") + quoted(transferTarget(true, card))
-            + QStringLiteral(" WHERE XR_kind = 'S' AND XR_hokan = ") + quoted(c->payFrom)
-            + QStringLiteral(" AND XR_key = ") + quoted(StatementValues::normalise(p.memo)));
+        db.execute(QStringLiteral("UPDATE X_import_rule SET XR_item = ? WHERE XR_kind = 'S' AND XR_hokan = ?"
+                                  " AND XR_key = ?"),
+            {target, c->payFrom, StatementValues::normalise(p.memo)});
     }
     return int(paid.size());
 }
@@ -518,7 +490,8 @@ QList<BatchInfo> batches(Database &db)
     QList<BatchInfo> list;
     for (Cursor c
          = db.query(QStringLiteral("SELECT XB_no,XB_when,XB_file,XB_preset,XB_hokan,XB_count,XB_total "
-                                   "FROM X_import_batch ORDER BY XB_no DESC"));
+                                   "FROM X_import_batch ORDER BY XB_no DESC"),
+             {});
          !c.eof(); c.next())
         list << BatchInfo {
             c.integer64(0), c.text(1), c.text(2), c.text(3), c.text(4), c.integer(5), c.integer64(6)};
@@ -536,8 +509,8 @@ struct BatchRow
 std::optional<BatchRow> batchRow(Database &db, qint64 batch)
 {
     Cursor c = db.query(QStringLiteral("SELECT XB_hokan,XB_nmax,XB_smax,XB_imax,XB_kmax FROM X_import_batch "
-                                       "WHERE XB_no = ")
-        + QString::number(batch));
+                                       "WHERE XB_no = ?"),
+        {batch});
     if (c.eof())
         return std::nullopt;
     return BatchRow {c.text(0), c.integer64(1), c.integer64(2), c.integer64(3), c.integer64(4)};
@@ -550,17 +523,17 @@ Later laterThan(Database &db, qint64 batch)
     const std::optional<BatchRow> b = batchRow(db, batch);
     if (!b)
         return {};
-    const QString p = quoted(b->place);
-    const auto after = [](qint64 rowid) { return QStringLiteral(" AND rowid > ") + QString::number(rowid); };
+    const QString &p = b->place;
     Later later;
-    later.postings
-        = int(scalar(db, QStringLiteral("SELECT COUNT(*) FROM N WHERE N_hokan = ") + p + after(b->nmax))
-            + scalar(db, QStringLiteral("SELECT COUNT(*) FROM S WHERE S_hokan = ") + p + after(b->smax))
-            + scalar(db,
-                QStringLiteral("SELECT COUNT(*) FROM Idourireki_T WHERE (I_hokanmoto = ") + p
-                    + QStringLiteral(" OR I_hokansaki = ") + p + u')' + after(b->imax)));
-    later.stocktakes = int(scalar(
-        db, QStringLiteral("SELECT COUNT(*) FROM Ktanaorosi_T WHERE K_hokan = ") + p + after(b->kmax)));
+    later.postings = int(
+        scalar(db, QStringLiteral("SELECT COUNT(*) FROM N WHERE N_hokan = ? AND rowid > ?"), {p, b->nmax})
+        + scalar(db, QStringLiteral("SELECT COUNT(*) FROM S WHERE S_hokan = ? AND rowid > ?"), {p, b->smax})
+        + scalar(db,
+            QStringLiteral("SELECT COUNT(*) FROM Idourireki_T WHERE (I_hokanmoto = ? OR I_hokansaki = ?)"
+                           " AND rowid > ?"),
+            {p, p, b->imax}));
+    later.stocktakes = int(scalar(db,
+        QStringLiteral("SELECT COUNT(*) FROM Ktanaorosi_T WHERE K_hokan = ? AND rowid > ?"), {p, b->kmax}));
     return later;
 }
 
@@ -576,6 +549,10 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
         refusal.message = b->place + QStringLiteral("に取込後の金額棚卸があるため取り消せません");
         return false;
     }
+    const auto missing = [&] {
+        refusal.message = QStringLiteral("取り込んだ明細が見つからないため取り消せません");
+        return false;
+    };
     struct Row
     {
         QString table;
@@ -584,96 +561,118 @@ bool undo(Database &db, qint64 batch, Refusal &refusal)
     std::vector<Row> rows;
     // What the batch moved, taken back line by line at the lines' own dates, so that each
     // difference reaches where the line's money went (today's balance or a stocktake's count).
+    // A line's record follows the corrections of its row: the row is taken back as it stands.
     QList<Ledger::Movement> back;
     for (Cursor c = db.query(QStringLiteral("SELECT XL_table,XL_rowid,XL_money,XL_date,XL_memo,XL_before "
-                                            "FROM X_import_line WHERE XL_batch = ")
-             + QString::number(batch));
+                                            "FROM X_import_line WHERE XL_batch = ? AND XL_state <> ?"),
+             {batch, int(DeletedSince)});
          !c.eof(); c.next()) {
         const QString table = c.text(0);
         const qint64 rowid = c.integer64(1);
         const qint64 money = c.integer64(2);
+        const int date = c.integer(3);
         if (money < INT32_MIN || money > INT32_MAX)
             throw DbError(QStringLiteral("an imported amount leaves 32 bits"));
-        QString check;
-        QString rowTable = table;
+        const qint32 undone = Amount::sub(0, qint32(money));
         if (table == u"I") {
-            rowTable = QStringLiteral("Idourireki_T");
             Cursor t
-                = db.query(QStringLiteral("SELECT I_hokanmoto,I_hokansaki FROM Idourireki_T WHERE rowid = %1 "
-                                          "AND I_money = %2 AND I_day = %3 AND I_memo = ")
-                               .arg(rowid)
-                               .arg(qAbs(money))
-                               .arg(c.integer(3))
-                    + quoted(c.text(4)));
+                = db.query(QStringLiteral("SELECT I_hokanmoto,I_hokansaki FROM Idourireki_T WHERE rowid = ? "
+                                          "AND I_money = ? AND I_day = ? AND I_memo = ?"),
+                    {rowid, qAbs(money), date, c.text(4)});
             const bool out = money < 0;
-            if (t.eof() || (out ? t.text(0) : t.text(1)) != b->place) {
-                refusal.message = QStringLiteral("取り込んだ明細が見つからないため取り消せません");
-                return false;
-            }
-            back.append({b->place, Amount::sub(0, qint32(money)), c.integer(3)});
-            back.append({out ? t.text(1) : t.text(0), qint32(money), c.integer(3)});
-            rows.push_back({rowTable, rowid});
-            continue;
-        }
-        if (table == DebitTable) {
+            if (t.eof() || (out ? t.text(0) : t.text(1)) != b->place)
+                return missing();
+            back.append({b->place, undone, date});
+            back.append({out ? t.text(1) : t.text(0), qint32(money), date});
+            rows.push_back({QStringLiteral("Idourireki_T"), rowid});
+        } else if (table == DebitTable) {
             // The expense row with the run's memo and its debit row, both as written.
-            check = QStringLiteral(
-                "SELECT (SELECT COUNT(*) FROM S WHERE rowid = %1 AND S_money = %2 AND S_date = %3 "
-                "AND S_memo = %4) + (SELECT COUNT(*) FROM Zidourireki_T WHERE rowid = %5 AND "
-                "Z_money = %2 AND Z_beforeday = %3)")
-                        .arg(rowid)
-                        .arg(-money)
-                        .arg(c.integer(3))
-                        .arg(quoted(DebitMemo))
-                        .arg(c.integer64(5));
-            if (scalar(db, check) != 2) {
-                refusal.message = QStringLiteral("取り込んだ明細が見つからないため取り消せません");
-                return false;
-            }
-            back.append({b->place, Amount::sub(0, qint32(money)), c.integer(3)});
+            Cursor t = db.query(
+                QStringLiteral("SELECT S_hokan FROM S WHERE rowid = ? AND S_money = ? AND S_date = ?"
+                               " AND S_memo = ?"),
+                {rowid, -money, date, DebitMemo});
+            if (t.eof()
+                || scalar(db,
+                       QStringLiteral(
+                           "SELECT COUNT(*) FROM Zidourireki_T WHERE rowid = ? AND Z_money = ? AND "
+                           "Z_beforeday = ?"),
+                       {c.integer64(5), -money, date})
+                    != 1)
+                return missing();
+            back.append({t.text(0), undone, date});
             rows.push_back({QStringLiteral("S"), rowid});
             rows.push_back({QStringLiteral("Zidourireki_T"), c.integer64(5)});
-            continue;
-        }
-        if (table == u"Ktanaorosi_T") {
-            check = QStringLiteral(
-                "SELECT COUNT(*) FROM Ktanaorosi_T WHERE rowid = %1 AND K_amoney = %2 AND K_bmoney = %3")
-                        .arg(rowid)
-                        .arg(money)
-                        .arg(c.integer64(5));
-            back.append({b->place, Amount::sub(c.integer(5), qint32(money)), c.integer(3)});
+        } else if (table == u"Ktanaorosi_T") {
+            if (scalar(db,
+                    QStringLiteral("SELECT COUNT(*) FROM Ktanaorosi_T WHERE rowid = ? AND K_amoney = ? AND "
+                                   "K_bmoney = ?"),
+                    {rowid, money, c.integer64(5)})
+                != 1)
+                return missing();
+            back.append({b->place, Amount::sub(c.integer(5), qint32(money)), date});
+            rows.push_back({table, rowid});
         } else {
             const bool in = table == u"N";
-            rowTable = in ? QStringLiteral("N") : QStringLiteral("S");
-            check = QStringLiteral(
-                        "SELECT COUNT(*) FROM %1 WHERE rowid = %2 AND %1_money = %3 AND %1_date = %4 AND "
-                        "%1_memo = ")
-                        .arg(in ? QStringLiteral("N") : QStringLiteral("S"))
-                        .arg(rowid)
-                        .arg(in ? money : -money)
-                        .arg(c.integer(3))
-                + quoted(c.text(4));
-            back.append({b->place, Amount::sub(0, qint32(money)), c.integer(3)});
+            const QString t = in ? QStringLiteral("N") : QStringLiteral("S");
+            Cursor r = db.query(QStringLiteral("SELECT %1_hokan FROM %1 WHERE rowid = ? AND %1_money = ? AND "
+                                               "%1_date = ? AND %1_memo = ?")
+                                    .arg(t),
+                {rowid, in ? money : -money, date, c.text(4)});
+            if (r.eof())
+                return missing();
+            back.append({r.text(0), undone, date});
+            rows.push_back({t, rowid});
         }
-        if (scalar(db, check) != 1) {
-            refusal.message = QStringLiteral("取り込んだ明細が見つからないため取り消せません");
-            return false;
-        }
-        rows.push_back({rowTable, rowid});
     }
-    Ledger ledger(db);
+    // A card's bill turned the bank's payments into transfers to the card: each goes back to
+    // the expense it was, and the card's balance loses what the transfer gave it.
+    struct Paid
+    {
+        qint64 line, transfer;
+        QString bank, item, memo;
+        qint32 money;
+        int date;
+    };
+    std::vector<Paid> paid;
+    for (Cursor c = db.query(QStringLiteral("SELECT X_import_line.rowid,XL_rowid,XL_hokan,XL_paid_item "
+                                            "FROM X_import_line WHERE XL_paid_by = ? AND XL_table = 'I' "
+                                            "AND XL_state <> ?"),
+             {batch, int(DeletedSince)});
+         !c.eof(); c.next()) {
+        Cursor t
+            = db.query(QStringLiteral("SELECT I_money,I_day,I_memo FROM Idourireki_T WHERE rowid = ? AND "
+                                      "I_hokanmoto = ? AND I_hokansaki = ?"),
+                {c.integer64(1), c.text(2), b->place});
+        if (t.eof())
+            return missing();
+        paid.push_back(
+            {c.integer64(0), c.integer64(1), c.text(2), c.text(3), t.text(2), t.integer(0), t.integer(1)});
+        back.append({b->place, Amount::sub(0, t.integer(0)), t.integer(1)});
+    }
     const Ledger::MovePlan plan = Ledger::plan(db, back);
     if (!plan.refusal.isEmpty()) {
         refusal.message = plan.refusal;
         return false;
     }
+    ImportWrites writes(db);
     for (const Row &r : rows)
-        db.execute(QStringLiteral("DELETE FROM %1 WHERE rowid = %2").arg(r.table).arg(r.rowid));
-    ledger.apply(plan);
+        writes.remove(r.table, r.rowid);
+    Ledger(db).apply(plan);
+    for (const Paid &p : paid) {
+        const qint64 expense = writes.turnIntoExpense(p.transfer, p.bank, p.item, p.money, p.date, p.memo);
+        db.execute(QStringLiteral("UPDATE X_import_line SET XL_table = 'S', XL_rowid = ?, XL_item = ?,"
+                                  " XL_paid_by = NULL, XL_paid_item = NULL WHERE rowid = ?"),
+            {expense, p.item, p.line});
+        // The rule the bill gave the payment goes back to the item chosen for it, while it is one.
+        db.execute(QStringLiteral("UPDATE X_import_rule SET XR_item = ? WHERE XR_kind = 'S' AND XR_hokan = ?"
+                                  " AND XR_key = ? AND XR_item = ? AND EXISTS (SELECT 1 FROM Syukkin_T"
+                                  " WHERE S_index = ?)"),
+            {p.item, p.bank, StatementValues::normalise(p.memo), transferTarget(true, b->place), p.item});
+    }
     if (tableExists(db, QStringLiteral("X_card_bill")))
-        db.execute(QStringLiteral("DELETE FROM X_card_bill WHERE XCB_batch = ") + QString::number(batch));
-    db.execute(QStringLiteral("DELETE FROM X_import_line WHERE XL_batch = ") + QString::number(batch));
-    db.execute(QStringLiteral("DELETE FROM X_import_batch WHERE XB_no = ") + QString::number(batch));
+        db.execute(QStringLiteral("DELETE FROM X_card_bill WHERE XCB_batch = ?"), {batch});
+    db.execute(QStringLiteral("DELETE FROM X_import_line WHERE XL_batch = ?"), {batch});
+    db.execute(QStringLiteral("DELETE FROM X_import_batch WHERE XB_no = ?"), {batch});
     return true;
 }
 
@@ -682,22 +681,22 @@ QString rememberedPlace(Database &db, const QString &preset, const QString &acco
     // Only a place that still exists (an older copy of the program deletes places without
     // forgetting them here).
     Cursor c = db.query(QStringLiteral("SELECT XA_hokan FROM X_import_place INNER JOIN Hokan_T ON "
-                                       "XA_hokan = H_index WHERE XA_preset = ")
-        + quoted(preset) + QStringLiteral(" AND XA_account = ") + quoted(account));
+                                       "XA_hokan = H_index WHERE XA_preset = ? AND XA_account = ?"),
+        {preset, account});
     return c.eof() ? QString() : c.text(0);
 }
 
 void rememberPlace(Database &db, const QString &preset, const QString &account, const QString &place)
 {
-    db.execute(
-        QStringLiteral("INSERT OR REPLACE INTO X_import_place (XA_preset,XA_account,XA_hokan) VALUES (")
-        + quoted(preset) + u',' + quoted(account) + u',' + quoted(place) + u')');
+    db.execute(QStringLiteral("INSERT OR REPLACE INTO X_import_place (XA_preset,XA_account,XA_hokan) VALUES "
+                              "(?, ?, ?)"),
+        {preset, account, place});
 }
 
 QList<Preset> userPresets(Database &db)
 {
     QList<Preset> list;
-    for (Cursor c = db.query(QStringLiteral("SELECT XP_json FROM X_import_preset ORDER BY XP_name"));
+    for (Cursor c = db.query(QStringLiteral("SELECT XP_json FROM X_import_preset ORDER BY XP_name"), {});
          !c.eof(); c.next()) {
         const Preset p = Preset::fromJson(c.text(0).toUtf8());
         if (!p.name.isEmpty())
@@ -708,8 +707,8 @@ QList<Preset> userPresets(Database &db)
 
 void saveUserPreset(Database &db, const Preset &preset)
 {
-    db.execute(QStringLiteral("INSERT OR REPLACE INTO X_import_preset (XP_name,XP_json) VALUES (")
-        + quoted(preset.name) + u',' + quoted(QString::fromUtf8(preset.toJson())) + u')');
+    db.execute(QStringLiteral("INSERT OR REPLACE INTO X_import_preset (XP_name,XP_json) VALUES (?, ?)"),
+        {preset.name, QString::fromUtf8(preset.toJson())});
 }
 
 } // namespace ImportLedger

@@ -26,6 +26,9 @@ struct LineState
     QString rule;
     // The ledger holds the line on its own day: imported, or a posting of that day matches it.
     bool heldOnItsDay = false;
+    // Why a line offered again is not ticked: it was imported before and deleted, or its amount
+    // or place changed, in a correction since ("" otherwise).
+    QString note;
 };
 
 // For each line of the statement, in order: "取込済" when its key was imported into this
@@ -100,7 +103,9 @@ std::optional<qint64> importLines(Database &db, const Batch &batch, QList<Line> 
 // The bank lines an earlier import booked as expenses that pay a bill: the bank's payment of a
 // card imported before the card's statement. Each becomes the transfer from the bank to the card
 // (its row in S replaced by one in Idourireki_T, the card's balance raised); returns how many.
-int turnPaymentsIntoTransfers(Database &db, const QString &card, const Bill &bill);
+// The line's record keeps its expense item and `batch`, the card's batch, which gives the
+// expense back when it is taken back.
+int turnPaymentsIntoTransfers(Database &db, const QString &card, const Bill &bill, qint64 batch);
 
 struct BatchInfo
 {
@@ -119,9 +124,12 @@ struct Later
 };
 Later laterThan(Database &db, qint64 batch);
 
-// Takes the batch back: its rows removed, the balance lowered by what it added, its lines and
-// the batch forgotten. Refused (nothing written) when a row of it is missing or changed, or
-// when a stocktake of the place came after it: that count fixed the balance the batch led to.
+// Takes the batch back: its rows removed (as they stand after any correction; a line deleted
+// since is passed over), every balance moved back by what they moved, its lines and the batch
+// forgotten. A card's batch also turns the bank's payments its bill turned into transfers back
+// into the expenses they were. Refused (nothing written) when a row of it is missing or was
+// changed outside a correction, when the place of a transfer changed, or when a stocktake of the
+// place came after it: that count fixed the balance the batch led to.
 bool undo(Database &db, qint64 batch, Refusal &refusal);
 
 // The storage place remembered for a preset and an account ("" when none).

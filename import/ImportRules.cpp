@@ -14,11 +14,6 @@ namespace {
 
 using Match = RuleMatcher::Match;
 
-QString quoted(const QString &text)
-{
-    return QStringLiteral("'") + Database::escape(text) + QStringLiteral("'");
-}
-
 // The written leading parts and parts; the whole descriptions live with the learnt ones.
 QString matchCode(Match m)
 {
@@ -41,13 +36,13 @@ QList<RuleMatcher::Rule> writtenOnly(Database &db, const QString &place)
 void erase(Database &db, const QString &place, const Rule &r)
 {
     if (r.match == Match::Exact)
-        db.execute(QStringLiteral("DELETE FROM X_import_rule WHERE XR_hokan = ") + quoted(place)
-            + QStringLiteral(" AND XR_kind = ") + quoted(r.kind) + QStringLiteral(" AND XR_key = ")
-            + quoted(r.pattern));
+        db.execute(
+            QStringLiteral("DELETE FROM X_import_rule WHERE XR_hokan = ? AND XR_kind = ? AND XR_key = ?"),
+            {place, r.kind, r.pattern});
     else
-        db.execute(QStringLiteral("DELETE FROM X_import_pattern WHERE XQ_hokan = ") + quoted(place)
-            + QStringLiteral(" AND XQ_kind = ") + quoted(r.kind) + QStringLiteral(" AND XQ_match = ")
-            + quoted(matchCode(r.match)) + QStringLiteral(" AND XQ_key = ") + quoted(r.pattern));
+        db.execute(QStringLiteral("DELETE FROM X_import_pattern WHERE XQ_hokan = ? AND XQ_kind = ? AND "
+                                  "XQ_match = ? AND XQ_key = ?"),
+            {place, r.kind, matchCode(r.match), r.pattern});
 }
 
 } // namespace
@@ -56,13 +51,15 @@ QList<Rule> rules(Database &db, const QString &place, bool withUse)
 {
     QList<Rule> list;
     for (Cursor c
-         = db.query(QStringLiteral("SELECT XR_kind,XR_key,XR_item FROM X_import_rule WHERE XR_hokan = ")
-             + quoted(place) + QStringLiteral(" ORDER BY XR_key,XR_kind"));
+         = db.query(QStringLiteral("SELECT XR_kind,XR_key,XR_item FROM X_import_rule WHERE XR_hokan = ?"
+                                   " ORDER BY XR_key,XR_kind"),
+             {place});
          !c.eof(); c.next())
         list << Rule {c.text(0), Match::Exact, c.text(1), c.text(2), QString()};
-    for (Cursor c = db.query(
-             QStringLiteral("SELECT XQ_kind,XQ_match,XQ_key,XQ_item FROM X_import_pattern WHERE XQ_hokan = ")
-             + quoted(place) + QStringLiteral(" ORDER BY XQ_match DESC,XQ_key,XQ_kind"));
+    for (Cursor c
+         = db.query(QStringLiteral("SELECT XQ_kind,XQ_match,XQ_key,XQ_item FROM X_import_pattern WHERE "
+                                   "XQ_hokan = ? ORDER BY XQ_match DESC,XQ_key,XQ_kind"),
+             {place});
          !c.eof(); c.next())
         list << Rule {
             c.text(0), c.text(1) == u"P" ? Match::Prefix : Match::Contains, c.text(2), c.text(3), QString()};
@@ -74,8 +71,8 @@ QList<Rule> rules(Database &db, const QString &place, bool withUse)
     const bool isCard = CardLedger::card(db, place).has_value();
     for (Cursor c = db.query(QStringLiteral("SELECT XL_money,XL_memo,XL_item,XB_when FROM X_import_line "
                                             "INNER JOIN X_import_batch ON XB_no = XL_batch "
-                                            "WHERE XL_table <> 'Ktanaorosi_T' AND XL_hokan = ")
-             + quoted(place));
+                                            "WHERE XL_table <> 'Ktanaorosi_T' AND XL_hokan = ?"),
+             {place});
          !c.eof(); c.next()) {
         const QString kind = c.integer64(0) > 0 && !isCard ? QStringLiteral("N") : QStringLiteral("S");
         const RuleMatcher::Found found = matcher.find(kind, c.text(1));
@@ -113,14 +110,16 @@ Learner::Learner(Database &db, const QString &place)
 void Learner::learn(const QString &kind, const QString &description, const QString &item)
 {
     const QString key = StatementValues::normalise(description);
-    const QString where = QStringLiteral(" WHERE XR_hokan = ") + quoted(m_place)
-        + QStringLiteral(" AND XR_kind = ") + quoted(kind) + QStringLiteral(" AND XR_key = ") + quoted(key);
-    Cursor c = m_db.query(QStringLiteral("SELECT COUNT(*) FROM X_import_rule") + where);
+    Cursor c = m_db.query(
+        QStringLiteral(
+            "SELECT COUNT(*) FROM X_import_rule WHERE XR_hokan = ? AND XR_kind = ? AND XR_key = ?"),
+        {m_place, kind, key});
     if (c.value(0).toInt() == 0 && m_written.find(kind, key).item == item)
         return;
     m_db.execute(
-        QStringLiteral("INSERT OR REPLACE INTO X_import_rule (XR_hokan,XR_kind,XR_key,XR_item) VALUES (")
-        + quoted(m_place) + u',' + quoted(kind) + u',' + quoted(key) + u',' + quoted(item) + u')');
+        QStringLiteral("INSERT OR REPLACE INTO X_import_rule (XR_hokan,XR_kind,XR_key,XR_item) VALUES "
+                       "(?, ?, ?, ?)"),
+        {m_place, kind, key, item});
 }
 
 QString save(Database &db, const QString &place, const Rule &old, const Rule &now)

@@ -540,8 +540,8 @@ Plan plan(Database &db, const Reading &reading)
     const QSet<QString> debits
         = column(db, QStringLiteral("SELECT S_index FROM Syukkin_T WHERE S_kubun = '自動'"));
     QSet<QString> known;
-    for (Cursor c = db.query(QStringLiteral("SELECT XM_id FROM X_movein_id WHERE XM_layout = '")
-             + layoutKey(reading.layout) + u'\'');
+    for (Cursor c = db.query(QStringLiteral("SELECT XM_id FROM X_movein_id WHERE XM_layout = ?"),
+             {layoutKey(reading.layout)});
          !c.eof(); c.next())
         known.insert(c.text(0));
 
@@ -617,9 +617,9 @@ int dayBefore(int yyyymmdd)
     return d.year() * 10000 + d.month() * 100 + d.day();
 }
 
-qint64 count(Database &db, const QString &sql)
+qint64 count(Database &db, const QString &sql, const QVariantList &values)
 {
-    Cursor c = db.query(sql);
+    Cursor c = db.query(sql, values);
     return c.eof() ? 0 : c.value(0).toLongLong();
 }
 
@@ -749,16 +749,14 @@ std::optional<Summary> apply(Database &db, const Plan &plan, const QDate &today,
         const int countDay = dayBefore(first);
         bool early = true;
         if (balances.contains(name)) {
-            const QString n = Database::escape(name);
-            const QString d = QString::number(countDay);
             early = count(db,
                         QStringLiteral(
-                            "SELECT (SELECT COUNT(*) FROM N WHERE N_hokan = '%1' AND N_date >= %2)"
-                            " + (SELECT COUNT(*) FROM S WHERE S_hokan = '%1' AND S_date >= %2)"
-                            " + (SELECT COUNT(*) FROM Idourireki_T WHERE (I_hokanmoto = '%1' OR "
-                            "I_hokansaki = '%1') AND I_day >= %2)"
-                            " + (SELECT COUNT(*) FROM Ktanaorosi_T WHERE K_hokan = '%1' AND K_day >= %2)")
-                            .arg(n, d))
+                            "SELECT (SELECT COUNT(*) FROM N WHERE N_hokan = ? AND N_date >= ?)"
+                            " + (SELECT COUNT(*) FROM S WHERE S_hokan = ? AND S_date >= ?)"
+                            " + (SELECT COUNT(*) FROM Idourireki_T WHERE (I_hokanmoto = ? OR "
+                            "I_hokansaki = ?) AND I_day >= ?)"
+                            " + (SELECT COUNT(*) FROM Ktanaorosi_T WHERE K_hokan = ? AND K_day >= ?)"),
+                        {name, countDay, name, countDay, name, name, countDay, name, countDay})
                 == 0;
         }
         const qint64 opening = e.balance - sum;

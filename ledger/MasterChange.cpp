@@ -449,9 +449,14 @@ QString renameItem(Database &db, const QString &kind, const QString &from, const
     if (tables.contains(QStringLiteral("X_import_rule")))
         db.execute(QStringLiteral("UPDATE X_import_rule SET XR_item = ? WHERE XR_kind = ? AND XR_item = ?"),
             {to, kind, from});
-    if (tables.contains(QStringLiteral("X_import_line")))
+    if (tables.contains(QStringLiteral("X_import_line"))) {
         db.execute(QStringLiteral("UPDATE X_import_line SET XL_item = ? WHERE XL_table = ? AND XL_item = ?"),
             {to, kind, from});
+        // The expense a card's bill turned into a transfer, which taking the bill back gives back.
+        if (kind == u"S")
+            db.execute(QStringLiteral("UPDATE X_import_line SET XL_paid_item = ? WHERE XL_paid_item = ?"),
+                {to, from});
+    }
     if (tables.contains(QStringLiteral("X_import_pattern")))
         db.execute(
             QStringLiteral("UPDATE X_import_pattern SET XQ_item = ? WHERE XQ_item = ? AND XQ_kind = ?"),

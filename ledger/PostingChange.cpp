@@ -3,6 +3,7 @@
 
 #include "Amount.h"
 #include "Database.h"
+#include "ImportWrites.h"
 #include "Ledger.h"
 
 namespace PostingChange {
@@ -74,6 +75,7 @@ Plan plan(Database &db, const Row &row, const std::optional<Values> &newValues)
 void apply(Database &db, const Row &row, const std::optional<Values> &newValues, const Plan &plan)
 {
     Ledger(db).apply(plan);
+    ImportWrites::followCorrection(db, row, newValues);
     const qint64 history = row.debit ? debitHistoryRow(db, row.values) : 0;
     if (!newValues) {
         db.execute(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(row.table), {row.rowid});

@@ -376,7 +376,8 @@ void ImportWindow::refresh()
         const StatementLine &l = m_statement.lines.at(i);
         const ImportLedger::LineState &s = m_states.at(i);
         const int r = i + 1;
-        m_checked[i] = s.state == State::New || s.state == State::Matched;
+        // A line deleted or changed since its import is offered, not ticked.
+        m_checked[i] = (s.state == State::New || s.state == State::Matched) && s.note.isEmpty();
         if (s.state == State::Imported)
             m_grid->setCellKind(ColCheck, r, Grid::Kind::Text); // cannot be checked
         else
@@ -414,6 +415,10 @@ void ImportWindow::showMessages()
                 + (m_statement.billTotal ? BasGeneral::amountLabel(*m_statement.billTotal)
                                          : QStringLiteral("（明細の合計）"));
     text << m_statement.notes;
+    for (int i = 0; i < m_states.size() && i < m_statement.lines.size(); ++i)
+        if (!m_states.at(i).note.isEmpty())
+            text << QString::number(m_statement.lines.at(i).lineNo) + QStringLiteral("行目：")
+                    + m_states.at(i).note + QStringLiteral("（取り込む場合はチェックして下さい）");
     for (const BadLine &b : m_statement.bad)
         text << QString::number(b.lineNo) + QStringLiteral("行目：") + b.reason + u'：'
                 + StatementValues::excerpt(b.text);
@@ -501,14 +506,13 @@ void ImportWindow::execute()
         // compared with it.
         bool fresh = false;
         if (!withRead([&](Database &db) {
-                const QString p = QStringLiteral("'") + Database::escape(place) + QStringLiteral("'");
                 Cursor c
-                    = db.query(QStringLiteral("SELECT (SELECT COUNT(*) FROM N WHERE N_hokan = %1)"
-                                              " + (SELECT COUNT(*) FROM S WHERE S_hokan = %1)"
-                                              " + (SELECT COUNT(*) FROM Idourireki_T WHERE I_hokanmoto = %1"
-                                              " OR I_hokansaki = %1)"
-                                              " + (SELECT COUNT(*) FROM Ktanaorosi_T WHERE K_hokan = %1)")
-                                   .arg(p));
+                    = db.query(QStringLiteral("SELECT (SELECT COUNT(*) FROM N WHERE N_hokan = ?)"
+                                              " + (SELECT COUNT(*) FROM S WHERE S_hokan = ?)"
+                                              " + (SELECT COUNT(*) FROM Idourireki_T WHERE I_hokanmoto = ?"
+                                              " OR I_hokansaki = ?)"
+                                              " + (SELECT COUNT(*) FROM Ktanaorosi_T WHERE K_hokan = ?)"),
+                        {place, place, place, place, place});
                 fresh = c.value(0).toLongLong() == 0;
             }))
             return;

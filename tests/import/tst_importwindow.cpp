@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "ChangeWindow.h"
 #include "Cp932.h"
 #include "Grid.h"
 #include "ImportWindow.h"
@@ -8,6 +9,7 @@
 #include "MainMenu.h"
 #include "PresetEditor.h"
 #include "RuleWindow.h"
+#include "SearchWindow.h"
 #include "StatementFiles.h"
 #include "StorageMaster.h"
 #include "Tasks.h"
@@ -574,6 +576,119 @@ private slots:
         QCOMPARE(f.balance(), 100000);
         QCOMPARE(f.dir.scalar("SELECT COUNT(*) FROM Idourireki_T").toInt(), 0);
         QCOMPARE(f.rows().first().section(u'|', 6), QStringLiteral("→ JCB|照合"));
+    }
+
+    // A card's statement taken back on its own (the history no longer holds it) after its bill
+    // turned the bank's payment, imported before as an expense, into the transfer to the card:
+    // the payment is that expense again, and the card ends where it was.
+    void takingBackACardsBillGivesTheBanksPaymentBack()
+    {
+        Fixture f;
+        f.dir.exec("INSERT INTO Hokan_T (H_index,H_money,H_name,H_memo) VALUES ('JCB',0,'','')");
+        f.dir.exec("INSERT INTO X_card VALUES ('JCB', 15, 10, 'ゆうちょ', 100000)");
+        f.window->load();
+        const QByteArray bank = bytes(yucho({"20241209,000000009,,4000,自動払込,ｼﾞｴｰｼｰﾋﾞｰ,96000,"}));
+        f.open("dec.csv", bank);
+        f.setItem(1, "雑費");
+        f.press("cmd_ok");
+        const QByteArray jcb = bytes({"\"\",\"\",\"今回のお支払日\",\"2024/12/07\"",
+            "\"\",\"\",\"今回のお支払金額合計(￥)\",\"4,000\"", "\"【ご利用明細】\"",
+            "\"ご利用者\",\"カテゴリ\",\"ご利用日\",\"ご利用先など\",\"ご利用金額(￥)\",\"支払区分\","
+            "\"今回回数\",\"訂正サイン\",\"お支払い金額(￥)\",\"国内／海外\",\"摘要\",\"備考\"",
+            "\"本人\",\"ショッピング\",\" 2024/11/01\",\"スーパー\",\"5,000\",\"1回払い\",\"\",\"\","
+            "\"5,000\",\"国内\",\"\",\"\"",
+            "\"本人\",\"ショッピング\",\" 2024/11/03\",\"スーパー\",\"1,000\",\"1回払い\",\"\","
+            "\"取消\",\"\",\"国内\",\"\",\"\""});
+        f.open("jcb.csv", jcb, "JCB");
+        f.setItem(2, "食費");
+        f.press("cmd_ok");
+        QCOMPARE(f.dir.rows("SELECT I_hokanmoto,I_hokansaki,I_money FROM Idourireki_T"),
+            QStringList({"ゆうちょ|JCB|4000"}));
+        QCOMPARE(f.balance("JCB"), 0);
+        QCOMPARE(f.balance(), 96000);
+
+        f.dir.exec("DELETE FROM X_undo_action");
+        f.pickBatch = 0; // the newest: the card's
+        f.dialogs.clear();
+        f.press("cmd_undo");
+        QCOMPARE(f.dialogs.infos, QStringList({"取込を取り消しました"}));
+        QCOMPARE(f.balance("JCB"), 0);
+        QCOMPARE(f.balance(), 96000);
+        QCOMPARE(f.dir.scalar("SELECT COUNT(*) FROM Idourireki_T").toInt(), 0);
+        QCOMPARE(f.dir.rows("SELECT S_index,S_hokan,S_money,S_date,S_memo FROM S"),
+            QStringList({"雑費|ゆうちょ|4000|20241209|自動払込 ｼﾞｴｰｼｰﾋﾞｰ"}));
+        const LedgerCheck::Result r = LedgerCheck::check(f.dir.dbPath());
+        QVERIFY2(r.ok(), qPrintable(r.problems.join('\n')));
+        // The bank's statement again: its line is the expense it was imported as.
+        f.window->openFile(f.write("dec.csv", bank));
+        QCOMPARE(f.rows(), QStringList({"|20241209|自動払込 ｼﾞｴｰｼｰﾋﾞｰ|4000||96000|雑費|取込済"}));
+        // And the bank's batch goes as well, with the expense.
+        f.dialogs.clear();
+        f.press("cmd_undo");
+        QCOMPARE(f.dialogs.infos, QStringList({"取込を取り消しました"}));
+        QCOMPARE(f.balance(), 100000);
+        QCOMPARE(f.dir.scalar("SELECT COUNT(*) FROM S").toInt(), 0);
+    }
+
+    // A posting that came from a statement, deleted in 明細検索 or given another amount in
+    // 明細の修正, is offered again by the next download of its line, unticked, with a note;
+    // another memo keeps it imported. The import's record changes in the same action.
+    void aCorrectedImportedPostingIsSeenAsItNowStands_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("deleted") << "delete"
+                                 << "|20241102|ｶｰﾄﾞ ｺﾝﾋﾞﾆ|1200||98800|食費|新規"
+                                 << "9行目：取込後に削除された明細です（取り込む場合はチェックして下さい）";
+        QTest::newRow("amount")
+            << "amount"
+            << "|20241102|ｶｰﾄﾞ ｺﾝﾋﾞﾆ|1200||98800|食費|新規"
+            << "9行目：取込後に金額か保管場所を修正した明細です（取り込む場合はチェックして下さい）";
+        QTest::newRow("memo") << "memo"
+                              << "|20241102|ｶｰﾄﾞ ｺﾝﾋﾞﾆ|1200||98800|食費|取込済"
+                              << "";
+    }
+    void aCorrectedImportedPostingIsSeenAsItNowStands()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, row);
+        QFETCH(QString, note);
+        Fixture f;
+        f.open("nov.csv", november());
+        f.press("cmd_ok");
+        QCOMPARE(f.balance(), 148000);
+        const qint64 rowid = f.dir.scalar("SELECT rowid FROM S WHERE S_memo = 'ｶｰﾄﾞ ｺﾝﾋﾞﾆ'").toLongLong();
+        if (how == u"delete") {
+            auto search = other<SearchWindow>(f);
+            Grid *g = ::child<Grid>(search.get(), "SP");
+            int r = 1;
+            while (r <= g->maxRows() && g->text(7, r) != u"ｶｰﾄﾞ ｺﾝﾋﾞﾆ")
+                ++r;
+            QVERIFY(r <= g->maxRows());
+            g->clickButton(9, r);
+            QCOMPARE(f.balance(), 149200);
+        } else {
+            auto change = other<ChangeWindow>(f, QStringLiteral("S"), rowid);
+            ::child<QLineEdit>(change.get(), how == u"amount" ? "txt_money" : "txt_memo")
+                ->setText(how == u"amount" ? QStringLiteral("1500") : QStringLiteral("コンビニ"));
+            QVERIFY(change->change());
+        }
+        f.window->openFile(f.write("nov.csv", november()));
+        QCOMPARE(f.rows().first(), row);
+        QCOMPARE(f.kekka().contains(note), true);
+        QCOMPARE(f.rows().at(1).section(u'|', 7), QStringLiteral("取込済"));
+        if (how != u"delete")
+            return;
+        // Ticked, the line comes back.
+        f.grid()->clickButton(ImportWindow::ColCheck, 1);
+        f.dialogs.clear();
+        f.press("cmd_ok");
+        QCOMPARE(f.dialogs.infos, QStringList({"1件を取り込みました"}));
+        QCOMPARE(f.balance(), 148000);
+        QCOMPARE(f.rows().first().section(u'|', 7), QStringLiteral("取込済"));
+        const LedgerCheck::Result r = LedgerCheck::check(f.dir.dbPath());
+        QVERIFY2(r.ok(), qPrintable(r.problems.join('\n')));
     }
 
     // A deleted place leaves nothing behind: a place registered later under its name starts

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The ledger core against a plain model: random sequences of postings, debits, transfers,
-// stocktakes (of ordinary places and of a card), corrections, deletions and taking back the
-// last actions run through the core on a real ledger and, side by side, on a model written
-// here from the rules alone. After every action each balance and each stocktake's
-// balance-before equal the model's, the ledger equals the replay of its history, and an action
+// stocktakes (of ordinary places and of a card), imported statement lines (older than a
+// stocktake, of its day), a card's bill turning the bank's payment into a transfer, taking an
+// import back, corrections, deletions and taking back the last actions run through the core on a real ledger
+// and, side by side, on a model written here from the rules alone. After every action each balance and each
+// stocktake's balance-before equal the model's, the ledger equals the replay of its history, and an action
 // the model refuses is refused and changes nothing.
 //
 // Among them, in a block of their own, the masters' changes: places and items renamed, deleted
@@ -16,6 +17,7 @@
 
 #include "ActionHistory.h"
 #include "Database.h"
+#include "ImportLedger.h"
 #include "Ledger.h"
 #include "LedgerCheck.h"
 #include "MasterChange.h"
@@ -38,7 +40,19 @@ const qint64 cardLimit = 30000;
 // sequence stays meaningful.
 struct Action
 {
-    enum Kind { Income, Expense, Debit, Transfer, Stocktake, Change, Delete, TakeBack } kind;
+    enum Kind {
+        Income,
+        Expense,
+        Debit,
+        Transfer,
+        Stocktake,
+        Change,
+        Delete,
+        TakeBack,
+        Import,
+        CardBill,
+        UndoImport
+    } kind;
     int place = 0, place2 = 0;
     qint32 amount = 0;
     int daysBack = 0; // the movement's date, before today
@@ -51,8 +65,8 @@ struct Action
 
 QString describe(const Action &a)
 {
-    static const char *names[]
-        = {"income", "expense", "debit", "transfer", "stocktake", "change", "delete", "takeback"};
+    static const char *names[] = {"income", "expense", "debit", "transfer", "stocktake", "change", "delete",
+        "takeback", "import", "cardbill", "undoimport"};
     static const char *masters[] = {"", "rename place", "delete place", "rename item", "delete item"};
     if (a.master)
         return QStringLiteral("%1 p=%2").arg(QLatin1String(masters[a.master])).arg(a.place);
@@ -65,6 +79,18 @@ QString describe(const Action &a)
         .arg(a.pick)
         .arg(a.field)
         .arg(a.advance);
+}
+
+// Imports: about one action in six becomes a statement's lines, a card's bill or taking a batch
+// back; their other fields shape the lines (see Runner::stepImport).
+void drawImport(std::mt19937 &rng, Action &a)
+{
+    const int k = std::uniform_int_distribution<int>(0, 99)(rng);
+    if (k >= 16)
+        return;
+    a.kind = k < 8 ? Action::Import : k < 12 ? Action::CardBill : Action::UndoImport;
+    a.pick = std::uniform_int_distribution<int>(0, 1 << 20)(rng);
+    a.amount = std::uniform_int_distribution<int>(1, 40)(rng) * 500;
 }
 
 std::vector<Action> draw(quint32 seed, int count)
@@ -97,6 +123,7 @@ std::vector<Action> draw(quint32 seed, int count)
         a.pick = a.kind == Action::TakeBack ? in(1, 3) : in(0, 1 << 20);
         a.field = in(0, 3);
         a.advance = in(0, 3) == 0 ? 1 : 0;
+        drawImport(rng, a);
         if (masterIn(0, 11) == 0) {
             a.master = masterIn(1, 4);
             a.place = masterIn(0, a.master >= 3 ? 1 : 2);
@@ -117,6 +144,18 @@ struct Model
         qint32 money;
         int date;
         bool debit;
+        // A movement an import wrote: its batch, its line's record (X_import_line), whether its
+        // amount or place changed since, and the card's batch whose bill turned it into a
+        // transfer.
+        qint64 batch = 0, line = 0;
+        bool changedSince = false;
+        qint64 paidBy = 0;
+    };
+    struct Batch
+    {
+        qint64 no;
+        QString place;
+        qint64 lastCount; // the newest stocktake row when it was written
     };
     struct Count
     {
@@ -128,6 +167,26 @@ struct Model
     QMap<QString, qint64> balance;
     QList<Count> counts;
     QList<Movement> movements;
+    QList<Batch> batches;
+
+    // A place deleted: its batches and its lines' records go (its postings stay, no longer an
+    // import's), and no bill of it gives a bank's payment back.
+    void forgetImportsOf(const QString &place)
+    {
+        QSet<qint64> gone;
+        for (const Batch &b : std::as_const(batches))
+            if (b.place == place)
+                gone.insert(b.no);
+        batches.removeIf([&](const Batch &b) { return gone.contains(b.no); });
+        for (Movement &m : movements) {
+            if (gone.contains(m.batch)) {
+                m.batch = m.line = m.paidBy = 0;
+                m.changedSince = false;
+            }
+            if (gone.contains(m.paidBy))
+                m.paidBy = 0;
+        }
+    }
 
     // ---- The masters: the place in each of three slots ("" while deleted; the third is a
     // card), the income and the expense item ("" while deleted), the cards' limits and the
@@ -141,6 +200,9 @@ struct Model
 
     void renamePlace(const QString &from, const QString &to)
     {
+        for (Batch &b : batches)
+            if (b.place == from)
+                b.place = to;
         names[names.indexOf(from)] = to;
         balance.insert(to, balance.take(from));
         if (limits.contains(from))
@@ -217,6 +279,10 @@ public:
         dir.exec(QStringLiteral("INSERT INTO X_card (XC_place,XC_closing,XC_payment,XC_pay_from,XC_limit) "
                                 "VALUES ('カード',15,10,'銀行',%1)")
                      .arg(cardLimit));
+        // An automatic debit's item for the import's lines, kept at no place (the masters' block
+        // deletes the bank once no item names it).
+        dir.exec(QStringLiteral(
+            "INSERT INTO Syukkin_T (S_index,S_kubun,S_hokan,S_memo) VALUES ('引落','自動','','')"));
         for (const QString &p : places)
             m_model.balance[p] = 0;
         seedMasters();
@@ -320,6 +386,8 @@ public:
                 moves += Model::effects(*changed);
             expectDone = next.apply(moves);
             if (expectDone) {
+                if (changed && (changed->money != old.money || changed->place != old.place))
+                    changed->changedSince = true;
                 if (changed)
                     next.movements[index] = *changed;
                 else
@@ -361,6 +429,10 @@ public:
             m_snapshots.push_back(before);
             return compare(true, done, entries);
         }
+        case Action::Import:
+        case Action::CardBill:
+        case Action::UndoImport:
+            return stepImport(a, before, entries);
         }
         const QString diff = compare(expectDone, done, entries);
         if (expectDone && done) {
@@ -370,6 +442,245 @@ public:
         m_today += a.advance;
         return diff;
     }
+
+private:
+    // ---- Imports: a statement's lines, a card's bill, taking a batch back -------------------
+
+    // The lines of an import as drawn: a withdrawal or a deposit of the place; a card's bill
+    // has purchases and now and then a refund. A line is dated as a posting is, or on the day of
+    // the place's latest stocktake.
+    struct Drawn
+    {
+        qint32 amount;
+        int date;
+        QString item;
+    };
+
+    QList<Drawn> drawLines(const Action &a, const QString &place, bool bill) const
+    {
+        int date = m_today - a.daysBack;
+        if (a.field == 3)
+            for (const Model::Count &c : m_model.counts)
+                if (c.place == place)
+                    date = c.day;
+        const bool out = bill || a.pick % 2 == 0;
+        QList<Drawn> lines {{out ? -a.amount : a.amount, date,
+            !out                           ? m_model.items[0]
+                : !bill && a.pick % 4 == 2 ? QStringLiteral("引落")
+                                           : m_model.items[1]}};
+        if (a.pick % 3 == 0) {
+            const bool refund = bill && a.pick % 5 == 0;
+            lines << Drawn {
+                refund ? 500 : -500 * (1 + a.pick / 7 % 8), date - a.pick / 11 % 5, m_model.items[1]};
+        }
+        return lines;
+    }
+
+    // The bank line a card's bill of `total` paid on `date` turns into the transfer: an imported
+    // expense of the bank as written, the only one of that amount and day.
+    int paymentOf(const Model &m, qint64 total, int date) const
+    {
+        int found = -1;
+        for (int i = 0; i < m.movements.size(); ++i) {
+            const Model::Movement &x = m.movements[i];
+            if (x.line != 0 && x.table == u"S" && !x.debit && !x.changedSince && x.place == m.names[1]
+                && x.money == total && x.date == date) {
+                if (found >= 0)
+                    return -2;
+                found = i;
+            }
+        }
+        return found;
+    }
+
+    // Reads back the rows an action of the import wrote or moved, by the records of its lines.
+    void resync(Model &m)
+    {
+        Database db(m_dir.dbPath());
+        for (Model::Movement &x : m.movements) {
+            if (x.line == 0)
+                continue;
+            Cursor c = db.query(
+                QStringLiteral("SELECT XL_table, XL_rowid FROM X_import_line WHERE rowid = ?"), {x.line});
+            const QString t = c.text(0);
+            x.table = t == u"I" ? QStringLiteral("Idourireki_T")
+                : t == u"N"     ? QStringLiteral("N")
+                                : QStringLiteral("S");
+            x.rowid = c.integer64(1);
+        }
+    }
+
+    QString stepImport(const Action &a, const Model &before, qint64 entries)
+    {
+        Model next = m_model;
+        bool expectDone = true, done = false;
+        if (a.kind == Action::UndoImport) {
+            if (next.batches.isEmpty())
+                return {};
+            const int index = a.pick % next.batches.size();
+            const Model::Batch b = next.batches[index];
+            // A stocktake of the place since fixed the balance the batch led to.
+            for (const Model::Count &c : next.counts)
+                if (c.place == b.place && c.rowid > b.lastCount)
+                    expectDone = false;
+            QList<std::tuple<QString, qint64, int>> moves;
+            for (const Model::Movement &x : next.movements) {
+                if (x.batch == b.no) {
+                    if (x.table == u"Idourireki_T" && x.place != b.place)
+                        expectDone = false; // a transfer moved off the place is no longer the line
+                    for (auto [p, d, day] : Model::effects(x))
+                        moves.append({p, -d, day});
+                }
+                if (x.paidBy == b.no) {
+                    if (x.place != next.names[1] || x.place2 != b.place)
+                        expectDone = false;
+                    moves.append({b.place, -qint64(x.money), x.date});
+                }
+            }
+            if (expectDone)
+                expectDone = next.apply(moves);
+            act(
+                [&](Ledger &) {
+                    ImportLedger::Refusal r;
+                    done = ImportLedger::undo(*m_db, b.no, r);
+                    return done;
+                },
+                QString());
+            if (expectDone && done) {
+                ++m_stats.takenBack;
+                next.movements.removeIf([&](const Model::Movement &x) { return x.batch == b.no; });
+                for (Model::Movement &x : next.movements)
+                    if (x.paidBy == b.no) {
+                        x.paidBy = 0;
+                        x.place2.clear();
+                    }
+                next.batches.removeAt(index);
+                resync(next);
+            }
+        } else {
+            const bool bill = a.kind == Action::CardBill;
+            const QString place = next.names[bill ? 2 : a.place];
+            const QString card = next.names[2];
+            // A place deleted takes no statement, a line no item deleted.
+            if (place.isEmpty())
+                return {};
+            QList<Drawn> lines = drawLines(a, place, bill);
+            if (std::any_of(lines.begin(), lines.end(), [](const Drawn &l) { return l.item.isEmpty(); }))
+                return {};
+            std::optional<ImportLedger::Bill> theBill;
+            int paid = -1;
+            if (bill) {
+                qint64 total = 0;
+                for (const Drawn &l : lines)
+                    total -= l.amount;
+                // Pays the newest bank payment still an expense, when one is alone of its kind;
+                // else a bill of an odd amount no bank line pays.
+                for (int i = next.movements.size() - 1; i >= 0 && paid < 0; --i) {
+                    const Model::Movement &x = next.movements[i];
+                    if (x.line != 0 && x.table == u"S" && x.place == next.names[1] && !x.debit
+                        && paymentOf(next, x.money, x.date) == i && x.money > 0)
+                        paid = i;
+                }
+                if (paid >= 0) {
+                    const Model::Movement &x = next.movements[paid];
+                    lines.first().amount -= qint32(x.money - total);
+                    if (lines.first().amount >= 0) {
+                        lines = {lines.first()};
+                        lines.first().amount = -qint32(x.money);
+                    }
+                    theBill = ImportLedger::Bill {x.date, x.money};
+                } else {
+                    lines.first().amount -= 250;
+                    theBill = ImportLedger::Bill {m_today, total + 250};
+                }
+            }
+            // The lines in date order, each withdrawal checked against what the place holds then.
+            QList<Drawn> sorted = lines;
+            std::stable_sort(
+                sorted.begin(), sorted.end(), [](const Drawn &x, const Drawn &y) { return x.date < y.date; });
+            qint64 running = next.balance[place];
+            for (const Drawn &l : sorted)
+                if (next.countOf(place, l.date) < 0) {
+                    if (l.amount < 0 && running + l.amount < next.floorOf(place))
+                        expectDone = false;
+                    running += l.amount;
+                }
+            QList<ImportLedger::Line> toImport;
+            for (const Drawn &l : lines) {
+                StatementLine s;
+                s.lineNo = int(toImport.size()) + 1;
+                s.date = l.date;
+                s.amount = l.amount;
+                s.description = QStringLiteral("明細%1").arg(++m_keys);
+                s.key = QStringLiteral("k%1").arg(m_keys);
+                toImport << ImportLedger::Line {s, l.item};
+            }
+            std::optional<qint64> no;
+            act(
+                [&](Ledger &) {
+                    ImportLedger::Refusal r;
+                    no = ImportLedger::importLines(*m_db,
+                        {QStringLiteral("when"), QStringLiteral("f.csv"), QStringLiteral("p"), place,
+                            std::nullopt, theBill},
+                        toImport, r);
+                    done = no.has_value();
+                    return done;
+                },
+                QString());
+            if (expectDone && done) {
+                qint64 lastCount = 0;
+                for (const Model::Count &c : next.counts)
+                    lastCount = std::max(lastCount, c.rowid);
+                next.batches << Model::Batch {*no, place, lastCount};
+                Database db(m_dir.dbPath());
+                QList<std::tuple<QString, qint64, int>> moves;
+                for (const ImportLedger::Line &l : toImport) {
+                    Cursor c = db.query(
+                        QStringLiteral("SELECT rowid, XL_table FROM X_import_line WHERE XL_key = ?"),
+                        {l.line.key});
+                    const bool debit = c.text(1) == u"Z";
+                    const bool refund = bill && l.line.amount > 0;
+                    Model::Movement m {
+                        l.line.amount > 0 && !refund ? QStringLiteral("N") : QStringLiteral("S"), 0, place,
+                        QString(), l.line.amount > 0 && !refund ? l.line.amount : -l.line.amount, l.line.date,
+                        debit};
+                    m.batch = *no;
+                    m.line = c.integer64(0);
+                    moves += Model::effects(m);
+                    next.movements << m;
+                }
+                if (!next.apply(moves))
+                    return QStringLiteral("the model refuses the lines it let through");
+                ++m_stats.imports;
+                if (paid >= 0) {
+                    ++m_stats.payments;
+                    Model::Movement &x = next.movements[paid];
+                    x.table = QStringLiteral("Idourireki_T");
+                    x.place2 = card;
+                    x.paidBy = *no;
+                    next.apply({{card, x.money, x.date}});
+                }
+                resync(next);
+            }
+        }
+        const QString diff = compare(expectDone, done, entries);
+        if (expectDone && done) {
+            m_model = next;
+            m_snapshots.push_back(before);
+        }
+        m_today += a.advance;
+        return diff;
+    }
+
+    int m_keys = 0;
+
+public:
+    // How often the import's actions were done: a model that refused them all would test little.
+    struct Stats
+    {
+        int imports = 0, payments = 0, takenBack = 0;
+    };
+    Stats m_stats;
 
 private:
     QDateTime now() const
@@ -550,6 +861,8 @@ private:
                 QString());
             slot[a.place].clear();
             next.deleted.insert(name);
+            if (!item)
+                next.forgetImportsOf(name);
             next.balance.remove(name);
             next.limits.remove(name);
         }
@@ -614,7 +927,7 @@ private:
 };
 
 // Runs the actions on a fresh ledger; the index of the first failing action and why, or -1.
-std::pair<int, QString> run(const std::vector<Action> &actions)
+std::pair<int, QString> run(const std::vector<Action> &actions, Runner::Stats *stats = nullptr)
 {
     TempAppDir dir;
     Runner runner(dir);
@@ -625,6 +938,8 @@ std::pair<int, QString> run(const std::vector<Action> &actions)
         if (!why.isEmpty())
             return {int(i), why};
     }
+    if (stats)
+        *stats = runner.m_stats;
     return {-1, QString()};
 }
 
@@ -674,9 +989,14 @@ private slots:
         for (int s = 1; s <= seeds; ++s) {
             const quint32 seed = quint32(s * 7919);
             const std::vector<Action> actions = draw(seed, count);
-            const auto [at, why] = run(actions);
-            if (at < 0)
+            Runner::Stats stats;
+            const auto [at, why] = run(actions, &stats);
+            if (at < 0) {
+                qInfo("seed %u: %d imports, %d bank payments turned into transfers, %d batches taken back",
+                    seed, stats.imports, stats.payments, stats.takenBack);
+                QVERIFY(stats.imports > 0 && stats.takenBack > 0);
                 continue;
+            }
             std::vector<Action> prefix(actions.begin(), actions.begin() + at + 1);
             const std::vector<Action> shortest = shrink(prefix);
             QStringList lines;

@@ -202,14 +202,16 @@ private slots:
         // plans by item (a row left under the new name gives way) and the item's schedule.
         const QString planYears
             = " AND XZ_year IN (SELECT XY_year FROM X_budget_year WHERE XY_side = ? AND XY_by = ?)";
-        const QStringList sideRename {
-            "UPDATE X_import_rule SET XR_item = ? WHERE XR_kind = ? AND XR_item = ?",
+        QStringList sideRename {"UPDATE X_import_rule SET XR_item = ? WHERE XR_kind = ? AND XR_item = ?",
             "UPDATE X_import_line SET XL_item = ? WHERE XL_table = ? AND XL_item = ?",
             "UPDATE X_import_pattern SET XQ_item = ? WHERE XQ_item = ? AND XQ_kind = ?",
             "DELETE FROM X_budget_row WHERE XZ_side = ? AND XZ_name = ?" + planYears,
             "UPDATE X_budget_row SET XZ_name = ? WHERE XZ_side = ? AND XZ_name = ?" + planYears,
             "DELETE FROM X_schedule WHERE XS_side = ? AND XS_item = ?",
             "UPDATE X_schedule SET XS_item = ? WHERE XS_side = ? AND XS_item = ?"};
+        // An expense item also names the bank's payments a card's bill turned into transfers.
+        if (expense)
+            sideRename.insert(2, "UPDATE X_import_line SET XL_paid_item = ? WHERE XL_paid_item = ?");
         // An expense item's debit history follows it.
         const auto debitRename = [&](const QString &from, const QString &to, bool used) {
             if (!expense)
@@ -239,7 +241,7 @@ private slots:
         w.sp2->setText(1, 1, "O'給与");
         w.sp2->setText(4, 1, "改名");
         w.sp2->clickButton(5, 1);
-        QCOMPARE(rec.statements.mid(1, expense ? 12 : 10),
+        QCOMPARE(rec.statements.mid(1, expense ? 13 : 10),
             QStringList({QStringLiteral("SELECT %1 FROM %2 WHERE (%1 = '給与')").arg(n.index, n.postings),
                 QStringLiteral("UPDATE %1 SET %2 = 'O''給与' WHERE %2 = '給与'").arg(n.postings, n.index)})
                 + debitRename("給与", "O''給与", true) + sideRename
