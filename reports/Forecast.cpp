@@ -15,14 +15,10 @@ namespace Forecast {
 
 namespace {
 
-QString quoted(const QString &text)
+// A day as the ledger's yyyymmdd number, for binding.
+qint64 number(const QDate &day)
 {
-    return QStringLiteral("'") + Database::escape(text) + QStringLiteral("'");
-}
-
-QString number(const QDate &day)
-{
-    return day.toString(QStringLiteral("yyyyMMdd"));
+    return qint64(day.year()) * 10000 + day.month() * 100 + day.day();
 }
 
 QDate fromNumber(qint64 yyyymmdd)
@@ -56,28 +52,30 @@ struct ItemPostings
 ItemPostings readPostings(Database &db, const Schedule::Entry &e, const QDate &today, const QDate &to)
 {
     const Postings p = postingsOf(e.side);
-    const QString where = QStringLiteral(" FROM ") + p.table + QStringLiteral(" WHERE ") + p.item
-        + QStringLiteral(" = ") + quoted(e.item);
+    const QString where
+        = QStringLiteral(" FROM ") + p.table + QStringLiteral(" WHERE ") + p.item + QStringLiteral(" = ?");
     ItemPostings out;
     {
         Cursor c = db.query(QStringLiteral("SELECT ") + p.money + where + QStringLiteral(" ORDER BY ")
-            + p.date + QStringLiteral(" DESC LIMIT 1"));
+                + p.date + QStringLiteral(" DESC LIMIT 1"),
+            {e.item});
         if (!c.eof())
             out.last = c.integer64(0);
     }
     // A business day lies at most a few days from the scheduled one.
     {
         Cursor c = db.query(QStringLiteral("SELECT ") + p.date + where + QStringLiteral(" AND ") + p.date
-            + QStringLiteral(" >= ") + number(today.addDays(-15)));
+                + QStringLiteral(" >= ?"),
+            {e.item, number(today.addDays(-15))});
         for (; !c.eof(); c.next())
             out.recent << fromNumber(c.integer64(0));
     }
     if (e.amount == Schedule::AmountRule::SameMonthLastYear) {
         const QDate lo = today.addMonths(-13), hi = to.addMonths(-11);
-        Cursor c
-            = db.query(QStringLiteral("SELECT ") + p.date + u',' + p.money + where + QStringLiteral(" AND ")
-                + p.date + QStringLiteral(" BETWEEN ") + number(QDate(lo.year(), lo.month(), 1))
-                + QStringLiteral(" AND ") + number(QDate(hi.year(), hi.month(), hi.daysInMonth())));
+        Cursor c = db.query(QStringLiteral("SELECT ") + p.date + u',' + p.money + where
+                + QStringLiteral(" AND ") + p.date + QStringLiteral(" BETWEEN ? AND ?"),
+            {e.item, number(QDate(lo.year(), lo.month(), 1)),
+                number(QDate(hi.year(), hi.month(), hi.daysInMonth()))});
         for (; !c.eof(); c.next())
             out.monthly[int(c.integer64(0) / 100)] += c.integer64(1);
     }
@@ -243,9 +241,9 @@ private:
 
     void readRecorded(Database &db, const QString &place, const QDate &after)
     {
-        const QString p = quoted(place), a = number(after);
+        const QVariantList values {place, number(after)};
         auto read = [&](const QString &sql, int sign, bool payment) {
-            for (Cursor c = db.query(sql); !c.eof(); c.next()) {
+            for (Cursor c = db.query(sql, values); !c.eof(); c.next()) {
                 const QDate day = fromNumber(c.integer64(0));
                 const qint64 money = c.integer64(1);
                 m_recorded << qMakePair(day, sign * money);
@@ -253,13 +251,14 @@ private:
                     m_payments << qMakePair(day, money);
             }
         };
-        read("SELECT N_date, N_money FROM N WHERE N_hokan = " + p + " AND N_date > " + a, 1, false);
-        read("SELECT S_date, S_money FROM S WHERE S_hokan = " + p + " AND S_date > " + a, -1, false);
-        read("SELECT I_day, I_money FROM Idourireki_T WHERE I_hokanmoto = " + p + " AND I_day > " + a, -1,
-            false);
-        read("SELECT I_day, I_money FROM Idourireki_T WHERE I_hokansaki = " + p + " AND I_day > " + a, 1,
+        read(QStringLiteral("SELECT N_date, N_money FROM N WHERE N_hokan = ? AND N_date > ?"), 1, false);
+        read(QStringLiteral("SELECT S_date, S_money FROM S WHERE S_hokan = ? AND S_date > ?"), -1, false);
+        read(QStringLiteral("SELECT I_day, I_money FROM Idourireki_T WHERE I_hokanmoto = ? AND I_day > ?"),
+            -1, false);
+        read(QStringLiteral("SELECT I_day, I_money FROM Idourireki_T WHERE I_hokansaki = ? AND I_day > ?"), 1,
             true);
-        read("SELECT K_day, K_amoney - K_bmoney FROM Ktanaorosi_T WHERE K_hokan = " + p + " AND K_day > " + a,
+        read(QStringLiteral(
+                 "SELECT K_day, K_amoney - K_bmoney FROM Ktanaorosi_T WHERE K_hokan = ? AND K_day > ?"),
             1, false);
         std::stable_sort(m_payments.begin(), m_payments.end(),
             [](const auto &x, const auto &y) { return x.first < y.first; });

@@ -15,23 +15,51 @@ namespace PostingSearch {
 
 namespace {
 
-QString quoted(const QString &text)
+// The values of a search's statements, bound by number (?1, ?2, ...): a condition is built once
+// and stands in several statements.
+class Values
 {
-    return u'\'' + Database::escape(text) + u'\'';
-}
+public:
+    // The mark that stands for `value` in a statement.
+    QString add(const QVariant &value)
+    {
+        m_values << value;
+        return u'?' + QString::number(m_values.size());
+    }
 
-// The items of one master whose folded category holds the word.
-QStringList itemsInCategory(Database &db, const QString &master, const QString &prefix, const QString &word)
+    // Binds the values up to the highest mark `statement` holds. A mark may stand more than once
+    // in a statement: a condition can be part of two of its clauses.
+    void bind(sqlite3_stmt *statement) const
+    {
+        const int marks = std::min<int>(sqlite3_bind_parameter_count(statement), int(m_values.size()));
+        for (int i = 0; i < marks; ++i) {
+            const QVariant &v = m_values.at(i);
+            if (v.typeId() == QMetaType::QString) {
+                const QByteArray text = v.toString().toUtf8();
+                sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+            } else {
+                sqlite3_bind_int64(statement, i + 1, v.toLongLong());
+            }
+        }
+    }
+
+private:
+    QVariantList m_values;
+};
+
+// The items of one master whose folded category holds the word, as marks of `values`.
+QStringList itemsInCategory(
+    Database &db, Values &values, const QString &master, const QString &prefix, const QString &word)
 {
     QStringList items;
     Cursor c = db.query(QStringLiteral("SELECT %1_index, %1_kubun FROM %2").arg(prefix, master));
     for (; !c.eof(); c.next())
         if (SearchText::fold(c.text(1)).contains(word))
-            items << quoted(c.text(0));
+            items << values.add(c.text(0));
     return items;
 }
 
-// The rows of X_meisai of the postings of the listed items (quoted), found through the history
+// The rows of X_meisai of the postings of the listed items (marks), found through the history
 // tables' item index.
 QString rowsOfItems(const QString &table, const QStringList &items)
 {
@@ -49,6 +77,8 @@ struct Where
     bool byIndex = false;
     QStringList places;
     QString others;
+    // What the conditions' marks stand for.
+    Values values;
 
     // No row at all.
     static Where none()
@@ -73,27 +103,29 @@ struct Where
 
 Where whereClause(Database &db, const Conditions &cond)
 {
+    Where out;
+    Values &values = out.values;
     QStringList where;
     QStringList kinds;
     for (QChar k : {u'N', u'S', u'Z', u'I', u'K'})
         if (cond.kinds.contains(k))
-            kinds << quoted(QString(k));
+            kinds << u'\'' + k + u'\'';
     if (kinds.isEmpty())
         return Where::none();
     if (kinds.size() < 5)
         where << QStringLiteral("XM_kind IN (%1)").arg(kinds.join(u','));
     if (cond.from)
-        where << QStringLiteral("XM_date >= %1").arg(*cond.from);
+        where << QStringLiteral("XM_date >= ") + values.add(qint64(*cond.from));
     if (cond.to)
-        where << QStringLiteral("XM_date <= %1").arg(*cond.to);
+        where << QStringLiteral("XM_date <= ") + values.add(qint64(*cond.to));
     if (cond.min)
-        where << QStringLiteral("XM_money >= %1").arg(*cond.min);
+        where << QStringLiteral("XM_money >= ") + values.add(qint64(*cond.min));
     if (cond.max)
-        where << QStringLiteral("XM_money <= %1").arg(*cond.max);
+        where << QStringLiteral("XM_money <= ") + values.add(qint64(*cond.max));
     if (!cond.hokan.isEmpty())
         where << QStringLiteral("(XM_place = %1 OR XM_place2 = %1)")
                      .arg(QStringLiteral("(SELECT XH_id FROM X_meisai_hokan WHERE XH_name = %1)")
-                              .arg(quoted(cond.hokan)));
+                              .arg(values.add(cond.hokan)));
     struct Word
     {
         QString word;
@@ -107,8 +139,8 @@ Where whereClause(Database &db, const Conditions &cond)
         for (const auto &[number, name] : SearchText::places(db))
             places.append({number, SearchText::fold(name)});
     for (const QString &word : typed) {
-        Word w {word, itemsInCategory(db, QStringLiteral("Nyuukin_T"), QStringLiteral("N"), word),
-            itemsInCategory(db, QStringLiteral("Syukkin_T"), QStringLiteral("S"), word), {}, {}};
+        Word w {word, itemsInCategory(db, values, QStringLiteral("Nyuukin_T"), QStringLiteral("N"), word),
+            itemsInCategory(db, values, QStringLiteral("Syukkin_T"), QStringLiteral("S"), word), {}, {}};
         for (const auto &[number, folded] : std::as_const(places))
             if (folded.contains(word))
                 w.places << QString::number(number);
@@ -116,7 +148,7 @@ Where whereClause(Database &db, const Conditions &cond)
         QStringList tests;
         if (!w.places.isEmpty())
             tests << QStringLiteral("XM_place IN (%1) OR XM_place2 IN (%1)").arg(w.places.join(u','));
-        tests << QStringLiteral("instr(XM_norm, %1) > 0").arg(quoted(word));
+        tests << QStringLiteral("instr(XM_norm, %1) > 0").arg(values.add(word));
         if (!w.income.isEmpty())
             tests << QStringLiteral("(XM_table = 'N' AND XM_item IN (%1))").arg(w.income.join(u','));
         if (!w.expense.isEmpty())
@@ -125,7 +157,6 @@ Where whereClause(Database &db, const Conditions &cond)
         where << w.test;
         words << w;
     }
-    Where out;
     // Every word is tested above; one of them, the longest the index can narrow, also picks the
     // few rows to test: those the index finds for it, those of its places and those of its
     // categories' items. A word held in the text of a third of the rows or more is quicker found
@@ -154,7 +185,7 @@ Where whereClause(Database &db, const Conditions &cond)
             QStringList sources;
             if (!match->expression.isEmpty())
                 sources << QStringLiteral("SELECT rowid FROM X_meisai_fts WHERE X_meisai_fts MATCH %1")
-                               .arg(quoted(match->expression));
+                               .arg(values.add(match->expression));
             if (!w.places.isEmpty())
                 sources << QStringLiteral("SELECT rowid FROM X_meisai WHERE XM_place2 IN (%1)")
                                .arg(w.places.join(u','));
@@ -197,6 +228,40 @@ void finished(Database &db, int rc, const QString &sql)
         throw DbError(sql + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(db.handle())), rc);
 }
 
+// A statement of the search prepared with the values its marks stand for, stepped to its first
+// row; throws when it fails.
+struct Rows
+{
+    Rows(Database &db, const Values &values, const QString &sql)
+        : m_db(db)
+        , m_sql(sql)
+        , m_statement(prepare(db, sql))
+    {
+        values.bind(m_statement.get());
+        next();
+    }
+    bool eof() const { return m_rc != SQLITE_ROW; }
+    void next()
+    {
+        m_rc = sqlite3_step(m_statement.get());
+        if (m_rc != SQLITE_ROW)
+            finished(m_db, m_rc, m_sql);
+    }
+    qint64 integer64(int column) const { return sqlite3_column_int64(m_statement.get(), column); }
+    QString text(int column) const
+    {
+        return QString::fromUtf8(
+            reinterpret_cast<const char *>(sqlite3_column_text(m_statement.get(), column)),
+            sqlite3_column_bytes(m_statement.get(), column));
+    }
+
+private:
+    Database &m_db;
+    QString m_sql;
+    Statement m_statement;
+    int m_rc = SQLITE_DONE;
+};
+
 // The hits the indexes picked, counted and totalled in one pass, which also picks the row ids of
 // the `limit` newest (in the list's order). The rows of the narrowing word's places are read
 // from the index of the places alone, the rest by their row ids. nullopt when some date is not a
@@ -218,6 +283,7 @@ std::optional<QList<qint64>> tally(Database &db, const Where &w, int limit, Resu
     const auto read = [&](const QString &sql, bool tallied) {
         const Statement statement = prepare(db, sql);
         sqlite3_stmt *raw = statement.get();
+        w.values.bind(raw);
         int rc;
         while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
             if (tallied) {
@@ -246,13 +312,14 @@ std::optional<QList<qint64>> tally(Database &db, const Where &w, int limit, Resu
     if (!w.places.isEmpty()) {
         // The rows of the places are counted and totalled by the engine from the places' index,
         // and only the newest of each place are read.
-        Cursor c
-            = db.query(QStringLiteral("SELECT count(*), coalesce(sum(CASE WHEN XM_kind = 'N'"
-                                      " THEN CAST(XM_money AS INTEGER) END), 0),"
-                                      " coalesce(sum(CASE WHEN XM_kind IN ('S', 'Z')"
-                                      " THEN CAST(XM_money AS INTEGER) END), 0),"
-                                      " count(*) - count(CASE WHEN typeof(XM_date) = 'integer' THEN 1 END)")
-                + ofPlaces);
+        const QString sql
+            = QStringLiteral("SELECT count(*), coalesce(sum(CASE WHEN XM_kind = 'N'"
+                             " THEN CAST(XM_money AS INTEGER) END), 0),"
+                             " coalesce(sum(CASE WHEN XM_kind IN ('S', 'Z')"
+                             " THEN CAST(XM_money AS INTEGER) END), 0),"
+                             " count(*) - count(CASE WHEN typeof(XM_date) = 'integer' THEN 1 END)")
+            + ofPlaces;
+        Rows c(db, w.values, sql);
         result.count += c.integer64(0);
         result.income += c.integer64(1);
         result.expense += c.integer64(2);
@@ -386,12 +453,13 @@ Result search(Database &db, const Conditions &conditions, int limit)
         where = ids.isEmpty() ? QStringLiteral("0") : QStringLiteral("rowid IN (%1)").arg(ids.join(u','));
     } else {
         result = {};
-        Cursor c = db.query(
-            QStringLiteral("SELECT count(*) AS n,"
-                           " coalesce(sum(CASE WHEN XM_kind = 'N' THEN XM_money END), 0) AS income,"
-                           " coalesce(sum(CASE WHEN XM_kind IN ('S', 'Z') THEN XM_money END), 0)"
-                           " AS expense FROM X_meisai WHERE %1")
-                .arg(where));
+        const QString sql
+            = QStringLiteral("SELECT count(*) AS n,"
+                             " coalesce(sum(CASE WHEN XM_kind = 'N' THEN XM_money END), 0) AS income,"
+                             " coalesce(sum(CASE WHEN XM_kind IN ('S', 'Z') THEN XM_money END), 0)"
+                             " AS expense FROM X_meisai WHERE %1")
+                  .arg(where);
+        Rows c(db, w.values, sql);
         if (!c.eof()) {
             result.count = c.integer64(0);
             result.income = c.integer64(1);
@@ -405,7 +473,7 @@ Result search(Database &db, const Conditions &conditions, int limit)
     // ("+" keeps the index out of the order); with more hits than the limit among all rows, the
     // walk stops at the limit's newest.
     const QString order = w.byIndex || limit < 0 || result.count <= limit ? QStringLiteral("+") : QString();
-    Cursor c = db.query(QStringLiteral(
+    const QString list = QStringLiteral(
         "SELECT x.XM_table, x.XM_rowid, x.XM_kind, x.XM_date, x.XM_money,"
         " coalesce(n.N_index, s.S_index, '') AS item,"
         " coalesce((SELECT m.N_kubun FROM Nyuukin_T m WHERE m.N_index = n.N_index LIMIT 1),"
@@ -419,15 +487,15 @@ Result search(Database &db, const Conditions &conditions, int limit)
         " LEFT JOIN Idourireki_T i ON x.XM_table = 'I' AND i.rowid = x.XM_rowid"
         " LEFT JOIN Ktanaorosi_T k ON x.XM_table = 'K' AND k.rowid = x.XM_rowid"
         " ORDER BY x.XM_date DESC, x.XM_table, x.XM_rowid DESC")
-                            .arg(where, QString::number(limit), order));
-    for (; !c.eof(); c.next()) {
+                             .arg(where, QString::number(limit), order);
+    for (Rows c(db, w.values, list); !c.eof(); c.next()) {
         Hit h;
         h.table = c.text(0);
         h.rowid = c.integer64(1);
         const QString kind = c.text(2);
         h.kind = kind.isEmpty() ? QChar() : kind.at(0);
-        h.date = c.value(3).toInt();
-        h.money = c.value(4).toLongLong();
+        h.date = int(c.integer64(3));
+        h.money = c.integer64(4);
         h.item = c.text(5);
         h.kubun = c.text(6);
         h.place = c.text(7);

@@ -11,9 +11,9 @@
 // (a deletion the storage master refuses is refused here too) and registered again; after each,
 // no table holds a name that is no longer in use, and the balances and the replay still hold.
 //
-// VELMO_LEDGER_ACTIONS sets the actions per seed (default 400; `make test-long` runs 2000),
-// VELMO_LEDGER_SEEDS the number of seeds (default 3). A failure prints its seed and the shortest sequence
-// found that still fails.
+// VELMO_LEDGER_ACTIONS sets the actions per seed (default 2000),
+// VELMO_LEDGER_SEEDS the number of seeds (default 3; `make test-long` runs 20). A failure prints its seed and
+// the shortest sequence found that still fails.
 
 #include "ActionHistory.h"
 #include "Database.h"
@@ -984,7 +984,7 @@ private slots:
 
     void randomActionsAgreeWithTheModel()
     {
-        const int count = envInt("VELMO_LEDGER_ACTIONS", 400);
+        const int count = envInt("VELMO_LEDGER_ACTIONS", 2000);
         const int seeds = envInt("VELMO_LEDGER_SEEDS", 3);
         for (int s = 1; s <= seeds; ++s) {
             const quint32 seed = quint32(s * 7919);
