@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -56,4 +57,13 @@ void FileHeader::setColumns(Grid &grid, std::initializer_list<Column> columns)
         grid.setHeading(c.col, QString::fromUtf8(c.heading));
         grid.setColumnWidthChars(c.col, c.width);
     }
+}
+
+QPlainTextEdit *FileHeader::resultPane(QWidget *parent)
+{
+    auto *pane = new QPlainTextEdit(parent);
+    pane->setObjectName(QStringLiteral("txt_kekka"));
+    pane->setReadOnly(true);
+    pane->setMaximumHeight(pane->fontMetrics().lineSpacing() * 5);
+    return pane;
 }

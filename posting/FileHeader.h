@@ -7,6 +7,7 @@
 class Grid;
 class QComboBox;
 class QLabel;
+class QPlainTextEdit;
 class QPushButton;
 
 // The rows above the grid of a window that reads files: the file button with the names of the
@@ -40,6 +41,8 @@ public:
         double width;
     };
     static void setColumns(Grid &grid, std::initializer_list<Column> columns);
+    // The read-only pane below the grid (`txt_kekka`) where the window reports what it read and did.
+    static QPlainTextEdit *resultPane(QWidget *parent);
 
 private:
     QPushButton *m_fileButton = nullptr;

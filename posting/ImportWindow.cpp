@@ -105,10 +105,7 @@ ImportWindow::ImportWindow(const AppContext &context, QWidget *parent)
     m_grid->setChoiceColumn(ColItem, QString());
     m_grid->setMinimumWidth(m_grid->fontMetrics().averageCharWidth() * 100);
 
-    m_kekka = new QPlainTextEdit(this);
-    m_kekka->setObjectName(QStringLiteral("txt_kekka"));
-    m_kekka->setReadOnly(true);
-    m_kekka->setMaximumHeight(m_kekka->fontMetrics().lineSpacing() * 5);
+    m_kekka = FileHeader::resultPane(this);
 
     m_ok = new QPushButton(QStringLiteral("取込実行"), this);
     m_ok->setObjectName(QStringLiteral("cmd_ok"));
