@@ -7,7 +7,9 @@
 
 #include <QHash>
 #include <QStringList>
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <sqlite3.h>
 
 namespace ActionHistory {
@@ -103,6 +105,13 @@ public:
             return undoRun(*t, c);
         }
         return QString();
+    }
+
+    // The name of the column a run sets, or an empty text.
+    QString columnOf(const RecordedChange &c)
+    {
+        const Table *t = table(c.table);
+        return t && c.column >= 0 && c.column < t->columns.size() ? t->columns.at(c.column) : QString();
     }
 
 private:
@@ -275,11 +284,39 @@ private:
         return QString();
     }
 
+    // Whether the rows that hold the text a run left are exactly the run's rows.
+    bool onlyListedHold(const Table &t, const RecordedChange &c)
+    {
+        if (c.after.type != StoredValue::Text)
+            return false;
+        std::vector<qint64> listed = c.rowids;
+        std::sort(listed.begin(), listed.end());
+        listed.erase(std::unique(listed.begin(), listed.end()), listed.end());
+        Statement s = prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ?1 ORDER BY rowid")
+                                  .arg(quotedName(t.name), quotedName(t.columns.at(c.column))));
+        bind(s.get(), 1, c.after);
+        size_t i = 0;
+        while (step(s.get())) {
+            if (i == listed.size() || sqlite3_column_int64(s.get(), 0) != listed[i])
+                return false;
+            ++i;
+        }
+        return i == listed.size();
+    }
+
     QString undoRun(const Table &t, const RecordedChange &c)
     {
         if (c.column < 0 || c.column >= t.columns.size() || c.rowids.empty())
             return changedSince(rowName(t.name, {}, c.rowids.empty() ? 0 : c.rowids.front()));
-        // One statement sets the column back in every listed row that still holds what the
+        // Most often the listed rows are all the rows that hold what the action left: then the
+        // column is set back by that value, through the column's index, as the rename set it.
+        if (onlyListedHold(t, c)) {
+            run(QStringLiteral("UPDATE %1 SET %2 = ?1 WHERE %2 = ?2")
+                    .arg(quotedName(t.name), quotedName(t.columns.at(c.column))),
+                {{1, &c.before}, {2, &c.after}});
+            return QString();
+        }
+        // Else one statement sets the column back in every listed row that still holds what the
         // action left. It reads the table in order, as the rename did, and looks each row up in
         // the list, which the engine takes as one JSON array ("+rowid" keeps the planner from
         // seeking every listed row in the large table instead).
@@ -428,6 +465,9 @@ QString takeBack(Database &db, qint64 from)
     // A run (a rename) puts rows back before the masters: the search copy is told (see
     // SearchText::setTakingBack).
     bool marked = false;
+    // The runs that put a place's old name back into its rows are one rename of the search
+    // copy's place, for as long as nothing but runs follows.
+    std::optional<SearchText::PlaceRename> renamed;
     for (const Stored &s : stored) {
         const std::vector<RecordedChange> changes = ChangeRecorder::decode(s.changes);
         for (auto c = changes.rbegin(); c != changes.rend(); ++c) {
@@ -435,11 +475,26 @@ QString takeBack(Database &db, qint64 from)
                 SearchText::setTakingBack(db, true);
                 marked = true;
             }
+            if (c->kind != RecordedChange::Run && renamed) {
+                renamed->finish();
+                renamed.reset();
+            } else if (c->kind == RecordedChange::Run && c->after.type == StoredValue::Text
+                && c->before.type == StoredValue::Text
+                && SearchText::holdsPlace(c->table, player.columnOf(*c))) {
+                const QString from = QString::fromUtf8(c->after.bytes), to = QString::fromUtf8(c->before.bytes);
+                if (!renamed || !renamed->renames(from, to)) {
+                    if (renamed)
+                        renamed->finish();
+                    renamed.emplace(db, from, to);
+                }
+            }
             const QString refusal = player.undo(*c);
             if (!refusal.isEmpty())
                 return refusal; // the caller rolls back, the mark with the rest
         }
     }
+    if (renamed)
+        renamed->finish();
     if (marked)
         SearchText::setTakingBack(db, false);
     return QString();

@@ -284,6 +284,118 @@ void setTakingBack(Database &db, bool on)
                   : QStringLiteral("DELETE FROM X_meisai_takeback"));
 }
 
+namespace {
+
+// Runs one statement on the connection's own handle with the texts bound in order: the copy's
+// upkeep, which no observer of the windows' statements is told of.
+void runQuiet(Database &db, const QString &sql, const QStringList &texts = {})
+{
+    sqlite3 *h = db.handle();
+    sqlite3_stmt *s = nullptr;
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(h, text.constData(), int(text.size()), &s, nullptr) != SQLITE_OK)
+        throw DbError(QString::fromUtf8(sqlite3_errmsg(h)), sqlite3_extended_errcode(h));
+    std::vector<QByteArray> bound;
+    bound.reserve(size_t(texts.size()));
+    for (const QString &t : texts) {
+        bound.push_back(t.toUtf8());
+        sqlite3_bind_text(s, int(bound.size()), bound.back().constData(), int(bound.back().size()),
+            SQLITE_STATIC);
+    }
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) { }
+    sqlite3_finalize(s);
+    if (rc != SQLITE_DONE)
+        throw DbError(QString::fromUtf8(sqlite3_errmsg(h)), sqlite3_extended_errcode(h));
+}
+
+bool hasNumber(Database &db, const QString &name)
+{
+    return !db.lookup(QStringLiteral("SELECT 1 FROM X_meisai_hokan WHERE XH_name = ?"), {name}).eof();
+}
+
+} // namespace
+
+bool holdsPlace(const QString &table, const QString &column)
+{
+    for (const TriggerRow &t : triggerRows)
+        if (table == QLatin1String(t.table))
+            return placeColumns(t).contains(column);
+    return false;
+}
+
+PlaceRename::PlaceRename(Database &db, const QString &from, const QString &to)
+    : m_db(db)
+    , m_from(from)
+    , m_to(to)
+{
+    if (from == to || !exists(db) || !hasNumber(db, from) || hasNumber(db, to))
+        return;
+    QStringList names;
+    for (const TriggerRow &t : triggerRows)
+        names << QStringLiteral("'X_meisai_%1_place'").arg(QString::fromUtf8(t.table));
+    QStringList dropped;
+    for (Cursor c = db.lookup(QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type = 'trigger' "
+                                             "AND name IN (%1) ORDER BY name")
+                                  .arg(names.join(u',')),
+             {});
+         !c.eof(); c.next()) {
+        dropped << c.text(0);
+        m_triggers << c.text(1);
+    }
+    for (const QString &name : std::as_const(dropped))
+        runQuiet(db, QStringLiteral("DROP TRIGGER \"%1\"").arg(name));
+    runQuiet(db, QStringLiteral("UPDATE X_meisai_hokan SET XH_name = ?2 WHERE XH_name = ?1"), {from, to});
+    m_renamed = true;
+}
+
+PlaceRename::~PlaceRename()
+{
+    if (m_triggers.isEmpty())
+        return;
+    try {
+        restoreTriggers();
+    } catch (const DbError &) {
+        // The transaction is rolled back, and the triggers with it.
+    }
+}
+
+void PlaceRename::restoreTriggers()
+{
+    QStringList left = m_triggers;
+    while (!left.isEmpty()) {
+        runQuiet(m_db, left.constFirst());
+        left.removeFirst();
+        m_triggers = left;
+    }
+}
+
+void PlaceRename::finish()
+{
+    if (m_renamed) {
+        m_renamed = false;
+        // Rows the rename did not reach keep the old name, and so their own number of it.
+        for (const TriggerRow &t : triggerRows) {
+            const QStringList places = placeColumns(t);
+            for (int i = 0; i < places.size(); ++i) {
+                const QString table = QString::fromUtf8(t.table);
+                if (m_db.lookup(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1").arg(table, places[i]),
+                        {m_from})
+                        .eof())
+                    continue;
+                runQuiet(m_db, QStringLiteral("INSERT OR IGNORE INTO X_meisai_hokan (XH_name) VALUES (?1)"),
+                    {m_from});
+                runQuiet(m_db,
+                    QStringLiteral("UPDATE X_meisai SET %1 = %2 WHERE rowid IN (SELECT %3 FROM %4 WHERE %5 = ?1)")
+                        .arg(i == 0 ? QStringLiteral("XM_place") : QStringLiteral("XM_place2"),
+                            placeNumber(QStringLiteral("?1")), copyRowid(t, table), table, places[i]),
+                    {m_from});
+            }
+        }
+    }
+    restoreTriggers();
+}
+
 QList<std::pair<qint64, QString>> places(Database &db)
 {
     QList<std::pair<qint64, QString>> list;

@@ -44,6 +44,37 @@ QString rowidOf(QChar key, const QString &rowid);
 // may rows of a place be renamed before the place of the masters (see triggerStatements()).
 void setTakingBack(Database &db, bool on);
 
+// A place renamed inside the caller's write transaction, by the masters or by taking such a
+// rename back. When `to` names no number of the copy yet and `from` does, the number of `from`
+// takes the name `to` at once and the triggers that would confirm that on every row of the
+// place are set aside until finish(): a rename of a place with many rows then costs the
+// engine's own updates of those rows. finish() gives the rows that still hold `from` (ones the
+// rename did not reach) a number of that name again and puts the triggers back. Otherwise the
+// triggers do the work, as for any change of a row's place.
+class PlaceRename
+{
+public:
+    PlaceRename(Database &db, const QString &from, const QString &to);
+    // Puts the triggers back if finish() was not reached (an error: the caller rolls back).
+    ~PlaceRename();
+    PlaceRename(const PlaceRename &) = delete;
+    PlaceRename &operator=(const PlaceRename &) = delete;
+
+    void finish();
+    bool renames(const QString &from, const QString &to) const { return m_from == from && m_to == to; }
+
+private:
+    void restoreTriggers();
+
+    Database &m_db;
+    QString m_from, m_to;
+    QStringList m_triggers; // the statements of the triggers set aside
+    bool m_renamed = false; // the number of `from` took the name `to`
+};
+
+// Whether table.column is a place of rows the copy holds (N_hokan, I_hokanmoto...).
+bool holdsPlace(const QString &table, const QString &column);
+
 // Every place name some row holds or has held, with its number in the copy (XM_place,
 // XM_place2).
 QList<std::pair<qint64, QString>> places(Database &db);

@@ -2,6 +2,7 @@
 #include "MasterChange.h"
 
 #include "Database.h"
+#include "SearchText.h"
 
 #include <QSet>
 
@@ -269,9 +270,11 @@ QString renamePlace(Database &db, const QString &from, const QString &to)
 {
     if (QString refusal = placeRenameRefusal(db, from, to, Reads::Quiet); !refusal.isEmpty())
         return refusal;
+    SearchText::PlaceRename copy(db, from, to);
     rename(db, QStringLiteral("Hokan_T"), QStringLiteral("H_index"), from, to);
     for (const auto &c : PlaceColumns)
         renameWhereUsed(db, QLatin1String(c[0]), QLatin1String(c[1]), from, to);
+    copy.finish();
 
     // A place renamed to its own name keeps everything it has in the side tables: clearing the
     // new name first would clear its own rows.

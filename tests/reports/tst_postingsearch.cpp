@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ActionHistory.h"
 #include "Database.h"
+#include "MasterChange.h"
 #include "Migrations.h"
 #include "PostingSearch.h"
 #include "SearchIndex.h"
@@ -222,8 +223,8 @@ private slots:
     {
         // Generated ledgers with few dates (many ties), places whose names hold one another,
         // memos of a small alphabet in both widths; searched with generated words and conditions,
-        // before and after places are renamed, one row's place is changed, and a rename is taken
-        // back.
+        // before and after places are renamed (to a new name, and to the name of rows of a place
+        // the masters no longer have), one row's place is changed, and renames are taken back.
         QRandomGenerator random(39);
         const QStringList places {u"財布"_s, u"母の財布"_s, u"銀行"_s, u"ｶｰﾄﾞ"_s, u"カード払い口"_s};
         const QStringList incomeItems {u"給与"_s, u"賞与"_s}, expenseItems {u"ガス代"_s, u"外食"_s, u"本"_s};
@@ -289,18 +290,26 @@ private slots:
             // Rows of the row ids 0 and -1 (the copy's row ids are computed from them).
             dir.exec("INSERT INTO S (rowid,S_index,S_hokan,S_money,S_date,S_memo) VALUES "
                      "(0,'外食','財布',10,20240105,'外食'),(-1,'本','母の財布',20,20240105,'外ｶﾞ')");
+            // Rows of a place the masters no longer have: a rename to that name merges them.
+            dir.exec("INSERT INTO S (S_index,S_hokan,S_money,S_date,S_memo) VALUES "
+                     "('外食','旧口座',30,20240103,'外食'),('本','旧口座',40,20240104,'財布')");
             const auto renameEverywhere = [&](const QString &from, const QString &to) {
                 Database db(dir.dbPath());
                 db.beginAction(u"F_hokanM"_s, u"変更"_s, QDateTime::currentDateTime());
-                for (const char *tc : {"Hokan_T.H_index", "N.N_hokan", "S.S_hokan",
-                         "Idourireki_T.I_hokanmoto", "Idourireki_T.I_hokansaki", "Ktanaorosi_T.K_hokan"}) {
-                    const QStringList parts = QString::fromUtf8(tc).split(u'.');
-                    db.execute(
-                        u"UPDATE %1 SET %2 = '%3' WHERE %2 = '%4'"_s.arg(parts[0], parts[1], to, from));
-                }
+                const QString refusal = MasterChange::renamePlace(db, from, to);
+                QVERIFY2(refusal.isEmpty(), qPrintable(refusal));
                 db.commit();
             };
-            for (int stage = 0; stage < 6; ++stage) {
+            const auto takeBackLast = [&] {
+                const qint64 last = [&] {
+                    Database db(dir.dbPath());
+                    return ActionHistory::recent(db, 1).at(0).no;
+                }();
+                const ActionHistory::Outcome out = ActionHistory::takeBackFrom(
+                    dir.dbPath(), last, u"F_undo"_s, QDateTime::currentDateTime(), 1);
+                QVERIFY2(out.done, qPrintable(out.refusal));
+            };
+            for (int stage = 0; stage < 8; ++stage) {
                 if (stage == 1)
                     renameEverywhere(u"母の財布"_s, u"予備"_s);
                 if (stage == 2)
@@ -308,13 +317,17 @@ private slots:
                         "UPDATE S SET S_hokan = '母の財布' WHERE rowid = (SELECT min(rowid) FROM S WHERE "
                         "S_hokan = '財布')");
                 if (stage == 3) {
+                    // Taken back after another program wrote a row of the new name: that row
+                    // keeps the new name, the others get the old one back.
                     renameEverywhere(u"財布"_s, u"ｻｲﾌ"_s);
-                    Database db(dir.dbPath());
-                    const qint64 last = ActionHistory::recent(db, 1).at(0).no;
-                    const ActionHistory::Outcome out = ActionHistory::takeBackFrom(
-                        dir.dbPath(), last, u"F_undo"_s, QDateTime::currentDateTime(), 1);
-                    QVERIFY2(out.done, qPrintable(out.refusal));
+                    dir.exec("INSERT INTO Idourireki_T (I_hokanmoto,I_hokansaki,I_money,I_day,I_memo) VALUES "
+                             "('銀行','ｻｲﾌ',50,20240102,'外食')");
+                    takeBackLast();
                 }
+                if (stage == 6)
+                    renameEverywhere(u"ｶｰﾄﾞ"_s, u"旧口座"_s);
+                if (stage == 7)
+                    takeBackLast();
                 if (stage == 4) {
                     // An item renamed, and memos changed so that rows become debits and cease to be.
                     dir.exec("UPDATE Syukkin_T SET S_index = 'ガス料金' WHERE S_index = 'ガス代'");
