@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QStringList>
 #include <algorithm>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <sqlite3.h>
@@ -284,54 +285,71 @@ private:
         return QString();
     }
 
-    // Whether the rows that hold the text a run left are exactly the run's rows.
-    bool onlyListedHold(const Table &t, const RecordedChange &c)
+    static StoredValue jsonList(const std::vector<qint64> &rowids)
     {
-        if (c.after.type != StoredValue::Text)
-            return false;
-        std::vector<qint64> listed = c.rowids;
-        std::sort(listed.begin(), listed.end());
-        listed.erase(std::unique(listed.begin(), listed.end()), listed.end());
-        Statement s = prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ?1 ORDER BY rowid")
-                                  .arg(quotedName(t.name), quotedName(t.columns.at(c.column))));
-        bind(s.get(), 1, c.after);
-        size_t i = 0;
-        while (step(s.get())) {
-            if (i == listed.size() || sqlite3_column_int64(s.get(), 0) != listed[i])
-                return false;
-            ++i;
+        QByteArray list;
+        list.reserve(qsizetype(rowids.size()) * 8);
+        list.append('[');
+        for (qint64 r : rowids) {
+            if (list.size() > 1)
+                list.append(',');
+            list.append(QByteArray::number(r));
         }
-        return i == listed.size();
+        list.append(']');
+        return StoredValue {StoredValue::Text, 0, 0, list};
+    }
+
+    // The refusal for a run whose row `rowid` no longer holds what the action left.
+    QString notHeld(const Table &t, const RecordedChange &c, qint64 rowid)
+    {
+        std::vector<StoredValue> row = current(t, rowid);
+        if (!row.empty())
+            row[size_t(c.column)] = c.after;
+        return changedSince(rowName(t.name, row, rowid));
     }
 
     QString undoRun(const Table &t, const RecordedChange &c)
     {
         if (c.column < 0 || c.column >= t.columns.size() || c.rowids.empty())
             return changedSince(rowName(t.name, {}, c.rowids.empty() ? 0 : c.rowids.front()));
-        // Most often the listed rows are all the rows that hold what the action left: then the
-        // column is set back by that value, through the column's index, as the rename set it.
-        if (onlyListedHold(t, c)) {
-            run(QStringLiteral("UPDATE %1 SET %2 = ?1 WHERE %2 = ?2")
-                    .arg(quotedName(t.name), quotedName(t.columns.at(c.column))),
-                {{1, &c.before}, {2, &c.after}});
-            return QString();
+        const QString table = quotedName(t.name);
+        const QString column = quotedName(t.columns.at(c.column));
+        // Most often the rows that hold the text the action left are the listed ones: the column
+        // is set back by that value alone, in one pass over the table as the rename made, and
+        // the rows it reached (recorded as they change) are compared with the list afterwards.
+        if (c.after.type == StoredValue::Text) {
+            const Database::ExpectedRename expected(m_db, t.name, t.columns.at(c.column),
+                QString::fromUtf8(c.after.bytes), QString::fromUtf8(c.before.bytes));
+            if (expected.active()) {
+                run(QStringLiteral("UPDATE %1 SET %2 = ?1 WHERE %2 = ?2").arg(table, column),
+                    {{1, &c.before}, {2, &c.after}});
+                std::vector<qint64> listed = c.rowids, reached = expected.rows();
+                for (std::vector<qint64> *v : {&listed, &reached}) {
+                    std::sort(v->begin(), v->end());
+                    v->erase(std::unique(v->begin(), v->end()), v->end());
+                }
+                if (reached == listed)
+                    return QString();
+                std::vector<qint64> missing, extra;
+                std::set_difference(listed.begin(), listed.end(), reached.begin(), reached.end(),
+                    std::back_inserter(missing));
+                if (!missing.empty())
+                    return notHeld(t, c, missing.front());
+                // Rows given that text since (by another program) keep it.
+                std::set_difference(reached.begin(), reached.end(), listed.begin(), listed.end(),
+                    std::back_inserter(extra));
+                const StoredValue rows = jsonList(extra);
+                run(QStringLiteral("UPDATE %1 SET %2 = ?1 WHERE rowid IN (SELECT value FROM json_each(?2))")
+                        .arg(table, column),
+                    {{1, &c.after}, {2, &rows}});
+                return QString();
+            }
         }
         // Else one statement sets the column back in every listed row that still holds what the
         // action left. It reads the table in order, as the rename did, and looks each row up in
         // the list, which the engine takes as one JSON array ("+rowid" keeps the planner from
         // seeking every listed row in the large table instead).
-        QByteArray list;
-        list.reserve(qsizetype(c.rowids.size()) * 8);
-        list.append('[');
-        for (qint64 r : c.rowids) {
-            if (list.size() > 1)
-                list.append(',');
-            list.append(QByteArray::number(r));
-        }
-        list.append(']');
-        const StoredValue rows {StoredValue::Text, 0, 0, list};
-        const QString table = quotedName(t.name);
-        const QString column = quotedName(t.columns.at(c.column));
+        const StoredValue rows = jsonList(c.rowids);
         run(QStringLiteral(
                 "UPDATE %1 SET %2 = ?1 WHERE %2 IS ?2 AND +rowid IN (SELECT value FROM json_each(?3))")
                 .arg(table, column),
@@ -353,11 +371,7 @@ private:
                           .arg(table, column));
         bind(odd.get(), 1, c.before);
         bind(odd.get(), 2, rows);
-        const qint64 r = step(odd.get()) ? sqlite3_column_int64(odd.get(), 0) : c.rowids.front();
-        std::vector<StoredValue> row = current(t, r);
-        if (!row.empty())
-            row[size_t(c.column)] = c.after;
-        return changedSince(rowName(t.name, row, r));
+        return notHeld(t, c, step(odd.get()) ? sqlite3_column_int64(odd.get(), 0) : c.rowids.front());
     }
 
     Database &m_db;

@@ -239,6 +239,8 @@ void ChangeRecorder::record(int op, const char *table, qint64 key1, qint64 key2)
         }
         return;
     }
+    if (m_expected.column >= 0 && recordExpected(table, key1, key2))
+        return;
     // An update: which columns changed? A rename reaches every row of a large table, so the
     // values are compared as the engine holds them, only what is kept is encoded, and the
     // scratch space keeps its room from row to row.
@@ -290,6 +292,51 @@ void ChangeRecorder::record(int op, const char *table, qint64 key1, qint64 key2)
         putVarint(m_out, quint64(c));
         putValueOrNull(m_out, m_newValues[size_t(c)]);
     }
+}
+
+void ChangeRecorder::expectRun(
+    const QByteArray &table, int column, const QByteArray &before, const QByteArray &after)
+{
+    m_expected.table = table;
+    m_expected.column = column;
+    m_expected.rows.clear();
+    m_expected.before = before;
+    m_expected.encodedBefore.clear();
+    m_expected.encodedBefore.append(char(StoredValue::Text));
+    putBytes(m_expected.encodedBefore, before.constData(), before.size());
+    m_expected.encodedAfter.clear();
+    m_expected.encodedAfter.append(char(StoredValue::Text));
+    putBytes(m_expected.encodedAfter, after.constData(), after.size());
+}
+
+void ChangeRecorder::expectNothing()
+{
+    m_expected = Expected();
+}
+
+bool ChangeRecorder::recordExpected(const char *table, qint64 key1, qint64 key2)
+{
+    if (key1 != key2 || m_expected.table != table || m_expected.column >= sqlite3_preupdate_count(m_db))
+        return false;
+    sqlite3_value *old = nullptr;
+    if (sqlite3_preupdate_old(m_db, m_expected.column, &old) != SQLITE_OK || !old
+        || sqlite3_value_type(old) != SQLITE_TEXT)
+        return false;
+    const int n = sqlite3_value_bytes(old);
+    if (n != m_expected.before.size()
+        || (n > 0 && std::memcmp(sqlite3_value_text(old), m_expected.before.constData(), size_t(n)) != 0))
+        return false;
+    if (!(m_runColumn == m_expected.column && m_runTable == m_expected.table
+            && m_runBefore == m_expected.encodedBefore && m_runAfter == m_expected.encodedAfter)) {
+        flushRun();
+        m_runTable = m_expected.table;
+        m_runColumn = m_expected.column;
+        m_runBefore = m_expected.encodedBefore;
+        m_runAfter = m_expected.encodedAfter;
+    }
+    m_runRows.push_back(key1);
+    m_expected.rows.push_back(key1);
+    return true;
 }
 
 void ChangeRecorder::flushRun()

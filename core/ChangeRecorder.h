@@ -58,6 +58,15 @@ public:
 
     static std::vector<RecordedChange> decode(const QByteArray &changes);
 
+    // Told before a statement that sets one column of a table from one text to another and
+    // nothing else (a rename): a row of that table whose column held `before` is added to the
+    // run by its row id alone, without reading its other values. Any other change is recorded
+    // as always. expectNothing() ends it.
+    void expectRun(const QByteArray &table, int column, const QByteArray &before, const QByteArray &after);
+    void expectNothing();
+    // The row ids added to the expected run since expectRun().
+    const std::vector<qint64> &expectedRows() const { return m_expected.rows; }
+
 private:
     static void hook(void *self, sqlite3 *db, int op, const char *dbName, const char *table, long long key1,
         long long key2);
@@ -75,4 +84,13 @@ private:
     // Scratch space for one row's values before and after, and one column's encoded.
     std::vector<sqlite3_value *> m_oldValues, m_newValues;
     QByteArray m_scratchBefore, m_scratchAfter;
+    // The run a statement is known to make: its table, column, the text before and both encoded.
+    struct Expected
+    {
+        QByteArray table;
+        int column = -1;
+        QByteArray before, encodedBefore, encodedAfter;
+        std::vector<qint64> rows;
+    } m_expected;
+    bool recordExpected(const char *table, qint64 key1, qint64 key2);
 };

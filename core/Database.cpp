@@ -349,6 +349,35 @@ void Database::beginAction(const QString &window, const QString &description, co
     m_when = when;
 }
 
+Database::ExpectedRename::ExpectedRename(
+    Database &db, const QString &table, const QString &column, const QString &from, const QString &to)
+    : m_db(db)
+{
+    if (!db.m_recorder)
+        return;
+    // A text stays the text it was written as only in a column of text affinity.
+    Cursor c = db.lookup(
+        QStringLiteral("SELECT cid FROM pragma_table_info(?) WHERE name = ? AND upper(type) = 'TEXT'"),
+        {table, column});
+    if (c.eof())
+        return;
+    m_recorder = db.m_recorder.get();
+    m_recorder->expectRun(table.toUtf8(), c.integer(0), from.toUtf8(), to.toUtf8());
+}
+
+std::vector<qint64> Database::ExpectedRename::rows() const
+{
+    return m_recorder && m_db.m_recorder.get() == m_recorder ? m_recorder->expectedRows()
+                                                              : std::vector<qint64>();
+}
+
+Database::ExpectedRename::~ExpectedRename()
+{
+    // A failed statement has rolled the action back and let its recorder go already.
+    if (m_recorder && m_db.m_recorder.get() == m_recorder)
+        m_recorder->expectNothing();
+}
+
 sqlite3 *Database::handle() const
 {
     const QVariant h = QSqlDatabase::database(m_name, false).driver()->handle();

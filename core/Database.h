@@ -118,6 +118,27 @@ public:
     void commit();
     bool inTransaction() const { return m_inTransaction; }
 
+    // Around a statement that sets table.column from the text `from` to `to` and changes
+    // nothing else (a rename): the history records the rows it reaches by their row ids alone,
+    // without reading each row's other values. Any other change is recorded as always.
+    class ExpectedRename
+    {
+    public:
+        ExpectedRename(
+            Database &db, const QString &table, const QString &column, const QString &from, const QString &to);
+        ~ExpectedRename();
+        ExpectedRename(const ExpectedRename &) = delete;
+        ExpectedRename &operator=(const ExpectedRename &) = delete;
+        // Whether the rows are recorded so (an action is being recorded, the column holds texts).
+        bool active() const { return m_recorder != nullptr; }
+        // The row ids of the rows recorded so far.
+        std::vector<qint64> rows() const;
+
+    private:
+        Database &m_db;
+        ChangeRecorder *m_recorder = nullptr;
+    };
+
     // The engine's own handle, for the history's work row by row. Statements run on it
     // directly are announced to the observer through announce() first.
     sqlite3 *handle() const;

@@ -31,6 +31,7 @@ QSet<QString> sideTables(Database &db)
 // Rewrites `from` to `to` in every row of table.column.
 void rename(Database &db, const QString &table, const QString &column, const QString &from, const QString &to)
 {
+    const Database::ExpectedRename expected(db, table, column, from, to);
     db.execute(QStringLiteral("UPDATE %1 SET %2 = '").arg(table, column) + q(to)
         + QStringLiteral("' WHERE %1 = '").arg(column) + q(from) + QStringLiteral("'"));
 }
