@@ -336,8 +336,8 @@ private:
                 if (!missing.empty())
                     return notHeld(t, c, missing.front());
                 // Rows given that text since (by another program) keep it.
-                std::set_difference(reached.begin(), reached.end(), listed.begin(), listed.end(),
-                    std::back_inserter(extra));
+                std::set_difference(
+                    reached.begin(), reached.end(), listed.begin(), listed.end(), std::back_inserter(extra));
                 const StoredValue rows = jsonList(extra);
                 run(QStringLiteral("UPDATE %1 SET %2 = ?1 WHERE rowid IN (SELECT value FROM json_each(?2))")
                         .arg(table, column),
@@ -495,7 +495,8 @@ QString takeBack(Database &db, qint64 from)
             } else if (c->kind == RecordedChange::Run && c->after.type == StoredValue::Text
                 && c->before.type == StoredValue::Text
                 && SearchText::holdsPlace(c->table, player.columnOf(*c))) {
-                const QString from = QString::fromUtf8(c->after.bytes), to = QString::fromUtf8(c->before.bytes);
+                const QString from = QString::fromUtf8(c->after.bytes),
+                              to = QString::fromUtf8(c->before.bytes);
                 if (!renamed || !renamed->renames(from, to)) {
                     if (renamed)
                         renamed->finish();

@@ -368,7 +368,7 @@ Database::ExpectedRename::ExpectedRename(
 std::vector<qint64> Database::ExpectedRename::rows() const
 {
     return m_recorder && m_db.m_recorder.get() == m_recorder ? m_recorder->expectedRows()
-                                                              : std::vector<qint64>();
+                                                             : std::vector<qint64>();
 }
 
 Database::ExpectedRename::~ExpectedRename()

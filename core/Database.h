@@ -124,8 +124,8 @@ public:
     class ExpectedRename
     {
     public:
-        ExpectedRename(
-            Database &db, const QString &table, const QString &column, const QString &from, const QString &to);
+        ExpectedRename(Database &db, const QString &table, const QString &column, const QString &from,
+            const QString &to);
         ~ExpectedRename();
         ExpectedRename(const ExpectedRename &) = delete;
         ExpectedRename &operator=(const ExpectedRename &) = delete;

@@ -299,8 +299,8 @@ void runQuiet(Database &db, const QString &sql, const QStringList &texts = {})
     bound.reserve(size_t(texts.size()));
     for (const QString &t : texts) {
         bound.push_back(t.toUtf8());
-        sqlite3_bind_text(s, int(bound.size()), bound.back().constData(), int(bound.back().size()),
-            SQLITE_STATIC);
+        sqlite3_bind_text(
+            s, int(bound.size()), bound.back().constData(), int(bound.back().size()), SQLITE_STATIC);
     }
     int rc;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) { }
@@ -380,13 +380,14 @@ void PlaceRename::finish()
             for (int i = 0; i < places.size(); ++i) {
                 const QString table = QString::fromUtf8(t.table);
                 if (m_db.lookup(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1").arg(table, places[i]),
-                        {m_from})
+                            {m_from})
                         .eof())
                     continue;
                 runQuiet(m_db, QStringLiteral("INSERT OR IGNORE INTO X_meisai_hokan (XH_name) VALUES (?1)"),
                     {m_from});
                 runQuiet(m_db,
-                    QStringLiteral("UPDATE X_meisai SET %1 = %2 WHERE rowid IN (SELECT %3 FROM %4 WHERE %5 = ?1)")
+                    QStringLiteral(
+                        "UPDATE X_meisai SET %1 = %2 WHERE rowid IN (SELECT %3 FROM %4 WHERE %5 = ?1)")
                         .arg(i == 0 ? QStringLiteral("XM_place") : QStringLiteral("XM_place2"),
                             placeNumber(QStringLiteral("?1")), copyRowid(t, table), table, places[i]),
                     {m_from});
