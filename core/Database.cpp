@@ -15,6 +15,7 @@
 #include <QStringDecoder>
 #include <QUrl>
 #include <QVarLengthArray>
+#include <iterator>
 #include <sqlite3.h>
 
 namespace {
@@ -114,6 +115,41 @@ qint32 Cursor::integer(int index) const
     return static_cast<qint32>(n);
 }
 
+namespace {
+
+// Decodes the start of a UTF-8 text made of characters of one to three bytes (ASCII, kana and
+// kanji: nearly every text of a ledger) into `out`, and stops before anything else (four-byte
+// characters, overlong forms, surrogates, broken bytes), which Qt's decoder then takes over.
+// Returns the bytes decoded; `units` gets the UTF-16 units written.
+int decodeCommon(const char *text, int bytes, QChar *out, int &units)
+{
+    const auto *t = reinterpret_cast<const unsigned char *>(text);
+    int n = 0, k = 0;
+    while (n < bytes) {
+        const unsigned b = t[n];
+        if (b < 0x80) {
+            out[k++] = QChar(char16_t(b));
+            n += 1;
+        } else if (b >= 0xC2 && b < 0xE0 && n + 1 < bytes && (t[n + 1] & 0xC0) == 0x80) {
+            out[k++] = QChar(char16_t(((b & 0x1F) << 6) | (t[n + 1] & 0x3F)));
+            n += 2;
+        } else if ((b & 0xF0) == 0xE0 && n + 2 < bytes && (t[n + 1] & 0xC0) == 0x80
+            && (t[n + 2] & 0xC0) == 0x80) {
+            const unsigned c = ((b & 0x0F) << 12) | ((t[n + 1] & 0x3F) << 6) | (t[n + 2] & 0x3F);
+            if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))
+                break;
+            out[k++] = QChar(char16_t(c));
+            n += 3;
+        } else {
+            break;
+        }
+    }
+    units = k;
+    return n;
+}
+
+} // namespace
+
 void Cursor::readTexts(const std::vector<int> &positions, const CellSink &cell)
 {
     for (int p : positions) {
@@ -137,18 +173,30 @@ void Cursor::readTexts(const std::vector<int> &positions, const CellSink &cell)
     QVarLengthArray<QChar, 256> buffer;
     while (!m_eof) {
         for (size_t i = 0; i < positions.size(); ++i) {
+            if (sqlite3_column_type(stmt, positions[i]) == SQLITE_INTEGER) {
+                // Written out here as the engine would, without a text made and freed per value.
+                const qint64 v = sqlite3_column_int64(stmt, positions[i]);
+                char16_t digits[24];
+                char16_t *end = digits + std::size(digits), *p = end;
+                quint64 u = v < 0 ? 0 - quint64(v) : quint64(v);
+                do {
+                    *--p = char16_t(u'0' + u % 10);
+                    u /= 10;
+                } while (u);
+                if (v < 0)
+                    *--p = u'-';
+                cell(int(i), QStringView(p, end - p));
+                continue;
+            }
             const auto *t = reinterpret_cast<const char *>(sqlite3_column_text(stmt, positions[i]));
             const int bytes = t ? sqlite3_column_bytes(stmt, positions[i]) : 0;
             buffer.resize(qMax(bytes, 1));
-            // Dates, numbers and plain names are ASCII: widened without the decoder.
-            QChar *out = buffer.data();
-            int n = 0;
-            while (n < bytes && static_cast<signed char>(t[n]) >= 0) {
-                out[n] = QLatin1Char(t[n]);
-                ++n;
-            }
-            const QChar *end
-                = n == bytes ? out + n : utf8.appendToBuffer(out + n, QByteArrayView(t + n, bytes - n));
+            QChar *const out = buffer.data();
+            int units = 0;
+            const int n = decodeCommon(t, bytes, out, units);
+            const QChar *end = n == bytes
+                ? out + units
+                : utf8.appendToBuffer(out + units, QByteArrayView(t + n, bytes - n));
             cell(int(i), QStringView(out, end - out));
         }
         ++m_count;
@@ -376,6 +424,11 @@ Database::ExpectedRename::~ExpectedRename()
     // A failed statement has rolled the action back and let its recorder go already.
     if (m_recorder && m_db.m_recorder.get() == m_recorder)
         m_recorder->expectNothing();
+}
+
+void Database::mapForReading()
+{
+    lookup(QStringLiteral("PRAGMA mmap_size = 268435456"), {});
 }
 
 sqlite3 *Database::handle() const

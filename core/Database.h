@@ -105,6 +105,10 @@ public:
     // to issue.
     Cursor lookup(const QString &sql, const QVariantList &values);
 
+    // Before a long read on a fresh connection: the file is mapped into memory, which spares
+    // copying every page read into the connection's cache first.
+    void mapForReading();
+
     // A write transaction that is not an action of the history (migrations, the history's
     // own upkeep).
     void beginWrite();

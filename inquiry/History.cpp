@@ -116,9 +116,7 @@ void History::load()
     withDb([&] {
         const BusyCursor busy;
         Database db(dbPath());
-        // Both tables are read whole on a fresh connection: mapping the file spares copying
-        // every page into the connection's cache first.
-        db.lookup(QStringLiteral("PRAGMA mmap_size = 268435456"), {});
+        db.mapForReading(); // both tables are read whole
         fill(db, QStringLiteral("SELECT * FROM Ktanaorosi_T ORDER BY K_day DESC"), stocktakeColumns(),
             m_stocktakes);
         fill(db, QStringLiteral("SELECT * FROM Idourireki_T ORDER BY I_day DESC"), transferColumns(),

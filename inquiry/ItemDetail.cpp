@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -34,6 +35,16 @@ QString amountText(QStringView text, const QString &column)
     if (!ok || n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
         throw DbError(QStringLiteral("column %1 is no 32-bit number").arg(column));
     return QString::number(n);
+}
+
+// True when the text is already what amountText() makes of it: a whole number of up to nine
+// digits, without leading zeros or sign other than a minus.
+bool isPlainAmount(QStringView text)
+{
+    const QStringView digits = text.startsWith(u'-') ? text.mid(1) : text;
+    if (digits.isEmpty() || digits.size() > 9 || (digits.front() == u'0' && text.size() > 1))
+        return false;
+    return std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
 
 constexpr int initialRows = 500;
@@ -245,7 +256,7 @@ void ItemDetail::search()
         const std::vector<int> positions {
             c.indexOf(date), c.indexOf(money), c.indexOf(hokan), c.indexOf(memo)};
         c.readTexts(positions, [&rows, &money](int col, QStringView text) {
-            if (col == 1)
+            if (col == 1 && !isPlainAmount(text))
                 rows.append(col, amountText(text, money));
             else
                 rows.append(col, text);

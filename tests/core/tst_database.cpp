@@ -7,7 +7,9 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTest>
+#include <limits>
 
 // The statement forms the windows write, run against a real ledger made from the schema.
 class TestDatabase : public QObject
@@ -82,6 +84,43 @@ private slots:
         }
         Cursor c = db.query(sql);
         QVERIFY_THROWS_EXCEPTION(DbError, c.readTexts({7}, [](int, QStringView) {}));
+    }
+
+    void readingTheRestAtOnceDecodesAsQtDoes()
+    {
+        // Generated texts of every width of UTF-8 character, with the forms a decoder must
+        // refuse (overlong, surrogates, stray and cut-short bytes) at any place, and integers of
+        // any size: each read at once as the text Qt makes of the same bytes or number.
+        TempAppDir dir;
+        Database db(dir.dbPath());
+        db.beginWrite();
+        db.execute(QStringLiteral("CREATE TABLE X_texts (a, b)"));
+        const QList<QByteArray> pieces {"a", "7", " ", "\xc3\xa9", "\xe3\x81\x82", "\xe6\xbc\xa2",
+            "\xef\xbd\xb6", "\xf0\x9f\x98\x80", "\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80", "\x80",
+            "\xe3\x81", "\xc3", "\xff", "\xf4\x90\x80\x80"};
+        QRandomGenerator random(8);
+        QList<QByteArray> texts;
+        QList<qint64> numbers {0, -1, 9, 10, -2147483648LL, std::numeric_limits<qint64>::min(),
+            std::numeric_limits<qint64>::max()};
+        for (int row = 0; row < 400; ++row) {
+            QByteArray t;
+            for (int n = random.bounded(8); n > 0; --n)
+                t += pieces.at(random.bounded(int(pieces.size())));
+            texts << t;
+            if (row >= numbers.size())
+                numbers << (qint64(random.generate64()) >> random.bounded(64));
+            db.execute(QStringLiteral("INSERT INTO X_texts (a, b) VALUES (CAST(? AS TEXT), ?)"),
+                {t, numbers.at(row)});
+        }
+        db.commit();
+        Cursor c = db.query(QStringLiteral("SELECT a, b FROM X_texts ORDER BY rowid"));
+        QStringList got;
+        c.readTexts({0, 1}, [&](int, QStringView text) { got << text.toString(); });
+        QCOMPARE(got.size(), texts.size() * 2);
+        for (int row = 0; row < texts.size(); ++row) {
+            QCOMPARE(got.at(2 * row), QString::fromUtf8(texts.at(row)));
+            QCOMPARE(got.at(2 * row + 1), QString::number(numbers.at(row)));
+        }
     }
 
     void deleteFormsRemoveWholeRows()
