@@ -99,7 +99,8 @@ void SessionBackup::finishBackground()
 void SessionBackup::atExit()
 {
     finishBackground();
-    report(Backup::take(m_context.dbPath(), m_context.clock->now()));
+    report(Backup::take(
+        m_context.dbPath(), m_context.clock->now(), false, Backup::Check::Quick, Backup::Writers::Done));
 }
 
 void SessionBackup::report(const Backup::Result &result)

@@ -36,7 +36,8 @@ void clearBackups(const QString &dbPath)
     QDir(Backup::folder(dbPath)).removeRecursively();
 }
 
-void takeBackups(benchmark::State &state, qint64 postings, Backup::Check check, bool secondFolder = false)
+void takeBackups(benchmark::State &state, qint64 postings, Backup::Check check, Backup::Writers writers,
+    bool secondFolder = false)
 {
     AppDir dir(postings);
     const QString second = QDir(dir.path()).filePath(QStringLiteral("second"));
@@ -51,7 +52,7 @@ void takeBackups(benchmark::State &state, qint64 postings, Backup::Check check, 
             QDir().mkpath(second);
         }
         state.ResumeTiming();
-        const Backup::Result r = Backup::take(dir.dbPath(), at, false, check);
+        const Backup::Result r = Backup::take(dir.dbPath(), at, false, check, writers);
         if (r.outcome != Backup::Outcome::Taken)
             state.SkipWithError("the backup failed");
         if (secondFolder && r.second.outcome != Backup::CopyOutcome::Copied)
@@ -61,21 +62,21 @@ void takeBackups(benchmark::State &state, qint64 postings, Backup::Check check, 
 
 void exitBackup(benchmark::State &state, qint64 postings)
 {
-    takeBackups(state, postings, Backup::Check::Quick);
+    takeBackups(state, postings, Backup::Check::Quick, Backup::Writers::Done);
     state.counters["target_ms"] = 1000;
 }
 
 // The same with a second folder on the same disk: the verified copy is copied there and checked.
 void exitBackupSecondFolder(benchmark::State &state, qint64 postings)
 {
-    takeBackups(state, postings, Backup::Check::Quick, true);
+    takeBackups(state, postings, Backup::Check::Quick, Backup::Writers::Done, true);
     state.counters["target_ms"] = postings >= 2'000'000 ? 1500 : 1000;
 }
 
 // The weekly backup at start, on its worker thread: the copy checked with integrity_check.
 void exitBackupFullCheck(benchmark::State &state, qint64 postings)
 {
-    takeBackups(state, postings, Backup::Check::Full);
+    takeBackups(state, postings, Backup::Check::Full, Backup::Writers::Expected);
 }
 
 void exitBackupRaw(benchmark::State &state, qint64 postings)

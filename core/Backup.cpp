@@ -371,8 +371,10 @@ QString copyPages(Connection &source, const QString &target)
 
 Result failed(const QString &temp, const QString &error)
 {
+    // A copy of a ledger in write-ahead mode is opened in that mode, with files of its own.
     if (!temp.isEmpty())
-        QFile::remove(temp);
+        for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+            QFile::remove(temp + QLatin1String(suffix));
     return Result {Outcome::Failed, {}, error, false, {}};
 }
 
@@ -563,6 +565,14 @@ int copyFile(const QString &from, const QString &to, mode_t mode)
             break;
         written += n;
     }
+    if (!error && fault.wrongByteAt >= 0 && fault.wrongByteAt < written) {
+        char byte = 0;
+        if (::pread(in, &byte, 1, fault.wrongByteAt) == 1) {
+            byte = char(~byte);
+            if (::pwrite(out, &byte, 1, fault.wrongByteAt) != 1)
+                error = errno;
+        }
+    }
     if (!error && ::fsync(out) != 0)
         error = errno;
     if (::close(out) != 0 && !error)
@@ -610,9 +620,29 @@ Copy beginCopy(const QString &source, const QString &dir, const QDateTime &stamp
     return Copy {CopyOutcome::Copied, dir, temp, {}};
 }
 
+// Whether two files hold the same bytes.
+bool sameBytes(const QString &a, const QString &b)
+{
+    QFile x(a), y(b);
+    if (!x.open(QIODevice::ReadOnly) || !y.open(QIODevice::ReadOnly) || x.size() != y.size())
+        return false;
+    constexpr qint64 Chunk = qint64(1) << 22;
+    QByteArray p(Chunk, Qt::Uninitialized), q(Chunk, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = x.read(p.data(), Chunk);
+        if (n < 0 || y.read(q.data(), Chunk) != n)
+            return false;
+        if (n == 0)
+            return true;
+        if (std::memcmp(p.constData(), q.constData(), size_t(n)) != 0)
+            return false;
+    }
+}
+
 // The second half: the temporary copy of the backup `backupPath` checked with `pragma` and,
-// when known, against the row counts of the ledger it was taken from; then put under the
-// backup's name with its summary, and the folder rotated.
+// when known, against the row counts of the ledger it was taken from — or, without a pragma,
+// compared byte for byte with the backup, which has been checked; then put under the backup's
+// name with its summary, and the folder rotated.
 Copy finishCopy(const Copy &begun, const QString &backupPath, const QDateTime &now, const char *pragma,
     const std::vector<qint64> *counts)
 {
@@ -623,7 +653,11 @@ Copy finishCopy(const Copy &begun, const QString &backupPath, const QDateTime &n
     const auto stamp = stampOf(QFileInfo(backupPath).fileName());
     if (!stamp)
         return copyFailed(dir, CopyOutcome::Failed, QStringLiteral("not a backup: ") + backupPath, temp);
-    {
+    if (!pragma) {
+        if (!sameBytes(temp, backupPath))
+            return copyFailed(
+                dir, CopyOutcome::Failed, QStringLiteral("the copy differs from ") + backupPath, temp);
+    } else {
         Connection copy = openReadOnly(temp);
         mapWhole(copy);
         QString checkError;
@@ -666,6 +700,53 @@ Copy copyInto(const QString &backupPath, const QString &dir, const QDateTime &no
 // The copy of a new backup into the second folder, begun on its own thread as soon as the
 // snapshot is written, so that it is written and flushed there while the snapshot is flushed
 // and checked beside the ledger. A copy never finished is removed.
+// The engine's check of the ledger on a connection of its own and a thread of its own. Its
+// read begins before the constructor returns, while the caller's read transaction holds the
+// ledger as it is being copied; result() waits for the check. The read does not wait for a
+// writer that is about to commit (it would wait for the caller's read, which waits for this
+// one): then began() is false and nothing is checked.
+class SnapshotCheck
+{
+public:
+    SnapshotCheck(const QString &dbPath, const char *pragma)
+    {
+        std::promise<bool> reading;
+        std::future<bool> began = reading.get_future();
+        m_result = std::async(std::launch::async, [dbPath, pragma, reading = std::move(reading)]() mutable {
+            Connection c = openReadOnly(dbPath);
+            if (c.ok())
+                sqlite3_busy_handler(c.handle(), nullptr, nullptr);
+            mapWhole(c);
+            const bool read
+                = c.ok() && c.exec("BEGIN") && c.column("SELECT COUNT(*) FROM sqlite_master").has_value();
+            reading.set_value(read);
+            if (!read)
+                return QString();
+            QString error;
+            if (!integrityOk(c, pragma, &error))
+                return error.isEmpty() ? c.error() : error;
+            c.exec("COMMIT");
+            return QString();
+        });
+        m_began = began.get();
+    }
+    SnapshotCheck(const SnapshotCheck &) = delete;
+    SnapshotCheck &operator=(const SnapshotCheck &) = delete;
+    ~SnapshotCheck()
+    {
+        if (m_result.valid())
+            m_result.wait();
+    }
+
+    bool began() const { return m_began; }
+    // Empty when the check found the ledger sound.
+    QString result() { return m_result.get(); }
+
+private:
+    std::future<QString> m_result;
+    bool m_began = false;
+};
+
 class EarlyCopy
 {
 public:
@@ -692,12 +773,12 @@ public:
             m_copy.wait();
     }
 
-    Copy finish(const QString &backupPath, const QDateTime &now, const char *pragma,
-        const std::vector<qint64> &counts)
+    // The copy compared with the backup, which has been checked, byte for byte.
+    Copy finish(const QString &backupPath, const QDateTime &now)
     {
         if (!m_copy.valid())
             return {};
-        return finishCopy(m_copy.get(), backupPath, now, pragma, &counts);
+        return finishCopy(m_copy.get(), backupPath, now, nullptr, nullptr);
     }
 
 private:
@@ -786,7 +867,7 @@ bool changedSinceBackup(const QString &dbPath)
     return now.isEmpty() || now != lines.at(1);
 }
 
-Result take(const QString &dbPath, const QDateTime &now, bool force, Check check)
+Result take(const QString &dbPath, const QDateTime &now, bool force, Check check, Writers writers)
 {
     const std::lock_guard lock(serial());
     if (!QFileInfo(dbPath).isFile())
@@ -823,6 +904,18 @@ Result take(const QString &dbPath, const QDateTime &now, bool force, Check check
         return failedOn(dbPath, temp, error);
     }
     const QString state = fileState(dbPath);
+    const char *pragma = check == Check::Full ? "PRAGMA integrity_check" : "PRAGMA quick_check";
+    // When the program writes no more, the engine's check reads the ledger on a connection of
+    // its own while the pages are copied: the copy holds exactly the pages checked. Only where
+    // no write can come between the two readings (a rollback journal: the copy's read lock keeps
+    // every writer out until both have begun); otherwise the copy is checked after.
+    std::optional<SnapshotCheck> alongside;
+    if (writers == Writers::Done
+        && source.column("PRAGMA journal_mode") != QStringList {QStringLiteral("wal")}) {
+        alongside.emplace(dbPath, pragma);
+        if (!alongside->began())
+            alongside.reset();
+    }
     const QString copyError = copyPages(source, temp);
     source.exec("COMMIT");
     if (!copyError.isEmpty())
@@ -834,16 +927,21 @@ Result take(const QString &dbPath, const QDateTime &now, bool force, Check check
     auto flushed = std::async(std::launch::async, [&temp] { return syncPath(temp); });
     QString checkError;
     bool copyDamaged = false;
-    const char *pragma = check == Check::Full ? "PRAGMA integrity_check" : "PRAGMA quick_check";
     {
         Connection copy = openReadOnly(temp);
         mapWhole(copy);
-        if (!copy.ok() || !integrityOk(copy, pragma, &checkError)) {
+        if (!copy.ok() || (!alongside && !integrityOk(copy, pragma, &checkError))) {
             copyDamaged = true;
             checkError
                 = QStringLiteral("check of the copy: ") + (checkError.isEmpty() ? copy.error() : checkError);
         } else if (const auto copied = rowCounts(copy); !copied || *copied != *counts) {
             checkError = QStringLiteral("the row counts differ from the ledger's");
+        }
+    }
+    if (alongside && !copyDamaged) {
+        if (const QString error = alongside->result(); !error.isEmpty()) {
+            copyDamaged = true;
+            checkError = QStringLiteral("check of the ledger as copied: ") + error;
         }
     }
     if (!flushed.get())
@@ -879,7 +977,7 @@ Result take(const QString &dbPath, const QDateTime &now, bool force, Check check
     if (check == Check::Full)
         writeFile(QDir(dir).filePath(CheckedFile), now.toString(StampFormat).toUtf8(), 0644);
     rotate(dbPath, now);
-    return Result {Outcome::Taken, final, {}, false, second.finish(final, now, pragma, *counts)};
+    return Result {Outcome::Taken, final, {}, false, second.finish(final, now)};
 }
 
 bool fullCheckDue(const QString &dbPath, const QDateTime &now)

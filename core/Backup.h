@@ -80,7 +80,14 @@ bool changedSinceBackup(const QString &dbPath);
 
 // Takes a backup named after `now` when the ledger changed (or always, with force), then
 // rotates. Never writes to the ledger; on failure leaves no file under a backup's name.
-Result take(const QString &dbPath, const QDateTime &now, bool force = false, Check check = Check::Quick);
+// Whether the program may still write while the backup is taken. When its writing is done (at
+// the exit), the check reads the ledger on a second thread while it is copied, holding off other
+// writers until it ends, instead of reading the copy afterwards: the backup takes about the
+// longer of the copy and the check rather than both.
+enum class Writers { Expected, Done };
+
+Result take(const QString &dbPath, const QDateTime &now, bool force = false, Check check = Check::Quick,
+    Writers writers = Writers::Expected);
 
 // The backup at start, meant for a worker thread: as take(), and once a week (by the record of
 // the last one) with the full check, of a new copy or, when the ledger is unchanged, of the
@@ -105,11 +112,13 @@ QList<Entry> listFolder(const QString &folder);
 
 // Faults of the second folder's file system, for tests (a test may run as root, whom
 // permissions do not stop): creating a file there fails with `createError`, or writing more
-// than `room` bytes into it fails with ENOSPC. Zero and -1: no fault.
+// than `room` bytes into it fails with ENOSPC, or the byte at `wrongByteAt` is written wrong.
+// Zero and -1: no fault.
 struct CopyFault
 {
     int createError = 0;
     qint64 room = -1;
+    qint64 wrongByteAt = -1; // a byte of the copy written wrong, as by a failing disk
 };
 void setCopyFault(const CopyFault &fault);
 

@@ -16,6 +16,7 @@
 #include <thread>
 
 Q_DECLARE_METATYPE(Backup::CopyOutcome)
+Q_DECLARE_METATYPE(Backup::Writers)
 
 namespace {
 
@@ -305,20 +306,28 @@ private slots:
     void aBackupThatCannotBeMadeLeavesNothingAndTheLedgerAsItWas_data()
     {
         QTest::addColumn<QString>("fault");
-        QTest::newRow("full disk") << "full";
-        QTest::newRow("no folder") << "folder";
-        QTest::newRow("locked ledger") << "locked";
-        QTest::newRow("damaged ledger") << "damaged";
+        QTest::addColumn<Backup::Writers>("writers");
+        for (const auto writers : {Backup::Writers::Expected, Backup::Writers::Done}) {
+            const char *when = writers == Backup::Writers::Done ? ", at the exit" : "";
+            QTest::addRow("full disk%s", when) << "full" << writers;
+            QTest::addRow("no folder%s", when) << "folder" << writers;
+            QTest::addRow("locked ledger%s", when) << "locked" << writers;
+            QTest::addRow("damaged ledger%s", when) << "damaged" << writers;
+            QTest::addRow("damaged ledger in write-ahead mode%s", when) << "damaged wal" << writers;
+        }
     }
     void aBackupThatCannotBeMadeLeavesNothingAndTheLedgerAsItWas()
     {
         QFETCH(QString, fault);
+        QFETCH(Backup::Writers, writers);
         TempAppDir dir;
         addPostings(dir, 20'000);
         const QString folder = Backup::folder(dir.dbPath());
         if (fault == "folder")
             writeBytes(folder, "a file where the folder would be");
-        if (fault == "damaged")
+        if (fault == "damaged wal")
+            dir.exec("PRAGMA journal_mode = WAL");
+        if (fault.startsWith("damaged"))
             damage(dir.dbPath(), QFileInfo(dir.dbPath()).size() / 2);
         const QByteArray ledger = fileBytes(dir.dbPath());
         QSqlDatabase holder;
@@ -332,9 +341,9 @@ private slots:
         Backup::Result r;
         if (fault == "full") {
             const FileSizeLimit limit(QFileInfo(dir.dbPath()).size() / 2);
-            r = Backup::take(dir.dbPath(), At);
+            r = Backup::take(dir.dbPath(), At, false, Backup::Check::Quick, writers);
         } else {
-            r = Backup::take(dir.dbPath(), At);
+            r = Backup::take(dir.dbPath(), At, false, Backup::Check::Quick, writers);
         }
         if (holder.isValid()) {
             QSqlQuery(holder).exec("ROLLBACK");
@@ -345,7 +354,7 @@ private slots:
         QCOMPARE(r.outcome, Backup::Outcome::Failed);
         QVERIFY(!r.error.isEmpty());
         // Only a damaged ledger is reported as the cause: a full disk or a lock is not damage.
-        QCOMPARE(r.ledgerDamaged, fault == "damaged");
+        QCOMPARE(r.ledgerDamaged, fault.startsWith("damaged"));
         QCOMPARE(fileBytes(dir.dbPath()), ledger);
         QVERIFY(Backup::list(dir.dbPath()).isEmpty());
         if (fault != "folder")
@@ -654,6 +663,7 @@ private slots:
         QTest::newRow("read-only file system") << "erofs" << Backup::CopyOutcome::ReadOnly;
         QTest::newRow("full") << "full" << Backup::CopyOutcome::Full;
         QTest::newRow("quota") << "quota" << Backup::CopyOutcome::Full;
+        QTest::newRow("a byte written wrong") << "wrong byte" << Backup::CopyOutcome::Failed;
     }
     void aSecondFolderThatCannotTakeTheCopyLeavesTheLocalBackupWhole()
     {
@@ -679,7 +689,11 @@ private slots:
             Backup::setCopyFault({0, size / 2});
         if (fault == "quota")
             Backup::setCopyFault({EDQUOT, -1});
-        const Backup::Result r = Backup::take(dir.dbPath(), At);
+        if (fault == "wrong byte")
+            Backup::setCopyFault({0, -1, size / 3});
+        // At the exit, as the program takes it: the copy there is compared with the local one.
+        const Backup::Result r
+            = Backup::take(dir.dbPath(), At, false, Backup::Check::Quick, Backup::Writers::Done);
         Backup::setCopyFault({});
         QCOMPARE(r.outcome, Backup::Outcome::Taken);
         QCOMPARE(r.second.outcome, outcome);
