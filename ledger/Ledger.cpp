@@ -4,6 +4,7 @@
 #include "Amount.h"
 #include "Database.h"
 
+#include <QHash>
 #include <QVariantList>
 #include <algorithm>
 
@@ -197,8 +198,14 @@ Ledger::MovePlan Ledger::plan(Database &db, const QList<Movement> &movements)
 {
     MovePlan out;
     QList<Target> targets;
+    // Many movements (an import's lines) share a few places and days: each pair is looked up once.
+    QHash<std::pair<QString, int>, Counted> counting;
     for (const Movement &m : movements) {
-        const Counted counted = countingStocktake(db, m.place, m.date);
+        const std::pair<QString, int> key {m.place, m.date};
+        auto found = counting.constFind(key);
+        if (found == counting.constEnd())
+            found = counting.insert(key, countingStocktake(db, m.place, m.date));
+        const Counted counted = *found;
         auto it = std::find_if(targets.begin(), targets.end(),
             [&](const Target &t) { return t.place == m.place && t.stocktake == counted.rowid; });
         if (it == targets.end())
