@@ -895,7 +895,21 @@ Result take(const QString &dbPath, const QDateTime &now, bool force, Check check
         return failedOn(dbPath, temp, source.error());
     if (!source.exec("BEGIN"))
         return failedOn(dbPath, temp, source.error());
-    const auto counts = rowCounts(source); // takes the read lock the whole copy runs under
+    const char *pragma = check == Check::Full ? "PRAGMA integrity_check" : "PRAGMA quick_check";
+    // When the program writes no more, the engine's check reads the ledger on a connection of
+    // its own while the pages are counted and copied: the copy holds exactly the pages checked.
+    // Only where no write can come between the two readings (a rollback journal: the copy's read
+    // lock, taken first, keeps every writer out until both have begun); otherwise the copy is
+    // checked after.
+    std::optional<SnapshotCheck> alongside;
+    if (writers == Writers::Done
+        && source.column("PRAGMA journal_mode") != QStringList {QStringLiteral("wal")}
+        && source.column("SELECT COUNT(*) FROM sqlite_master")) {
+        alongside.emplace(dbPath, pragma);
+        if (!alongside->began())
+            alongside.reset();
+    }
+    const auto counts = rowCounts(source); // under the read lock the whole copy runs under
     const auto balance
         = counts ? source.integer("SELECT COALESCE(SUM(H_money), 0) FROM Hokan_T") : std::nullopt;
     if (!balance) {
@@ -904,18 +918,6 @@ Result take(const QString &dbPath, const QDateTime &now, bool force, Check check
         return failedOn(dbPath, temp, error);
     }
     const QString state = fileState(dbPath);
-    const char *pragma = check == Check::Full ? "PRAGMA integrity_check" : "PRAGMA quick_check";
-    // When the program writes no more, the engine's check reads the ledger on a connection of
-    // its own while the pages are copied: the copy holds exactly the pages checked. Only where
-    // no write can come between the two readings (a rollback journal: the copy's read lock keeps
-    // every writer out until both have begun); otherwise the copy is checked after.
-    std::optional<SnapshotCheck> alongside;
-    if (writers == Writers::Done
-        && source.column("PRAGMA journal_mode") != QStringList {QStringLiteral("wal")}) {
-        alongside.emplace(dbPath, pragma);
-        if (!alongside->began())
-            alongside.reset();
-    }
     const QString copyError = copyPages(source, temp);
     source.exec("COMMIT");
     if (!copyError.isEmpty())
