@@ -401,7 +401,8 @@ Database::ExpectedRename::ExpectedRename(
     Database &db, const QString &table, const QString &column, const QString &from, const QString &to)
     : m_db(db)
 {
-    if (!db.m_recorder)
+    // A text set to itself changes no row, and so is no run.
+    if (!db.m_recorder || from == to)
         return;
     // A text stays the text it was written as only in a column of text affinity.
     Cursor c = db.lookup(

@@ -110,6 +110,10 @@ Learner::Learner(Database &db, const QString &place)
 void Learner::learn(const QString &kind, const QString &description, const QString &item)
 {
     const QString key = StatementValues::normalise(description);
+    const auto settled = m_settled.constFind({kind, key});
+    if (settled != m_settled.constEnd() && *settled == item)
+        return;
+    m_settled.insert({kind, key}, item);
     Cursor c = m_db.query(
         QStringLiteral(
             "SELECT COUNT(*) FROM X_import_rule WHERE XR_hokan = ? AND XR_kind = ? AND XR_key = ?"),

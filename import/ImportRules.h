@@ -3,6 +3,7 @@
 
 #include "RuleMatcher.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -43,6 +44,9 @@ private:
     Database &m_db;
     QString m_place;
     RuleMatcher m_written;
+    // What this learner has settled for each kind and key: a statement's many lines of one
+    // description are looked up and written once.
+    QHash<std::pair<QString, QString>, QString> m_settled;
 };
 
 // Writes `now` in place of `old` (a new rule when old.pattern is empty). The user's text is

@@ -3,7 +3,9 @@
 #include "Database.h"
 #include "TestSupport.h"
 
+#include <QRandomGenerator>
 #include <QTest>
+#include <optional>
 
 // The history of actions at the connection layer: what an action records, taking it back row
 // for row (row ids and storage classes included), refusing when a row was changed outside the
@@ -186,6 +188,72 @@ private slots:
         QCOMPARE(outcome.refusal, named + QStringLiteral("がこの操作の後で変更されているため取り消せません"));
         QCOMPARE(exactDump(dir), before);
         QCOMPARE(entries(dir), 2);
+    }
+
+    void aRenameToldInAdvanceIsRecordedAsReadRowByRow()
+    {
+        // Two copies of one generated ledger take the same renames, one told in advance (rows
+        // recorded by their ids alone), one not: the history must hold the same record, and
+        // taking back must give the same rows, also after another program wrote rows of the new
+        // name or the rename was told a wrong old name.
+        const QStringList names {"財布", "銀行", "ｻｲﾌ", "", "a'b", "財布 "};
+        QRandomGenerator random(41);
+        for (int ledger = 0; ledger < 4; ++ledger) {
+            TempAppDir told, plain;
+            for (const TempAppDir *d : {&told, &plain}) {
+                fill(*d);
+                QRandomGenerator rows(ledger);
+                for (int r = 0; r < 60; ++r) {
+                    const QString n = names.at(rows.bounded(int(names.size())));
+                    d->exec(QStringLiteral("INSERT INTO S VALUES ('食費', %1, %2, 20261201, '')")
+                                .arg(rows.bounded(8) ? u'\'' + Database::escape(n) + u'\''
+                                                     : QStringLiteral("NULL"))
+                                .arg(r));
+                }
+            }
+            for (int step = 0; step < 12; ++step) {
+                const QStringList before = exactDump(plain);
+                const int had = entries(plain);
+                const QString from = names.at(random.bounded(int(names.size())));
+                const QString to = names.at(random.bounded(int(names.size())));
+                const bool wrongHint = random.bounded(5) == 0;
+                const QString sql = QStringLiteral("UPDATE S SET S_hokan = ? WHERE S_hokan = ?");
+                for (const TempAppDir *d : {&told, &plain}) {
+                    Database db(d->dbPath());
+                    db.beginAction(QStringLiteral("F_test"), QStringLiteral("変更"), Now);
+                    std::optional<Database::ExpectedRename> hint;
+                    if (d == &told)
+                        hint.emplace(db, QStringLiteral("S"), QStringLiteral("S_hokan"),
+                            wrongHint ? from + u'x' : from, to);
+                    db.execute(sql, {to, from});
+                    hint.reset();
+                    db.commit();
+                }
+                const QString changes
+                    = QStringLiteral("SELECT hex(XU_changes) FROM X_undo_action ORDER BY XU_no DESC");
+                QCOMPARE(entries(told), entries(plain));
+                QCOMPARE(told.scalar(changes).toString(), plain.scalar(changes).toString());
+                if (entries(plain) == had || random.bounded(3) == 0)
+                    continue; // nothing renamed, or left as it is
+                if (random.bounded(2) == 0) {
+                    const QString outside
+                        = QStringLiteral("INSERT INTO S VALUES ('食費', '%1', 9, 20261209, '')")
+                              .arg(Database::escape(to));
+                    told.exec(outside);
+                    plain.exec(outside);
+                }
+                for (const TempAppDir *d : {&told, &plain}) {
+                    const auto undo = ActionHistory::takeBackFrom(d->dbPath(), newest(*d), "F_undo", Now, 1);
+                    QVERIFY2(undo.done, qPrintable(undo.refusal));
+                }
+                QCOMPARE(told.scalar(changes).toString(), plain.scalar(changes).toString());
+                // The rows of the other program keep the new name; everything else is as before.
+                for (const TempAppDir *d : {&told, &plain})
+                    d->exec("DELETE FROM S WHERE S_date = 20261209 AND S_money = 9");
+                QCOMPARE(exactDump(told), before);
+                QCOMPARE(exactDump(plain), before);
+            }
+        }
     }
 
     void anActionThatChangesNothingLeavesNoEntry()
