@@ -29,18 +29,21 @@ void PreparedStatements::run(const char *sql, const QVariantList &values)
     }
     sqlite3_reset(s);
     sqlite3_clear_bindings(s);
-    for (int i = 0; i < values.size(); ++i) {
-        const QVariant &v = values.at(i);
-        if (v.typeId() == QMetaType::QString) {
-            const QByteArray utf8 = v.toString().toUtf8();
-            sqlite3_bind_text(s, i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-        } else {
-            sqlite3_bind_int64(s, i + 1, v.toLongLong());
-        }
-    }
+    for (int i = 0; i < values.size(); ++i)
+        bind(s, i + 1, values.at(i));
     const int rc = sqlite3_step(s);
     sqlite3_reset(s);
     if (rc != SQLITE_DONE)
         throw DbError(text + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(handle)),
             sqlite3_extended_errcode(handle));
+}
+
+void PreparedStatements::bind(sqlite3_stmt *statement, int index, const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QString) {
+        const QByteArray utf8 = value.toString().toUtf8();
+        sqlite3_bind_text(statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    } else {
+        sqlite3_bind_int64(statement, index, value.toLongLong());
+    }
 }

@@ -21,6 +21,9 @@ public:
     // `sql` is a literal that lives as long as this object: it is the key of its prepared form.
     void run(const char *sql, const QVariantList &values);
 
+    // Binds a text (as UTF-8) or an integer to the mark `index` (from 1) of a statement.
+    static void bind(sqlite3_stmt *statement, int index, const QVariant &value);
+
 private:
     Database &m_db;
     QHash<const char *, sqlite3_stmt *> m_prepared;

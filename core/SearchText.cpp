@@ -2,6 +2,7 @@
 #include "SearchText.h"
 
 #include "Database.h"
+#include "PreparedStatements.h"
 
 #include <memory>
 #include <sqlite3.h>
@@ -295,13 +296,8 @@ void runQuiet(Database &db, const QString &sql, const QStringList &texts = {})
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(h, text.constData(), int(text.size()), &s, nullptr) != SQLITE_OK)
         throw DbError(QString::fromUtf8(sqlite3_errmsg(h)), sqlite3_extended_errcode(h));
-    std::vector<QByteArray> bound;
-    bound.reserve(size_t(texts.size()));
-    for (const QString &t : texts) {
-        bound.push_back(t.toUtf8());
-        sqlite3_bind_text(
-            s, int(bound.size()), bound.back().constData(), int(bound.back().size()), SQLITE_STATIC);
-    }
+    for (int i = 0; i < texts.size(); ++i)
+        PreparedStatements::bind(s, i + 1, texts.at(i));
     int rc;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) { }
     sqlite3_finalize(s);

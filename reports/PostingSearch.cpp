@@ -2,6 +2,7 @@
 #include "PostingSearch.h"
 
 #include "Database.h"
+#include "PreparedStatements.h"
 #include "SearchIndex.h"
 #include "SearchText.h"
 
@@ -32,15 +33,8 @@ public:
     void bind(sqlite3_stmt *statement) const
     {
         const int marks = std::min<int>(sqlite3_bind_parameter_count(statement), int(m_values.size()));
-        for (int i = 0; i < marks; ++i) {
-            const QVariant &v = m_values.at(i);
-            if (v.typeId() == QMetaType::QString) {
-                const QByteArray text = v.toString().toUtf8();
-                sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-            } else {
-                sqlite3_bind_int64(statement, i + 1, v.toLongLong());
-            }
-        }
+        for (int i = 0; i < marks; ++i)
+            PreparedStatements::bind(statement, i + 1, m_values.at(i));
     }
 
 private:
